@@ -1,0 +1,39 @@
+#include "forms.h"
+
+#include "about/aboutbox.h"
+#include "app/errors.h"
+#include "bookmarks/bmedit.h"
+#include "mainform.h"
+#include "settings/option.h"
+
+#include <QApplication>
+
+TMainForm *MainForm = nullptr;
+Tfrm_Option *frm_Option = nullptr;
+Tfrm_BMEdit *frm_BMEdit = nullptr;
+TAboutBox *AboutBox = nullptr;
+
+void createForms()
+{
+    QApplication::setApplicationDisplayName(QStringLiteral("Vexel"));
+    new TMainForm();  // sets MainForm; its creation runs to the end here
+    frm_Option = new Tfrm_Option(MainForm);
+    frm_BMEdit = new Tfrm_BMEdit();
+    AboutBox = new TAboutBox();
+}
+
+void destroyForms()
+{
+    delete AboutBox;
+    AboutBox = nullptr;
+    delete frm_BMEdit;
+    frm_BMEdit = nullptr;
+    delete frm_Option;
+    frm_Option = nullptr;
+    // The dialogs the menu opened belong to the application and go with it.
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (qobject_cast<Tfrm_Option *>(w))
+            delete w;
+    delete MainForm;
+    MainForm = nullptr;
+}

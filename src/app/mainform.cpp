@@ -1,0 +1,630 @@
+#include "mainform.h"
+
+#include "about/aboutbox.h"
+#include "app/errors.h"
+#include "app/forms.h"
+#include "app/programdir.h"
+#include "browser/browserwindow.h"
+#include "settings/option.h"
+#include "settings/profile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+
+static void initResources()
+{
+    Q_INIT_RESOURCE(vexel);
+}
+
+namespace {
+
+QFont formFont(int pixelSize)
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("Noto Sans CJK JP"),
+                   QStringLiteral("IPAPGothic"), QStringLiteral("sans-serif")});
+    f.setPixelSize(pixelSize);
+    return f;
+}
+
+// A hint in the short|long form; kept on the item, displayed nowhere.
+void setHint(QAction *action, const QString &hint)
+{
+    action->setProperty("Hint", hint);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+TBandToolBar::TBandToolBar(int identity, const QString &name, QWidget *parent)
+    : QToolBar(parent), identity_(identity)
+{
+    setObjectName(name);
+    setWindowTitle(name);
+    setMovable(true);
+    setFloatable(false);
+    setAllowedAreas(Qt::TopToolBarArea);
+    setMinimumHeight(24);
+}
+
+void TBandToolBar::setBandWidth(int width)
+{
+    bandWidth_ = qMax(0, width);
+    updateGeometry();
+}
+
+QSize TBandToolBar::sizeHint() const
+{
+    QSize hint = QToolBar::sizeHint();
+    if (bandWidth_ > 0)
+        hint.setWidth(qMax(bandWidth_, minimumSizeHint().width()));
+    return hint;
+}
+
+TStatusBar::TStatusBar(QWidget *parent) : QStatusBar(parent), panel_(new QLabel(this))
+{
+    setSizeGripEnabled(false);
+    panel_->setObjectName(QStringLiteral("StatusBar1Panel0"));
+    panel_->setTextFormat(Qt::PlainText);
+    panel_->setMinimumWidth(0);
+    panel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    addWidget(panel_, 1);
+}
+
+QString TStatusBar::panelText() const
+{
+    return panel_->text();
+}
+
+void TStatusBar::setPanelText(const QString &text)
+{
+    panel_->setText(text);
+}
+
+// ---------------------------------------------------------------------------
+
+TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
+{
+    initResources();
+    MainForm = this;
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Vexel"));
+    setFont(formFont(12));
+    resize(508, 333);
+    for (int i = 0; i <= 12; ++i)
+        ImageList1.append(QIcon(QStringLiteral(":/icons/main%1.png").arg(i, 2, 10, QLatin1Char('0'))));
+
+    createActions();
+    createMenus();
+    createBands();
+
+    MDIClient = new QMdiArea(this);
+    MDIClient->setObjectName(QStringLiteral("MDIClient"));
+    MDIClient->setBackground(palette().brush(QPalette::Dark));
+    MDIClient->setActivationOrder(QMdiArea::ActivationHistoryOrder);
+    setCentralWidget(MDIClient);
+
+    createBottomStrip();
+
+    OpenDialog = new QFileDialog(this);
+    OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
+    OpenDialog->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    // "*" is what "*.*" means on the platform the filter comes from: every file.
+    OpenDialog->setNameFilter(QStringLiteral("すべてのファイル (*)"));
+
+    connect(MDIClient, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *w) {
+        updateCommandStates();
+        if (auto *bw = qobject_cast<TBrowserWindow *>(w))
+            runGuarded([bw] { bw->FormActivate(); });
+    });
+    updateCommandStates();
+
+    runGuarded([this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm()
+{
+    if (MainForm == this)
+        MainForm = nullptr;
+}
+
+void TMainForm::createActions()
+{
+    ActionList1 = new QObject(this);
+    ActionList1->setObjectName(QStringLiteral("ActionList1"));
+    auto make = [this](const char *name, const QString &caption, const QString &category,
+                       const QString &hint, const QKeySequence &shortcut = {}) {
+        auto *a = new QAction(caption, ActionList1);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setProperty("Category", category);
+        setHint(a, hint);
+        if (!shortcut.isEmpty())
+            a->setShortcut(shortcut);
+        a->setIconVisibleInMenu(false);
+        return a;
+    };
+    const QString file = QStringLiteral("ファイル"), edit = QStringLiteral("編集"),
+                  window = QStringLiteral("ウィンドウ"), help = QStringLiteral("ヘルプ");
+    FileNew1 = make("FileNew1", QStringLiteral("新規作成(&N)"), file, QStringLiteral("新規|新規ファイルの作成"),
+                    QKeySequence(Qt::CTRL | Qt::Key_N));
+    FileOpen1 = make("FileOpen1", QStringLiteral("開く(&O)..."), file, QStringLiteral("開く|ファイルを開く"),
+                     QKeySequence(Qt::CTRL | Qt::Key_O));
+    FileClose1 = make("FileClose1", QStringLiteral("閉じる(&C)"), file, QStringLiteral("閉じる|現在のファイルを閉じる"));
+    FileSave1 = make("FileSave1", QStringLiteral("上書き保存(&S)"), file, QStringLiteral("保存|現在のファイルを保存"),
+                     QKeySequence(Qt::CTRL | Qt::Key_S));
+    FileSaveAs1 = make("FileSaveAs1", QStringLiteral("名前をつけて保存(&A)..."), file,
+                       QStringLiteral("別名保存|ファイルに別の名前をつけて保存"));
+    FileExit1 = make("FileExit1", QStringLiteral("終了(&X)"), file, QStringLiteral("終了|アプリケーションの終了"));
+    EditCut1 = make("EditCut1", QStringLiteral("切り取り(&T)"), edit,
+                    QStringLiteral("切り取り|選択部分を削除しクリップボードに送る"), QKeySequence(Qt::CTRL | Qt::Key_X));
+    EditCopy1 = make("EditCopy1", QStringLiteral("コピー(&C)..."), edit,
+                     QStringLiteral("コピー|選択部分をコピーしクリップボードに送る"), QKeySequence(Qt::CTRL | Qt::Key_C));
+    EditPaste1 = make("EditPaste1", QStringLiteral("貼り付け(&P)"), edit,
+                      QStringLiteral("貼り付け|クリップボードの内容を挿入"), QKeySequence(Qt::CTRL | Qt::Key_V));
+    WindowCascade1 = make("WindowCascade1", QStringLiteral("重ねて表示(&C)"), window, QStringLiteral("並べて表示"));
+    WindowTileHorizontal1 = make("WindowTileHorizontal1", QStringLiteral("水平に並べて表示(&H)"), window,
+                                 QStringLiteral("水平に並べて表示"));
+    WindowTileVertical1 = make("WindowTileVertical1", QStringLiteral("垂直に並べて表示(&V)"), window,
+                               QStringLiteral("垂直に並べて表示"));
+    WindowMinimizeAll1 = make("WindowMinimizeAll1", QStringLiteral("すべてを最小化(&M)"), window,
+                              QStringLiteral("すべてを最小化"));
+    WindowArrangeAll1 = make("WindowArrangeAll1", QStringLiteral("アイコンの整列(&A)"), window,
+                             QStringLiteral("アイコンの整列"));
+    HelpAbout1 = make("HelpAbout1", QStringLiteral("バージョン情報(&A)..."), help,
+                      QStringLiteral("バージョン情報|バージョンなど固有情報を表示"));
+
+    // No handler and nothing takes them over: always disabled, Ctrl+S does nothing.
+    FileSave1->setEnabled(false);
+    FileSaveAs1->setEnabled(false);
+
+    connect(FileNew1, &QAction::triggered, this, guarded([this](bool) { FileNew1Execute(); }));
+    connect(FileOpen1, &QAction::triggered, this, guarded([this](bool) { FileOpen1Execute(); }));
+    connect(FileClose1, &QAction::triggered, this, guarded([this](bool) { FileClose1Execute(); }));
+    connect(FileExit1, &QAction::triggered, this, guarded([this](bool) { FileExit1Execute(); }));
+    connect(HelpAbout1, &QAction::triggered, this, guarded([this](bool) { HelpAbout1Execute(); }));
+    connect(WindowCascade1, &QAction::triggered, this, guarded([this](bool) { WindowCascade1Execute(); }));
+    connect(WindowTileHorizontal1, &QAction::triggered, this,
+            guarded([this](bool) { WindowTileHorizontal1Execute(); }));
+    connect(WindowTileVertical1, &QAction::triggered, this,
+            guarded([this](bool) { WindowTileVertical1Execute(); }));
+    connect(WindowMinimizeAll1, &QAction::triggered, this,
+            guarded([this](bool) { WindowMinimizeAll1Execute(); }));
+    connect(WindowArrangeAll1, &QAction::triggered, this,
+            guarded([this](bool) { WindowArrangeAll1Execute(); }));
+}
+
+void TMainForm::createMenus()
+{
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    auto submenu = [this](QMenu *parentMenu, const char *name, const QString &caption, const QString &hint) {
+        QMenu *m = parentMenu ? parentMenu->addMenu(caption) : MainMenu1->addMenu(caption);
+        m->setObjectName(QString::fromLatin1(name));
+        m->menuAction()->setObjectName(QString::fromLatin1(name));
+        setHint(m->menuAction(), hint);
+        return m;
+    };
+    auto item = [this](QMenu *m, const char *name, const QString &caption) {
+        auto *a = new QAction(caption, this);
+        a->setObjectName(QString::fromLatin1(name));
+        m->addAction(a);
+        return a;
+    };
+
+    File1 = submenu(nullptr, "File1", QStringLiteral("ファイル(&F)"), QStringLiteral("ファイル関連の機能"));
+    File1->addActions({FileNew1, FileOpen1, FileClose1, FileSave1, FileSaveAs1});
+    N1 = File1->addSeparator();
+    N1->setObjectName(QStringLiteral("N1"));
+    File1->addAction(FileExit1);
+
+    mnuBookMark = submenu(nullptr, "mnuBookMark", QStringLiteral("ブックマーク(&A)"), QString());
+    mnuEdit = item(mnuBookMark, "mnuEdit", QStringLiteral("ブックマークを編集"));
+    N4 = mnuBookMark->addSeparator();
+    N4->setObjectName(QStringLiteral("N4"));
+    connect(mnuEdit, &QAction::triggered, this, guarded([this](bool) { mnuEditClick(); }));
+
+    Tool1 = submenu(nullptr, "Tool1", QStringLiteral("ツール(&T)"), QStringLiteral("ツール関連の機能"));
+    EngineItem = submenu(Tool1, "EngineItem", QStringLiteral("エンジン"), QStringLiteral("ブラウザエンジンの切り替え"));
+    IE_item = item(EngineItem, "IE_item", QStringLiteral("Internet Explorer"));
+    Moz_Item = item(EngineItem, "Moz_Item", QStringLiteral("Gekko"));
+    IE_item->setCheckable(true);
+    Moz_Item->setCheckable(true);
+    IE_item->setChecked(true);
+    connect(IE_item, &QAction::triggered, this, guarded([this](bool) { IE_itemClick(); }));
+    connect(Moz_Item, &QAction::triggered, this, guarded([this](bool) { Moz_ItemClick(); }));
+    mnuOption = item(Tool1, "mnuOption", QStringLiteral("オプション"));
+    mnuOption->setShortcut(QKeySequence(Qt::Key_F12));
+    connect(mnuOption, &QAction::triggered, this, guarded([this](bool) { mnuOptionClick(); }));
+
+    Window1 = submenu(nullptr, "Window1", QStringLiteral("ウィンドウ(&W)"), QStringLiteral("ウィンドウ操作の機能"));
+    Window1->addActions({WindowCascade1, WindowTileHorizontal1, WindowTileVertical1, WindowMinimizeAll1,
+                         WindowArrangeAll1});
+
+    Help1 = submenu(nullptr, "Help1", QStringLiteral("ヘルプ(&H)"), QStringLiteral("ヘルプトピック"));
+    Help1->addAction(HelpAbout1);
+
+    for (QMenu *m : {File1, Window1, Tool1, mnuBookMark, Help1})
+        connect(m, &QMenu::aboutToShow, this, [this] { updateCommandStates(); });
+    connect(Window1, &QMenu::aboutToShow, this, [this] { rebuildWindowList(); });
+
+    // The edit commands act on the address field and only while it has the focus.
+    addActions({FileNew1, FileOpen1, FileClose1, FileSave1, FileSaveAs1, FileExit1, mnuOption});
+}
+
+void TMainForm::createBands()
+{
+    ToolBar2 = new TBandToolBar(0, QStringLiteral("ToolBar2"), this);
+    ToolBar2->setIconSize(QSize(16, 16));
+    ToolBar2->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    auto button = [this](const char *name, int image) {
+        auto *b = new QToolButton(ToolBar2);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setIcon(ImageList1.value(image));
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        ToolBar2->addWidget(b);
+        return b;
+    };
+    ToolButton1 = button("ToolButton1", 0);
+    ToolButton6 = ToolBar2->addSeparator();
+    ToolButton6->setObjectName(QStringLiteral("ToolButton6"));
+    BackCtrl = button("BackCtrl", 1);
+    FrwrdCtrl = button("FrwrdCtrl", 2);
+    StopCtrl = button("StopCtrl", 3);
+    ReLoadCtrl = button("ReLoadCtrl", 4);
+    for (QToolButton *b : {BackCtrl, FrwrdCtrl, StopCtrl, ReLoadCtrl})
+        b->setEnabled(false);
+    connect(ToolButton1, &QToolButton::clicked, this, guarded([this](bool) { ToolButton1Click(); }));
+    connect(BackCtrl, &QToolButton::clicked, this, guarded([this](bool) { BackCtrlClick(); }));
+    connect(FrwrdCtrl, &QToolButton::clicked, this, guarded([this](bool) { FrwrdCtrlClick(); }));
+    connect(StopCtrl, &QToolButton::clicked, this, guarded([this](bool) { StopCtrlClick(); }));
+    connect(ReLoadCtrl, &QToolButton::clicked, this, guarded([this](bool) { ReLoadCtrlClick(); }));
+
+    ToolBar3 = new TBandToolBar(1, QStringLiteral("ToolBar3"), this);
+    Label1 = new QLabel(QStringLiteral("アドレス"), ToolBar3);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(formFont(13));
+    Label1->setFixedHeight(20);
+    Label1->setMinimumWidth(44);
+    Label1->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    txtAddress = new QLineEdit(ToolBar3);
+    txtAddress->setObjectName(QStringLiteral("txtAddress"));
+    txtAddress->setFixedHeight(20);
+    txtAddress->setMinimumWidth(40);
+    txtAddress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    btnMove = new QPushButton(QStringLiteral("移動"), ToolBar3);
+    btnMove->setObjectName(QStringLiteral("btnMove"));
+    btnMove->setFixedSize(qMax(41, btnMove->sizeHint().width()), 20);
+    btnMove->setFocusPolicy(Qt::TabFocus);
+    ToolBar3->addWidget(Label1);
+    ToolBar3->addWidget(txtAddress);
+    ToolBar3->addWidget(btnMove);
+    connect(btnMove, &QPushButton::clicked, this, guarded([this](bool) { btnMoveClick(); }));
+    txtAddress->installEventFilter(this);
+
+    // Edit commands on the address field, with their enabled rules.
+    EditCut1->setShortcutContext(Qt::WidgetShortcut);
+    EditCopy1->setShortcutContext(Qt::WidgetShortcut);
+    EditPaste1->setShortcutContext(Qt::WidgetShortcut);
+    txtAddress->addActions({EditCut1, EditCopy1, EditPaste1});
+    connect(EditCut1, &QAction::triggered, txtAddress, &QLineEdit::cut);
+    connect(EditCopy1, &QAction::triggered, txtAddress, &QLineEdit::copy);
+    connect(EditPaste1, &QAction::triggered, txtAddress, &QLineEdit::paste);
+    auto selectionRule = [this] {
+        EditCut1->setEnabled(txtAddress->hasSelectedText());
+        EditCopy1->setEnabled(txtAddress->hasSelectedText());
+    };
+    auto clipboardRule = [this] {
+        EditPaste1->setEnabled(!QApplication::clipboard()->text().isEmpty());
+    };
+    connect(txtAddress, &QLineEdit::selectionChanged, this, selectionRule);
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, clipboardRule);
+    selectionRule();
+    clipboardRule();
+
+    for (QToolBar *band : {static_cast<QToolBar *>(ToolBar2), static_cast<QToolBar *>(ToolBar3)})
+        band->installEventFilter(this);
+    addToolBar(Qt::TopToolBarArea, ToolBar2);
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, ToolBar3);
+}
+
+void TMainForm::createBottomStrip()
+{
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setAllowedAreas(Qt::BottomToolBarArea);
+    ToolBar1->layout()->setContentsMargins(0, 0, 0, 0);
+    ToolBar1->layout()->setSpacing(0);
+    // The two sit side by side at the widths FormResize gives them; a narrow
+    // window clips them rather than squeezing them.
+    auto *strip = new QWidget(ToolBar1);
+    strip->setObjectName(QStringLiteral("ToolBar1Strip"));
+    strip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    strip->setMinimumSize(0, 17);
+    StatusBar1 = new TStatusBar(strip);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setGeometry(0, 0, 370, 17);
+    ProgressBar1 = new QProgressBar(strip);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setGeometry(370, 0, 127, 17);
+    ToolBar1->addWidget(strip);
+    ToolBar1->installEventFilter(this);
+    addToolBar(Qt::BottomToolBarArea, ToolBar1);
+}
+
+// ---------------------------------------------------------------------------
+// Creation, closing, resizing.
+
+void TMainForm::FormCreate()
+{
+    ProgramDir = executableDirectory();
+    BandPositionRead();
+    show();
+    ReadBookMark();
+    const QString ini = configPath(ProgramDir);
+    if (!QFileInfo::exists(ini))
+        mnuOptionClick();
+    const bool ie = profile::readString(ini, QStringLiteral("General"), QStringLiteral("LastEngine"),
+                                        QStringLiteral("IE")) == QLatin1String("IE");
+    IE_item->setChecked(ie);
+    Moz_Item->setChecked(!ie);
+    if (profile::readInteger(ini, QStringLiteral("Option_Main"), QStringLiteral("Mozilla"), 0) == 0)
+        Moz_Item->setEnabled(false);
+}
+
+void TMainForm::FormClose()
+{
+    profile::writeString(configPath(ProgramDir), QStringLiteral("General"), QStringLiteral("LastEngine"),
+                         IE_item->isChecked() ? QStringLiteral("IE") : QStringLiteral("Gecko"));
+    BandPositionWrite();
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    // A refused write is shown, and the program still closes: a window that
+    // cannot be closed would trap the user.
+    if (!closing_) {
+        closing_ = true;
+        runGuarded([this] { FormClose(); });
+    }
+    event->accept();
+    emit closed();
+}
+
+void TMainForm::FormResize()
+{
+    const int width = ToolBar1->width();
+    if (width > 260) {
+        StatusBar1->setGeometry(0, 0, width - 130, StatusBar1->height());
+        ProgressBar1->setGeometry(width - 130, 0, 130, ProgressBar1->height());
+    }
+    fitAddressField();
+}
+
+void TMainForm::fitAddressField()
+{
+    // The field takes what the bar leaves beside the label and the button,
+    // so the button follows the field at the bar's right end.
+    txtAddress->setMaximumWidth(QWIDGETSIZE_MAX);
+    ToolBar3->layout()->invalidate();
+    ToolBar3->layout()->activate();
+}
+
+void TMainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    runGuarded([this] { FormResize(); });
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ToolBar1 && event->type() == QEvent::Resize) {
+        runGuarded([this] { FormResize(); });
+    } else if ((watched == ToolBar2 || watched == ToolBar3) && event->type() == QEvent::MouseButtonRelease) {
+        runGuarded([this] { CoolBar1MouseUp(); });
+    } else if (watched == txtAddress && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        // Enter on the main keyboard or the keypad, whatever modifiers are held.
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            runGuarded([this] { btnMoveClick(); });
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// Commands of the frame.
+
+void TMainForm::FileExit1Execute()
+{
+    close();
+}
+
+void TMainForm::HelpAbout1Execute()
+{
+    if (AboutBox)
+        AboutBox->exec();
+}
+
+void TMainForm::mnuOptionClick()
+{
+    // A new dialog each time, showing the file as it is now; not modal.
+    auto *dialog = new Tfrm_Option(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+}
+
+void TMainForm::IE_itemClick()
+{
+    IE_item->setChecked(true);
+    Moz_Item->setChecked(false);
+}
+
+void TMainForm::Moz_ItemClick()
+{
+    Moz_Item->setChecked(true);
+    IE_item->setChecked(false);
+}
+
+void TMainForm::ToolButton1Click()
+{
+    FileNew1->trigger();
+}
+
+void TMainForm::FileClose1Execute()
+{
+    if (QMdiSubWindow *w = MDIClient->currentSubWindow())
+        w->close();
+}
+
+void TMainForm::updateCommandStates()
+{
+    const bool anyChild = !MDIClient->subWindowList().isEmpty();
+    FileClose1->setEnabled(MDIClient->currentSubWindow() != nullptr);
+    for (QAction *a : {WindowCascade1, WindowTileHorizontal1, WindowTileVertical1, WindowMinimizeAll1,
+                       WindowArrangeAll1})
+        a->setEnabled(anyChild);
+    FileSave1->setEnabled(false);
+    FileSaveAs1->setEnabled(false);
+}
+
+void TMainForm::rebuildWindowList()
+{
+    for (QAction *a : windowListItems_) {
+        Window1->removeAction(a);
+        delete a;
+    }
+    windowListItems_.clear();
+    const QList<QMdiSubWindow *> windows = MDIClient->subWindowList(QMdiArea::CreationOrder);
+    if (windows.isEmpty())
+        return;
+    windowListItems_.append(Window1->addSeparator());
+    int number = 1;
+    for (QMdiSubWindow *w : windows) {
+        QString caption = w->windowTitle();
+        caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        const QString text = number < 10 ? QStringLiteral("&%1 %2").arg(number).arg(caption)
+                                         : QStringLiteral("%1 %2").arg(number).arg(caption);
+        QAction *a = Window1->addAction(text);
+        a->setCheckable(true);
+        a->setChecked(w == MDIClient->currentSubWindow());
+        connect(a, &QAction::triggered, this, [this, w](bool) {
+            if (MDIClient->subWindowList().contains(w)) {
+                if (w->isMinimized())
+                    w->showNormal();
+                MDIClient->setActiveSubWindow(w);
+            }
+        });
+        windowListItems_.append(a);
+        ++number;
+    }
+}
+
+void TMainForm::WindowCascade1Execute()
+{
+    MDIClient->cascadeSubWindows();
+}
+
+// Windows that take part in tiling: every child not minimized.
+static QList<QMdiSubWindow *> tileable(QMdiArea *area)
+{
+    QList<QMdiSubWindow *> list;
+    for (QMdiSubWindow *w : area->subWindowList(QMdiArea::CreationOrder))
+        if (!w->isMinimized() && w->isVisible())
+            list.append(w);
+    return list;
+}
+
+void TMainForm::WindowTileHorizontal1Execute()
+{
+    // One above the other, each the full width of the client area.
+    const QList<QMdiSubWindow *> list = tileable(MDIClient);
+    if (list.isEmpty())
+        return;
+    const QRect area = MDIClient->viewport()->rect();
+    const int h = area.height() / int(list.size());
+    for (int i = 0; i < list.size(); ++i) {
+        list[i]->showNormal();
+        const int height = i == list.size() - 1 ? area.height() - h * i : h;
+        list[i]->setGeometry(0, h * i, area.width(), height);
+    }
+}
+
+void TMainForm::WindowTileVertical1Execute()
+{
+    // Side by side, each the full height of the client area.
+    const QList<QMdiSubWindow *> list = tileable(MDIClient);
+    if (list.isEmpty())
+        return;
+    const QRect area = MDIClient->viewport()->rect();
+    const int w = area.width() / int(list.size());
+    for (int i = 0; i < list.size(); ++i) {
+        list[i]->showNormal();
+        const int width = i == list.size() - 1 ? area.width() - w * i : w;
+        list[i]->setGeometry(w * i, 0, width, area.height());
+    }
+}
+
+void TMainForm::WindowMinimizeAll1Execute()
+{
+    const QList<QMdiSubWindow *> list = MDIClient->subWindowList(QMdiArea::CreationOrder);
+    for (auto it = list.crbegin(); it != list.crend(); ++it)
+        (*it)->showMinimized();
+}
+
+void TMainForm::WindowArrangeAll1Execute()
+{
+    // Minimized windows in a row along the bottom edge, wrapping upwards.
+    const QRect area = MDIClient->viewport()->rect();
+    int x = 0, y = area.height();
+    for (QMdiSubWindow *w : MDIClient->subWindowList(QMdiArea::CreationOrder)) {
+        if (!w->isMinimized())
+            continue;
+        const QSize s = w->size();
+        if (x > 0 && x + s.width() > area.width()) {
+            x = 0;
+            y -= s.height();
+        }
+        if (x == 0 && y == area.height())
+            y -= s.height();
+        w->move(x, y);
+        x += s.width();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Browser windows seen from the frame.
+
+TBrowserWindow *TMainForm::ActiveMDIChild() const
+{
+    return qobject_cast<TBrowserWindow *>(MDIClient->currentSubWindow());
+}
+
+QList<TBrowserWindow *> TMainForm::browserWindows() const
+{
+    QList<TBrowserWindow *> list;
+    for (QMdiSubWindow *w : MDIClient->subWindowList(QMdiArea::CreationOrder))
+        if (auto *bw = qobject_cast<TBrowserWindow *>(w))
+            list.append(bw);
+    return list;
+}

@@ -1,0 +1,51 @@
+#include "childie.h"
+
+#include "app/errors.h"
+#include "app/mainform.h"
+#include "enginecontrol.h"
+
+Tfrm_IE::Tfrm_IE(TMainForm *frame)
+    : TBrowserWindow(frame, engines::IE_CLSID, QStringLiteral("frm_IE")), TWeb_IE(control_)
+{
+    connect(TWeb_IE, &EngineControl::StatusTextChange, this,
+            guarded([this](const QString &t) { TWeb_IEStatusTextChange(t); }));
+    connect(TWeb_IE, &EngineControl::ProgressChange, this,
+            guarded([this](int p, int max) { TWeb_IEProgressChange(p, max); }));
+    connect(TWeb_IE, &EngineControl::CommandStateChange, this,
+            guarded([this](int c, bool e) { TWeb_IECommandStateChange(c, e); }));
+    connect(TWeb_IE, &EngineControl::TitleChange, this,
+            guarded([this](const QString &t) { TWeb_IETitleChange(t); }));
+    connect(TWeb_IE, &EngineControl::NewWindow2, this,
+            [this](const QString &a, bool &cancel) { runGuarded([&] { TWeb_IENewWindow2(a, cancel); }); },
+            Qt::DirectConnection);
+    FormCreate();
+}
+
+void Tfrm_IE::TWeb_IEStatusTextChange(const QString &Text)
+{
+    statusTextChanged(Text);
+}
+
+void Tfrm_IE::TWeb_IEProgressChange(int Progress, int ProgressMax)
+{
+    Tag = Progress;
+    if (ProgressMax != 0)
+        showProgress(int(qint64(Progress) * 100 / ProgressMax));
+    else if (Progress == 0)
+        showProgress(0);
+}
+
+void Tfrm_IE::TWeb_IECommandStateChange(int Command, bool Enable)
+{
+    commandStateChanged(Command, Enable);
+}
+
+void Tfrm_IE::TWeb_IETitleChange(const QString &Text)
+{
+    titleChanged(Text);
+}
+
+void Tfrm_IE::TWeb_IENewWindow2(const QString &Address, bool &Cancel)
+{
+    newWindowRequested(QStringLiteral("Internet Explorer"), Address, Cancel);
+}

@@ -1,0 +1,17 @@
+#pragma once
+#include "browserwindow.h"
+
+// A browser window on the engine of the "Internet Explorer" slot.
+class Tfrm_IE : public TBrowserWindow {
+    Q_OBJECT
+public:
+    explicit Tfrm_IE(TMainForm *frame);
+
+    EngineControl *TWeb_IE;
+
+    void TWeb_IEStatusTextChange(const QString &Text);
+    void TWeb_IEProgressChange(int Progress, int ProgressMax);
+    void TWeb_IECommandStateChange(int Command, bool Enable);
+    void TWeb_IETitleChange(const QString &Text);
+    void TWeb_IENewWindow2(const QString &Address, bool &Cancel);
+};

@@ -1,0 +1,74 @@
+#include "childmoz.h"
+
+#include "app/errors.h"
+#include "app/mainform.h"
+#include "enginecontrol.h"
+
+#include <QProgressBar>
+#include <QToolButton>
+
+Tfrm_MZ::Tfrm_MZ(TMainForm *frame)
+    : TBrowserWindow(frame, engines::MOZILLA_CLSID, QStringLiteral("frm_MZ")), TWeb_MZ(control_)
+{
+    connect(TWeb_MZ, &EngineControl::StatusTextChange, this,
+            guarded([this](const QString &t) { TWeb_MZStatusTextChange(t); }));
+    connect(TWeb_MZ, &EngineControl::ProgressChange, this,
+            guarded([this](int p, int max) { TWeb_MZProgressChange(p, max); }));
+    connect(TWeb_MZ, &EngineControl::CommandStateChange, this,
+            guarded([this](int c, bool e) { TWeb_MZCommandStateChange(c, e); }));
+    connect(TWeb_MZ, &EngineControl::TitleChange, this,
+            guarded([this](const QString &t) { TWeb_MZTitleChange(t); }));
+    connect(TWeb_MZ, &EngineControl::NewWindow2, this,
+            [this](const QString &a, bool &cancel) { runGuarded([&] { TWeb_MZNewWindow2(a, cancel); }); },
+            Qt::DirectConnection);
+    FormCreate();
+}
+
+void Tfrm_MZ::FormCreate()
+{
+    FormResize();
+    setWindowTitle(QStringLiteral("Gecko"));
+    TBrowserWindow::FormCreate();
+}
+
+void Tfrm_MZ::FormActivate()
+{
+    TBrowserWindow::FormActivate();
+    FormResize();
+}
+
+void Tfrm_MZ::TWeb_MZStatusTextChange(const QString &Text)
+{
+    statusTextChanged(Text);
+}
+
+void Tfrm_MZ::TWeb_MZProgressChange(int Progress, int ProgressMax)
+{
+    Tag = Progress;
+    int position = ShownProgress;
+    if (Progress != 0 && ProgressMax != 0)
+        position = qBound(0, int(qint64(Progress) * 100 / ProgressMax), 100);
+    // A load that reaches its maximum leaves the bar empty and Stop disabled.
+    const bool finished = position == 100;
+    showProgress(finished ? 0 : position);
+    // The window's own Stop state follows its load, so coming back to it
+    // shows its load's state rather than one saved before it finished.
+    StopEnabled = !finished;
+    if (isActiveInFrame())
+        frame_->StopCtrl->setEnabled(StopEnabled);
+}
+
+void Tfrm_MZ::TWeb_MZCommandStateChange(int Command, bool Enable)
+{
+    commandStateChanged(Command, Enable);
+}
+
+void Tfrm_MZ::TWeb_MZTitleChange(const QString &Text)
+{
+    titleChanged(Text);
+}
+
+void Tfrm_MZ::TWeb_MZNewWindow2(const QString &Address, bool &Cancel)
+{
+    newWindowRequested(QStringLiteral("Mozilla"), Address, Cancel);
+}

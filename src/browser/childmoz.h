@@ -1,0 +1,20 @@
+#pragma once
+#include "browserwindow.h"
+
+// A browser window on the engine of the "Gekko" slot.
+class Tfrm_MZ : public TBrowserWindow {
+    Q_OBJECT
+public:
+    explicit Tfrm_MZ(TMainForm *frame);
+
+    EngineControl *TWeb_MZ;
+
+    void FormCreate() override;
+    void FormActivate() override;
+
+    void TWeb_MZStatusTextChange(const QString &Text);
+    void TWeb_MZProgressChange(int Progress, int ProgressMax);
+    void TWeb_MZCommandStateChange(int Command, bool Enable);
+    void TWeb_MZTitleChange(const QString &Text);
+    void TWeb_MZNewWindow2(const QString &Address, bool &Cancel);
+};

@@ -1,0 +1,59 @@
+#pragma once
+// What a browser window needs of a web engine: five operations, the current
+// address and five events. Every engine, real or scripted, is a widget that
+// fills its window's client area. An operation that fails throws VexelError.
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+class EngineControl : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+
+    virtual void Navigate(const QString &address) = 0;
+    virtual void GoBack() = 0;
+    virtual void GoForward() = 0;
+    virtual void Stop() = 0;
+    virtual void Refresh() = 0;
+    virtual QString LocationURL() const = 0;
+
+signals:
+    void StatusTextChange(const QString &Text);
+    void ProgressChange(int Progress, int ProgressMax);
+    // Command 1: forward possible or not; 2: back possible or not.
+    void CommandStateChange(int Command, bool Enable);
+    void TitleChange(const QString &Text);
+    // A page asks for a new window on address (empty when the engine does not
+    // say). Setting Cancel keeps the engine from opening one of its own.
+    // Connect directly: Cancel is read back when the signal returns.
+    void NewWindow2(const QString &address, bool &Cancel);
+};
+
+// The engines, by the class IDs the two menu slots create.
+namespace engines {
+
+inline const QString IE_CLSID = QStringLiteral("{8856F961-340A-11D0-A96B-00C04FD705A2}");
+inline const QString MOZILLA_CLSID = QStringLiteral("{1339B54C-3453-11D2-93B9-000000000000}");
+
+// Makes a control as a child of parent; throws when the engine cannot be
+// embedded.
+using Factory = std::function<EngineControl *(QWidget *parent)>;
+
+// Registers (or, with an empty factory, removes) the engine of a class ID;
+// returns the factory it replaces.
+Factory registerEngine(const QString &classId, Factory factory);
+
+// Creates the control of a class ID. Throws "クラスが登録されていません。"
+// when no engine is registered under it.
+EngineControl *create(const QString &classId, QWidget *parent);
+
+// The message of a control that could not be embedded.
+QString activationFailedMessage();
+QString classNotRegisteredMessage();
+
+// Registers the real engines that this build has.
+void registerBuiltInEngines();
+
+}  // namespace engines

@@ -1,0 +1,236 @@
+// The settings file's read and write functions against files as the
+// platform writes them, and against refused writes.
+
+#include "app/errors.h"
+#include "settings/cp932.h"
+#include "settings/profile.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <sys/stat.h>
+
+using namespace profile;
+
+class TestProfile : public QObject {
+    Q_OBJECT
+private slots:
+    void missingFileSectionOrKeyGivesDefault();
+    void platformFileReadsCorrectly();
+    void quotesAndBlanks();
+    void integerRules_data();
+    void integerRules();
+    void flagRules();
+    void longValueCutOnCharacterBoundary();
+    void writeCreatesFileSectionAndKey();
+    void writeReplacesInPlaceAndKeepsEveryOtherLine();
+    void writeAddsKeyToExistingSection();
+    void valuesRoundTripInCp932();
+    void unencodableValueIsRefusedNotCorrupted();
+    void refusedWritesNameTheFullPath();
+    void failedWriteLeavesOldFileWhole();
+    void cp932Table();
+};
+
+void TestProfile::missingFileSectionOrKeyGivesDefault()
+{
+    TestDirs dirs;
+    QCOMPARE(readString(dirs.iniPath(), "General", "LastEngine", "IE"), QString("IE"));
+    QCOMPARE(readInteger(dirs.iniPath(), "Bar", "Band0Width", 200), 200);
+    dirs.writeIni("[Other]\r\nLastEngine=Gecko\r\n");
+    QCOMPARE(readString(dirs.iniPath(), "General", "LastEngine", "IE"), QString("IE"));
+    dirs.writeIni("[General]\r\nOther=1\r\n");
+    QCOMPARE(readString(dirs.iniPath(), "General", "LastEngine", "IE"), QString("IE"));
+    QVERIFY(!QFile::exists(dirs.programDir() + "x.ini"));
+}
+
+void TestProfile::platformFileReadsCorrectly()
+{
+    TestDirs dirs;
+    QByteArray file = "; written elsewhere\r\n[general]\r\n  lastengine  =  Gecko  \r\n\r\n"
+                      "[Option_Main]\r\nMozPath = C:\\Program Files\\" +
+                      *cp932::encode(QStringLiteral("モジラ～")) + "\r\nMozilla=1\r\n[Bar]\r\nBand0Width=0x64\r\n";
+    dirs.writeIni(file);
+    QCOMPARE(readString(dirs.iniPath(), "General", "LastEngine", "IE"), QString("Gecko"));
+    QCOMPARE(readString(dirs.iniPath(), "OPTION_MAIN", "mozpath", ""),
+             QStringLiteral("C:\\Program Files\\モジラ～"));
+    QCOMPARE(readInteger(dirs.iniPath(), "Option_Main", "Mozilla", 0), 1);
+    QCOMPARE(readInteger(dirs.iniPath(), "Bar", "Band0Width", 200), 100);
+}
+
+void TestProfile::quotesAndBlanks()
+{
+    TestDirs dirs;
+    dirs.writeIni("[General]\nLastEngine=\"IE \"\nEmpty=\nOneQuote=\"x\n");
+    QCOMPARE(readString(dirs.iniPath(), "General", "LastEngine", ""), QString("IE "));
+    QCOMPARE(readString(dirs.iniPath(), "General", "Empty", "def"), QString());
+    QCOMPARE(readInteger(dirs.iniPath(), "General", "Empty", 7), 7);
+    QCOMPARE(readString(dirs.iniPath(), "General", "OneQuote", ""), QString("\"x"));
+}
+
+void TestProfile::integerRules_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("decimal") << QByteArray("42") << 42;
+    QTest::newRow("negative") << QByteArray("-5") << -5;
+    QTest::newRow("hex") << QByteArray("0x64") << 100;
+    QTest::newRow("HEX") << QByteArray("0X1f") << 31;
+    QTest::newRow("hex wraps") << QByteArray("0xFFFFFFFF") << -1;
+    QTest::newRow("bare 0x") << QByteArray("0x") << 200;
+    QTest::newRow("letters") << QByteArray("abc") << 200;
+    QTest::newRow("trailing junk") << QByteArray("12ab") << 200;
+    QTest::newRow("too big") << QByteArray("99999999999") << 200;
+    QTest::newRow("257") << QByteArray("257") << 257;
+}
+
+void TestProfile::integerRules()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(int, expected);
+    TestDirs dirs;
+    dirs.writeIni("[Bar]\r\nBand0Width=" + stored + "\r\n");
+    QCOMPARE(readInteger(dirs.iniPath(), "Bar", "Band0Width", 200), expected);
+}
+
+void TestProfile::flagRules()
+{
+    TestDirs dirs;
+    dirs.writeIni("[Bar]\r\nA=0\r\nB=5\r\nC=x\r\n");
+    QCOMPARE(readFlag(dirs.iniPath(), "Bar", "A", true), false);
+    QCOMPARE(readFlag(dirs.iniPath(), "Bar", "B", false), true);
+    QCOMPARE(readFlag(dirs.iniPath(), "Bar", "C", true), true);
+    QCOMPARE(readFlag(dirs.iniPath(), "Bar", "Missing", false), false);
+    writeFlag(dirs.iniPath(), "Bar", "D", true);
+    writeFlag(dirs.iniPath(), "Bar", "E", false);
+    QVERIFY(dirs.readIni().contains("D=1\r\nE=0\r\n"));
+}
+
+void TestProfile::longValueCutOnCharacterBoundary()
+{
+    TestDirs dirs;
+    // 2046 ASCII bytes then a two-byte character: the character does not fit.
+    const QString value = QString(2046, QLatin1Char('a')) + QStringLiteral("あいう");
+    writeString(dirs.iniPath(), "Option_Main", "MozPath", value);
+    const QString read = readString(dirs.iniPath(), "Option_Main", "MozPath", "");
+    QCOMPARE(read, QString(2046, QLatin1Char('a')));
+    const QString exact = QString(2047, QLatin1Char('b')) + QStringLiteral("c");
+    writeString(dirs.iniPath(), "Option_Main", "MozPath", exact);
+    QCOMPARE(readString(dirs.iniPath(), "Option_Main", "MozPath", "").size(), 2047);
+}
+
+void TestProfile::writeCreatesFileSectionAndKey()
+{
+    TestDirs dirs;
+    writeString(dirs.iniPath(), "General", "LastEngine", "IE");
+    QCOMPARE(dirs.readIni(), QByteArray("[General]\r\nLastEngine=IE\r\n"));
+    writeInteger(dirs.iniPath(), "Bar", "Band0ID", 1);
+    QCOMPARE(dirs.readIni(), QByteArray("[General]\r\nLastEngine=IE\r\n[Bar]\r\nBand0ID=1\r\n"));
+}
+
+void TestProfile::writeReplacesInPlaceAndKeepsEveryOtherLine()
+{
+    TestDirs dirs;
+    const QByteArray before = "; comment \x82\xa0\r\n[General]\r\n  LastEngine = IE \r\nOther=x\r\n\r\n[Bar]\r\nband0id=0\r\n"
+                              "junk line without equals\r\n";
+    dirs.writeIni(before);
+    writeString(dirs.iniPath(), "general", "lastEngine", "Gecko");
+    QByteArray expected = before;
+    expected.replace("  LastEngine = IE ", "lastEngine=Gecko");
+    QCOMPARE(dirs.readIni(), expected);
+    writeInteger(dirs.iniPath(), "BAR", "Band0ID", 1);
+    expected.replace("band0id=0", "Band0ID=1");
+    QCOMPARE(dirs.readIni(), expected);
+}
+
+void TestProfile::writeAddsKeyToExistingSection()
+{
+    TestDirs dirs;
+    dirs.writeIni("[General]\nLastEngine=IE\n\n[Bar]\nBand0ID=0");
+    writeString(dirs.iniPath(), "General", "New", "v");
+    writeString(dirs.iniPath(), "Bar", "Band1ID", "1");
+    QCOMPARE(dirs.readIni(), QByteArray("[General]\nLastEngine=IE\nNew=v\n\n[Bar]\nBand0ID=0\nBand1ID=1\n"));
+}
+
+void TestProfile::valuesRoundTripInCp932()
+{
+    TestDirs dirs;
+    const QString path = QStringLiteral("/home/ユーザー/～①髙\\x");
+    writeString(dirs.iniPath(), "Option_Main", "MozPath", path);
+    QVERIFY(dirs.readIni().contains(*cp932::encode(path)));
+    QVERIFY(dirs.readIni().contains("\x81\x60"));  // U+FF5E in CP932
+    QCOMPARE(readString(dirs.iniPath(), "Option_Main", "MozPath", ""), path);
+}
+
+void TestProfile::unencodableValueIsRefusedNotCorrupted()
+{
+    TestDirs dirs;
+    writeString(dirs.iniPath(), "Option_Main", "MozPath", "/old");
+    const QByteArray before = dirs.readIni();
+    for (const QString &bad : {QStringLiteral("/emoji😀"), QStringLiteral("line\nbreak")}) {
+        try {
+            writeString(dirs.iniPath(), "Option_Main", "MozPath", bad);
+            QFAIL("an unwritable value was accepted");
+        } catch (const VexelError &e) {
+            QCOMPARE(e.message(), QDir::toNativeSeparators(dirs.iniPath()) + QStringLiteral(" に書き込めません"));
+        }
+    }
+    QCOMPARE(dirs.readIni(), before);
+}
+
+void TestProfile::refusedWritesNameTheFullPath()
+{
+    TestDirs dirs;
+    const QString expected = dirs.iniPath() + QStringLiteral(" に書き込めません");
+    // A read-only directory.
+    QVERIFY(::chmod(QFile::encodeName(dirs.programDir()).constData(), 0555) == 0);
+    try {
+        writeString(dirs.iniPath(), "General", "LastEngine", "IE");
+        QFAIL("write into a read-only directory succeeded");
+    } catch (const VexelError &e) {
+        QCOMPARE(e.message(), expected);
+    }
+    QVERIFY(!QFile::exists(dirs.iniPath()));
+    ::chmod(QFile::encodeName(dirs.programDir()).constData(), 0755);
+    // A read-only file in a writable directory.
+    dirs.writeIni("[General]\r\nLastEngine=IE\r\n");
+    QVERIFY(::chmod(QFile::encodeName(dirs.iniPath()).constData(), 0444) == 0);
+    try {
+        writeString(dirs.iniPath(), "General", "LastEngine", "Gecko");
+        QFAIL("write to a read-only file succeeded");
+    } catch (const VexelError &e) {
+        QCOMPARE(e.message(), expected);
+    }
+    QCOMPARE(readString(dirs.iniPath(), "General", "LastEngine", ""), QString("IE"));
+    // A directory that does not exist.
+    try {
+        writeString(dirs.programDir() + "missing/config.ini", "General", "LastEngine", "IE");
+        QFAIL("write into a missing directory succeeded");
+    } catch (const VexelError &e) {
+        QVERIFY(e.message().endsWith(QStringLiteral("missing/config.ini に書き込めません")));
+    }
+}
+
+void TestProfile::failedWriteLeavesOldFileWhole()
+{
+    TestDirs dirs;
+    dirs.writeIni("[General]\r\nLastEngine=IE\r\n");
+    ::chmod(QFile::encodeName(dirs.programDir()).constData(), 0555);
+    QVERIFY_THROWS_EXCEPTION(VexelError, writeString(dirs.iniPath(), "General", "LastEngine", "Gecko"));
+    ::chmod(QFile::encodeName(dirs.programDir()).constData(), 0755);
+    QCOMPARE(dirs.readIni(), QByteArray("[General]\r\nLastEngine=IE\r\n"));
+    // No temporary file is left behind.
+    QCOMPARE(QDir(dirs.programDir()).entryList(QDir::Files), QStringList{"config.ini"});
+}
+
+void TestProfile::cp932Table()
+{
+    QCOMPARE(*cp932::encode(QStringLiteral("\\～①髙")), QByteArray("\x5c\x81\x60\x87\x40\xfb\xfc"));
+    QCOMPARE(cp932::decode(QByteArray("\x5c\x81\x60\x87\x40\xfb\xfc")), QStringLiteral("\\～①髙"));
+    QVERIFY(!cp932::encode(QStringLiteral("😀")));
+    QVERIFY(!cp932::canEncode(U'😀'));
+    QCOMPARE(cp932::decode(QByteArray("a\x81")), QStringLiteral("a\uFFFD"));
+}
+
+VEXEL_TEST_MAIN(TestProfile)
+#include "test_profile.moc"

@@ -1,0 +1,158 @@
+#include "testsupport.h"
+
+#include "app/errors.h"
+#include "app/forms.h"
+#include "app/programdir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+TestDirs::TestDirs() : previousCwd_(QDir::currentPath())
+{
+    setExecutableDirectoryForTesting(program_.path());
+    QDir::setCurrent(current_.path());
+}
+
+TestDirs::~TestDirs()
+{
+    setExecutableDirectoryForTesting(QString());
+    QDir::setCurrent(previousCwd_);
+}
+
+QString TestDirs::programDir() const
+{
+    return program_.path() + QLatin1Char('/');
+}
+
+QString TestDirs::currentDir() const
+{
+    return current_.path();
+}
+
+QString TestDirs::iniPath() const
+{
+    return programDir() + QStringLiteral("config.ini");
+}
+
+void TestDirs::writeIni(const QByteArray &bytes) const
+{
+    QFile f(iniPath());
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write the test's config.ini");
+    f.write(bytes);
+}
+
+QByteArray TestDirs::readIni() const
+{
+    QFile f(iniPath());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+ErrorRecorder::ErrorRecorder()
+{
+    setErrorSink([this](const QString &text) { messages.append(text); });
+}
+
+ErrorRecorder::~ErrorRecorder()
+{
+    setErrorSink({});
+}
+
+ScriptedEngine::ScriptedEngine(QWidget *parent) : EngineControl(parent)
+{
+    setMinimumSize(1, 1);
+}
+
+static void failIfAsked(const QString &failWith)
+{
+    if (!failWith.isEmpty())
+        throw VexelError(failWith);
+}
+
+void ScriptedEngine::Navigate(const QString &address)
+{
+    calls << QStringLiteral("Navigate ") + address;
+    failIfAsked(failWith);
+}
+
+void ScriptedEngine::GoBack()
+{
+    calls << QStringLiteral("GoBack");
+    failIfAsked(failWith);
+}
+
+void ScriptedEngine::GoForward()
+{
+    calls << QStringLiteral("GoForward");
+    failIfAsked(failWith);
+}
+
+void ScriptedEngine::Stop()
+{
+    calls << QStringLiteral("Stop");
+    failIfAsked(failWith);
+}
+
+void ScriptedEngine::Refresh()
+{
+    calls << QStringLiteral("Refresh");
+    failIfAsked(failWith);
+}
+
+QString ScriptedEngine::LocationURL() const
+{
+    if (failLocation)
+        throw VexelError(QStringLiteral("LocationURL failed"));
+    return location;
+}
+
+ScriptedEngines::ScriptedEngines(Slots which)
+{
+    auto factory = [this](QWidget *parent) -> EngineControl * {
+        auto *e = new ScriptedEngine(parent);
+        made.append(e);
+        return e;
+    };
+    if (which != MozillaOnly)
+        previousIE_ = engines::registerEngine(engines::IE_CLSID, factory);
+    else
+        previousIE_ = engines::registerEngine(engines::IE_CLSID, {});
+    if (which != IEOnly)
+        previousMoz_ = engines::registerEngine(engines::MOZILLA_CLSID, factory);
+    else
+        previousMoz_ = engines::registerEngine(engines::MOZILLA_CLSID, {});
+}
+
+ScriptedEngines::~ScriptedEngines()
+{
+    engines::registerEngine(engines::IE_CLSID, previousIE_);
+    engines::registerEngine(engines::MOZILLA_CLSID, previousMoz_);
+}
+
+Forms::Forms()
+{
+    createForms();
+}
+
+Forms::~Forms()
+{
+    destroyForms();
+}
+
+int vexelTestMain(int argc, char *argv[], QObject *testObject)
+{
+    // Engine data and caches of a test run never reach the user's folders.
+    static QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vexel"));
+    QApplication::setOrganizationName(QStringLiteral("Vexel"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    return QTest::qExec(testObject, argc, argv);
+}

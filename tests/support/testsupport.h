@@ -1,0 +1,104 @@
+#pragma once
+// What every test program shares: its own program directory and current
+// directory, recorded error messages instead of modal boxes, the forms
+// created and destroyed around a case, and a scripted engine that raises any
+// event sequence on demand.
+
+#include "browser/enginecontrol.h"
+
+#include <QApplication>
+#include <QList>
+#include <QPointer>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+// A program directory and a current directory of the test's own; the
+// settings file and bookmark file of a case live there.
+class TestDirs {
+public:
+    TestDirs();
+    ~TestDirs();
+    QString programDir() const;  // with its trailing "/"
+    QString currentDir() const;
+    QString iniPath() const;
+    void writeIni(const QByteArray &bytes) const;
+    QByteArray readIni() const;
+
+private:
+    QTemporaryDir program_;
+    QTemporaryDir current_;
+    QString previousCwd_;
+};
+
+// Records every message the error box would show.
+class ErrorRecorder {
+public:
+    ErrorRecorder();
+    ~ErrorRecorder();
+    QStringList messages;
+};
+
+// A scripted engine control: records operations and raises events.
+class ScriptedEngine : public EngineControl {
+    Q_OBJECT
+public:
+    explicit ScriptedEngine(QWidget *parent);
+
+    void Navigate(const QString &address) override;
+    void GoBack() override;
+    void GoForward() override;
+    void Stop() override;
+    void Refresh() override;
+    QString LocationURL() const override;
+
+    QStringList calls;     // "Navigate <address>", "GoBack", ...
+    QString location;      // what LocationURL answers
+    QString failWith;      // when set, every operation throws this
+    bool failLocation = false;
+
+    void raiseStatusText(const QString &t) { emit StatusTextChange(t); }
+    void raiseProgress(int p, int max) { emit ProgressChange(p, max); }
+    void raiseCommandState(int c, bool e) { emit CommandStateChange(c, e); }
+    void raiseTitle(const QString &t) { emit TitleChange(t); }
+    bool raiseNewWindow(const QString &address)
+    {
+        bool cancel = false;
+        emit NewWindow2(address, cancel);
+        return cancel;
+    }
+};
+
+// Registers scripted engines under both class IDs for its lifetime (or
+// under one) and keeps the ones it made.
+class ScriptedEngines {
+public:
+    enum Slots { Both, IEOnly, MozillaOnly };
+    explicit ScriptedEngines(Slots which = Both);
+    ~ScriptedEngines();
+    QList<QPointer<ScriptedEngine>> made;
+    ScriptedEngine *last() const { return made.isEmpty() ? nullptr : made.last().data(); }
+
+private:
+    engines::Factory previousIE_, previousMoz_;
+};
+
+// Creates the program's forms as start-up does, destroys them at the end.
+class Forms {
+public:
+    Forms();
+    ~Forms();
+};
+
+// Test program entry: a clean environment (user data and cache in a
+// temporary folder), then the Qt Test run.
+int vexelTestMain(int argc, char *argv[], QObject *testObject);
+
+#define VEXEL_TEST_MAIN(TestClass)                      \
+    int main(int argc, char *argv[])                    \
+    {                                                   \
+        TestClass tc;                                   \
+        return vexelTestMain(argc, argv, &tc);          \
+    }
