@@ -19,6 +19,13 @@ public:
     virtual void Refresh() = 0;
     virtual QString LocationURL() const = 0;
 
+    // What users expect of a browser window beyond the frame's commands.
+    // Finds text in the page from the selection on (wrapping); an empty text
+    // clears the highlight.
+    virtual void FindText(const QString &text, bool backward) = 0;
+    virtual qreal ZoomFactor() const = 0;
+    virtual void SetZoomFactor(qreal factor) = 0;
+
 signals:
     void StatusTextChange(const QString &Text);
     void ProgressChange(int Progress, int ProgressMax);
@@ -29,6 +36,16 @@ signals:
     // say). Setting Cancel keeps the engine from opening one of its own.
     // Connect directly: Cancel is read back when the signal returns.
     void NewWindow2(const QString &address, bool &Cancel);
+
+    // The page closes its window (window.close()).
+    void CloseRequested();
+    // A message for the status bar that is not a link's address: download
+    // progress, completion and failure.
+    void StatusMessage(const QString &text);
+    // The page's context menu asks for the find bar, or a zoom step
+    // (+1 in, -1 out, 0 back to 100 %).
+    void FindRequested();
+    void ZoomRequested(int step);
 };
 
 // The engines, by the class IDs the two menu slots create.

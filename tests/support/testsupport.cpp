@@ -100,6 +100,17 @@ void ScriptedEngine::Refresh()
     failIfAsked(failWith);
 }
 
+void ScriptedEngine::FindText(const QString &text, bool backward)
+{
+    calls << QStringLiteral("Find%1 %2").arg(backward ? QStringLiteral("Back") : QString(), text);
+}
+
+void ScriptedEngine::SetZoomFactor(qreal factor)
+{
+    calls << QStringLiteral("Zoom %1").arg(factor);
+    zoom = factor;
+}
+
 QString ScriptedEngine::LocationURL() const
 {
     if (failLocation)

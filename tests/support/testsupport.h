@@ -53,7 +53,11 @@ public:
     void Stop() override;
     void Refresh() override;
     QString LocationURL() const override;
+    void FindText(const QString &text, bool backward) override;
+    qreal ZoomFactor() const override { return zoom; }
+    void SetZoomFactor(qreal factor) override;
 
+    qreal zoom = 1.0;
     QStringList calls;     // "Navigate <address>", "GoBack", ...
     QString location;      // what LocationURL answers
     QString failWith;      // when set, every operation throws this
@@ -63,6 +67,7 @@ public:
     void raiseProgress(int p, int max) { emit ProgressChange(p, max); }
     void raiseCommandState(int c, bool e) { emit CommandStateChange(c, e); }
     void raiseTitle(const QString &t) { emit TitleChange(t); }
+    void raiseClose() { emit CloseRequested(); }
     bool raiseNewWindow(const QString &address)
     {
         bool cancel = false;

@@ -91,3 +91,18 @@ QString WebEngineControl::LocationURL() const
     const QUrl url = page_->url();
     return url.isEmpty() ? QString() : url.toString();
 }
+
+void WebEngineControl::FindText(const QString &text, bool backward)
+{
+    page_->findText(text, backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags());
+}
+
+qreal WebEngineControl::ZoomFactor() const
+{
+    return page_->zoomFactor();
+}
+
+void WebEngineControl::SetZoomFactor(qreal factor)
+{
+    page_->setZoomFactor(factor);
+}

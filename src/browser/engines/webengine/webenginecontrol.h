@@ -30,6 +30,9 @@ public:
     void Stop() override;
     void Refresh() override;
     QString LocationURL() const override;
+    void FindText(const QString &text, bool backward) override;
+    qreal ZoomFactor() const override;
+    void SetZoomFactor(qreal factor) override;
 
     QWebEngineView *view() const { return view_; }
     WebEnginePage *page() const { return page_; }
