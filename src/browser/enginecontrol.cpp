@@ -2,6 +2,8 @@
 
 #include "app/errors.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QHash>
 
 namespace engines {
@@ -31,6 +33,18 @@ QString classNotRegisteredMessage()
 QString activationFailedMessage()
 {
     return QStringLiteral("OLE コントロールのアクティベートに失敗しました");
+}
+
+QUrl urlFromUserInput(const QString &address)
+{
+    const QString trimmed = address.trimmed();
+    if (trimmed.isEmpty())
+        return QUrl();
+    if (trimmed.startsWith(QLatin1Char('/')) || trimmed.startsWith(QLatin1String("./")) ||
+        trimmed.startsWith(QLatin1String("../")) || trimmed.startsWith(QLatin1Char('~')) ||
+        QFileInfo::exists(QDir::current().absoluteFilePath(trimmed)))
+        return QUrl::fromUserInput(trimmed, QDir::currentPath(), QUrl::AssumeLocalFile);
+    return QUrl::fromUserInput(trimmed);
 }
 
 EngineControl *create(const QString &classId, QWidget *parent)

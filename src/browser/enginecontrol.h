@@ -4,6 +4,7 @@
 // fills its window's client area. An operation that fails throws VexelError.
 
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 #include <functional>
 
@@ -69,6 +70,12 @@ EngineControl *create(const QString &classId, QWidget *parent);
 // The message of a control that could not be embedded.
 QString activationFailedMessage();
 QString classNotRegisteredMessage();
+
+// What a typed address means, as a browser reads it: a URL with a scheme
+// stays as it is, a path to an existing file (absolute, or relative to the
+// current directory) is that file, anything else ("example.com") a web
+// address. Empty stays empty.
+QUrl urlFromUserInput(const QString &address);
 
 // Registers the real engines that this build has.
 void registerBuiltInEngines();

@@ -43,6 +43,12 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     connect(page_, &QWebEnginePage::loadProgress, this, [this](int p) { emit ProgressChange(p, 100); });
     // A finished load ends with an empty bar.
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool) { emit ProgressChange(0, 0); });
+    // Like the control the frame was made for, report both history states
+    // after each navigation, not only when one of them flips.
+    connect(page_, &QWebEnginePage::urlChanged, this, [this] {
+        emit CommandStateChange(1, page_->action(QWebEnginePage::Forward)->isEnabled());
+        emit CommandStateChange(2, page_->action(QWebEnginePage::Back)->isEnabled());
+    });
     connect(page_, &QWebEnginePage::titleChanged, this, [this](const QString &t) { emit TitleChange(t); });
     QAction *back = page_->action(QWebEnginePage::Back);
     QAction *forward = page_->action(QWebEnginePage::Forward);
@@ -63,7 +69,7 @@ void WebEngineControl::Navigate(const QString &address)
     }
     // As a browser reads what is typed: a host name becomes a web address,
     // a path a local file.
-    page_->setUrl(QUrl::fromUserInput(address, QDir::currentPath(), QUrl::AssumeLocalFile));
+    page_->setUrl(engines::urlFromUserInput(address));
 }
 
 void WebEngineControl::GoBack()
