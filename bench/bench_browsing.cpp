@@ -1,0 +1,108 @@
+// Opening browser windows on the Internet Explorer slot's engine: time from
+// OpenBrowserWindow on a local page to its load finishing, for the first and
+// the fifth window, and what the process tree gains per added window.
+
+#include "app/forms.h"
+#include "app/mainform.h"
+#include "app/programdir.h"
+#include "benchsupport.h"
+#include "browser/browserwindow.h"
+#include "browser/engines/webengine/webenginecontrol.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+
+#include <QTemporaryDir>
+#include <QTimer>
+
+// Resident memory of this process and all its descendants, in MB.
+static double treeRssMb()
+{
+    QHash<int, int> parentOf;
+    QHash<int, double> rss;
+    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool ok = false;
+        const int pid = entry.toInt(&ok);
+        if (!ok)
+            continue;
+        QFile status("/proc/" + entry + "/status");
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("PPid:"))
+                parentOf[pid] = line.mid(5).trimmed().toInt();
+            else if (line.startsWith("VmRSS:"))
+                rss[pid] = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        }
+    }
+    const int self = int(QCoreApplication::applicationPid());
+    double total = 0;
+    for (auto it = rss.cbegin(); it != rss.cend(); ++it) {
+        for (int p = it.key(); p > 1; p = parentOf.value(p)) {
+            if (p == self) {
+                total += it.value();
+                break;
+            }
+        }
+    }
+    return total;
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    setExecutableDirectoryForTesting(dir.path());
+    QDir::setCurrent(dir.path());
+    QFile page(dir.path() + "/page.html");
+    if (page.open(QIODevice::WriteOnly))
+        page.write("<title>Bench</title><h1>A page</h1><p>Some text.</p>");
+    page.close();
+    QFile ini(dir.path() + "/config.ini");
+    if (ini.open(QIODevice::WriteOnly))
+        ini.write("[General]\r\nLastEngine=IE\r\n");
+    ini.close();
+
+    engines::registerBuiltInEngines();
+    createForms();
+    MainForm->resize(1000, 800);
+
+    QList<double> times, growth;
+    double before = treeRssMb();
+    for (int n = 1; n <= 5; ++n) {
+        QElapsedTimer clock;
+        clock.start();
+        MainForm->OpenBrowserWindow(QString(), page.fileName());
+        auto *control = static_cast<WebEngineControl *>(MainForm->ActiveMDIChild()->control());
+        QEventLoop loop;
+        bool loaded = false;
+        QObject::connect(control->page(), &QWebEnginePage::loadFinished, &loop, [&] {
+            loaded = true;
+            loop.quit();
+        });
+        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        loop.exec();
+        if (!loaded) {
+            std::fprintf(stderr, "window %d did not load\n", n);
+            return 1;
+        }
+        times.append(clock.nsecsElapsed() / 1e6);
+        QEventLoop settle;  // let the renderer reach its resting size
+        QTimer::singleShot(300, &settle, &QEventLoop::quit);
+        settle.exec();
+        const double after = treeRssMb();
+        if (n > 1)
+            growth.append(after - before);
+        before = after;
+    }
+    printFigure("browsing.first_window_ms", times.first(), "ms");
+    printFigure("browsing.fifth_window_ms", times.last(), "ms");
+    printFigure("browsing.further_window_median_ms", median(times.mid(1)), "ms");
+    printFigure("browsing.tree_rss_per_window_mb", median(growth), "MB");
+    destroyForms();
+    return 0;
+}
