@@ -3,10 +3,12 @@
 #include "about/aboutbox.h"
 #include "app/errors.h"
 #include "bookmarks/bmedit.h"
+#include "bookmarks/bookmarkfile.h"
 #include "mainform.h"
 #include "settings/option.h"
 
 #include <QApplication>
+#include <QDir>
 
 TMainForm *MainForm = nullptr;
 Tfrm_Option *frm_Option = nullptr;
@@ -16,9 +18,12 @@ TAboutBox *AboutBox = nullptr;
 void createForms()
 {
     QApplication::setApplicationDisplayName(QStringLiteral("Vexel"));
+    // The bookmark menu and the editor read, and the editor writes, the one
+    // file of the directory the program started in.
+    bookmarks::fixBookmarkFilePath(QDir::currentPath());
     new TMainForm();  // sets MainForm; its creation runs to the end here
     frm_Option = new Tfrm_Option(MainForm);
-    frm_BMEdit = new Tfrm_BMEdit();
+    frm_BMEdit = new Tfrm_BMEdit(bookmarks::bookmarkFilePath());
     AboutBox = new TAboutBox();
 }
 

@@ -22,6 +22,7 @@ class QPushButton;
 class QToolButton;
 class TBrowserWindow;
 class EngineControl;
+struct _xmlNode;  // bookmark menu
 
 // A band's tool bar. Its preferred width is the band width restored from
 // the settings file; the tool-bar area lays the bands out from it.
@@ -153,6 +154,11 @@ private:
     void fitAddressField();
     void applyBandOrder(const QList<TBandToolBar *> &order, bool secondBreaks);
     void iventMenuClick(QAction *item);
+
+    // bookmark menu
+    void ReadBookMarkFolder(_xmlNode *Folder, QAction *ParentItem);
+    QAction *AddMenuItem(QMenu *Parent, const QString &Caption, int Index);
+    QAction *addBookmarkItem(QMenu *Parent, _xmlNode *entry, int Index);
 
     bool firstBandBreak_ = true;  // kept for writing: a first band always starts its row
     QList<QAction *> windowListItems_;

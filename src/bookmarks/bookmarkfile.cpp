@@ -1,0 +1,293 @@
+#include "bookmarkfile.h"
+
+#include "app/errors.h"
+#include "settings/atomicfile.h"
+#include "shiftjis.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringDecoder>
+#include <libxml/parser.h>
+#include <libxml/xmlsave.h>
+#include <limits>
+#include <new>
+
+namespace bookmarks {
+
+namespace {
+
+const QString kFileName = QStringLiteral("bookmark.xml");
+
+QString &fixedPath()
+{
+    static QString path;
+    return path;
+}
+
+// The text of a node and everything below it.
+QString textOf(xmlNode *node)
+{
+    xmlChar *content = xmlNodeGetContent(node);
+    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(content));
+    xmlFree(content);
+    return text;
+}
+
+bool isValidUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder(bytes);
+    Q_UNUSED(text);
+    return !decoder.hasError();
+}
+
+XmlDoc parse(const QByteArray &bytes, const char *encoding, int extraOptions)
+{
+    const int options = XML_PARSE_NOBLANKS | XML_PARSE_RECOVER | XML_PARSE_NONET | XML_PARSE_NOERROR |
+                        XML_PARSE_NOWARNING | extraOptions;
+    return XmlDoc(xmlReadMemory(bytes.constData(), int(bytes.size()), "bookmark.xml", encoding, options));
+}
+
+// UTF-8 of the text without the characters XML 1.0 cannot carry at all
+// (control characters other than tab, line feed and carriage return,
+// U+FFFE, U+FFFF, unpaired surrogates): written as they are, they would
+// leave a file no reader can parse.
+QByteArray xmlText(const QString &text)
+{
+    auto unfit = [](const QString &s, qsizetype i) {
+        const char16_t c = s.at(i).unicode();
+        if (c < 0x20)
+            return c != u'\t' && c != u'\n' && c != u'\r';
+        if (c == 0xFFFE || c == 0xFFFF)
+            return true;
+        if (QChar::isHighSurrogate(c))
+            return i + 1 >= s.size() || !QChar::isLowSurrogate(s.at(i + 1).unicode());
+        if (QChar::isLowSurrogate(c))
+            return i == 0 || !QChar::isHighSurrogate(s.at(i - 1).unicode());
+        return false;
+    };
+    QString clean;
+    clean.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (!unfit(text, i))
+            clean.append(text.at(i));
+    return clean.toUtf8();
+}
+
+template <typename T>
+T *made(T *node)
+{
+    if (!node)
+        throw std::bad_alloc();
+    return node;
+}
+
+// A line feed followed by units of two spaces.
+void appendIndent(xmlNode *parent, int units)
+{
+    const QByteArray text = '\n' + QByteArray(2 * qMax(0, units), ' ');
+    xmlNode *node = made(xmlNewDocTextLen(parent->doc, reinterpret_cast<const xmlChar *>(text.constData()),
+                                          int(text.size())));
+    xmlAddChild(parent, node);
+}
+
+xmlNode *appendElement(xmlNode *parent, const char *name)
+{
+    xmlNode *node = made(xmlNewDocNode(parent->doc, nullptr, reinterpret_cast<const xmlChar *>(name), nullptr));
+    xmlAddChild(parent, node);
+    return node;
+}
+
+// An element holding the text as its only content, escaped on output.
+void appendTextElement(xmlNode *parent, const char *name, const QString &text)
+{
+    const QByteArray utf8 = xmlText(text);
+    made(xmlNewTextChild(parent, nullptr, reinterpret_cast<const xmlChar *>(name),
+                         utf8.isEmpty() ? nullptr : reinterpret_cast<const xmlChar *>(utf8.constData())));
+}
+
+}  // namespace
+
+void fixBookmarkFilePath(const QString &directory)
+{
+    const QDir dir(directory);
+    QString name = kFileName;
+    if (!dir.exists(name)) {
+        const QStringList variants =
+            dir.entryList({kFileName}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+        if (!variants.isEmpty())
+            name = variants.constFirst();
+    }
+    fixedPath() = QDir::cleanPath(dir.absoluteFilePath(name));
+}
+
+QString bookmarkFilePath()
+{
+    if (fixedPath().isEmpty())
+        fixBookmarkFilePath(QDir::currentPath());
+    return fixedPath();
+}
+
+XmlDoc readBookmarkFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return parseBookmarks(file.readAll());
+}
+
+XmlDoc parseBookmarks(const QByteArray &bytes)
+{
+    registerShiftJisEncoding();
+    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<int>::max())
+        return {};
+    XmlDoc doc = parse(bytes, nullptr, 0);
+    // A declaration libxml2 cannot follow, or bytes that are not the UTF-8
+    // they claim (or default to): the program's own files are CP932, so
+    // read them as that. Text with NULs is UTF-16 or binary and stays as is.
+    const bool claimsUtf8 =
+        doc && (doc->encoding == nullptr || xmlStrcasecmp(doc->encoding, BAD_CAST "UTF-8") == 0);
+    if (!bytes.contains('\0') && (!doc || (claimsUtf8 && !isValidUtf8(bytes)))) {
+        if (XmlDoc retry = parse(bytes, "Shift_JIS", XML_PARSE_IGNORE_ENC))
+            return retry;
+    }
+    return doc;
+}
+
+xmlNode *bookmarkRoot(const XmlDoc &doc)
+{
+    return doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+}
+
+QList<xmlNode *> countedNodes(xmlNode *parent)
+{
+    QList<xmlNode *> nodes;
+    if (!parent)
+        return nodes;
+    for (xmlNode *n = parent->children; n; n = n->next) {
+        switch (n->type) {
+        case XML_ELEMENT_NODE:
+        case XML_ENTITY_REF_NODE:
+            nodes.append(n);
+            break;
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+            if (!xmlIsBlankNode(n))
+                nodes.append(n);
+            break;
+        default:
+            break;
+        }
+    }
+    return nodes;
+}
+
+static QList<xmlNode *> elementsFrom(const QList<xmlNode *> &nodes, qsizetype first)
+{
+    QList<xmlNode *> elements;
+    elements.reserve(nodes.size());
+    for (qsizetype i = first; i < nodes.size(); ++i)
+        if (nodes[i]->type == XML_ELEMENT_NODE)
+            elements.append(nodes[i]);
+    return elements;
+}
+
+QList<xmlNode *> topLevelEntries(xmlNode *root)
+{
+    return elementsFrom(countedNodes(root), 0);
+}
+
+QList<xmlNode *> folderEntries(xmlNode *folder)
+{
+    return elementsFrom(countedNodes(folder), 1);
+}
+
+QString entryName(xmlNode *entry)
+{
+    const QList<xmlNode *> nodes = countedNodes(entry);
+    return nodes.isEmpty() ? QString() : textOf(nodes.constFirst());
+}
+
+bool isFolder(xmlNode *entry)
+{
+    return entry && entry->type == XML_ELEMENT_NODE && xmlStrEqual(entry->name, BAD_CAST "directory");
+}
+
+QString entryAddress(xmlNode *entry)
+{
+    const QList<xmlNode *> nodes = countedNodes(entry);
+    return nodes.size() < 2 ? QString() : textOf(nodes.constLast());
+}
+
+QString textAfterName(xmlNode *entry)
+{
+    const QList<xmlNode *> nodes = countedNodes(entry);
+    return nodes.size() < 2 ? QString() : textOf(nodes.at(1));
+}
+
+// ---------------------------------------------------------------------------
+
+BookmarkWriter::BookmarkWriter() : doc_(xmlNewDoc(BAD_CAST "1.0"))
+{
+    registerShiftJisEncoding();
+    if (!doc_)
+        throw std::bad_alloc();
+    // The declaration is no node in libxml2: the serialiser writes it from
+    // the document's version and the output encoding.
+    xmlNode *root = made(xmlNewDocNode(doc_.get(), nullptr, BAD_CAST "bookmark", nullptr));
+    xmlDocSetRootElement(doc_.get(), root);
+}
+
+xmlNode *BookmarkWriter::root() const
+{
+    return xmlDocGetRootElement(doc_.get());
+}
+
+QByteArray BookmarkWriter::finish()
+{
+    if (!finished_) {
+        appendIndent(root(), 0);
+        finished_ = true;
+    }
+    xmlBuffer *buffer = xmlBufferCreate();
+    if (!buffer)
+        return {};
+    QByteArray bytes;
+    // No formatting: the layout is in the white-space nodes already.
+    if (xmlSaveCtxt *ctxt = xmlSaveToBuffer(buffer, "Shift_JIS", XML_SAVE_NO_EMPTY)) {
+        const long written = xmlSaveDoc(ctxt, doc_.get());
+        if (xmlSaveClose(ctxt) >= 0 && written >= 0)
+            bytes = QByteArray(reinterpret_cast<const char *>(xmlBufferContent(buffer)), xmlBufferLength(buffer));
+    }
+    xmlBufferFree(buffer);
+    return bytes;
+}
+
+void BookmarkWriter::save(const QString &path)
+{
+    const QByteArray bytes = finish();
+    if (bytes.isEmpty())
+        throw VexelError(cannotWriteMessage(path));
+    writeFileAtomically(path, bytes);
+}
+
+void AppendFileEntry(xmlNode *P, int d, const QString &name, const QString &address)
+{
+    appendIndent(P, d);
+    xmlNode *E = appendElement(P, "file");
+    appendIndent(E, d + 1);
+    appendTextElement(E, "name", name);
+    appendIndent(E, d + 1);
+    appendTextElement(E, "url", address);
+    appendIndent(E, d);
+}
+
+void AppendDirectoryEntry(xmlNode *P, int d, const QString &name)
+{
+    appendIndent(P, d == 1 ? 1 : d - 1);
+    xmlNode *D = appendElement(P, "directory");
+    appendIndent(D, d + 1);
+    appendTextElement(D, "name", name);
+}
+
+}  // namespace bookmarks
