@@ -2,6 +2,7 @@
 
 #include "about/aboutbox.h"
 #include "app/errors.h"
+#include "app/findbar.h"
 #include "app/forms.h"
 #include "app/programdir.h"
 #include "browser/browserwindow.h"
@@ -117,6 +118,10 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     setCentralWidget(MDIClient);
 
     createBottomStrip();
+    auto *findBar = new TFindBar(this);
+    insertToolBar(ToolBar1, findBar);
+    insertToolBarBreak(ToolBar1);
+    findBar->hide();
 
     OpenDialog = new QFileDialog(this);
     OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
@@ -137,6 +142,9 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
 
 TMainForm::~TMainForm()
 {
+    // Browser windows going with the frame must not activate into a frame
+    // that is half destroyed.
+    disconnect(MDIClient, nullptr, this, nullptr);
     if (MainForm == this)
         MainForm = nullptr;
 }

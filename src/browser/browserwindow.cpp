@@ -1,6 +1,7 @@
 #include "browserwindow.h"
 
 #include "app/errors.h"
+#include "app/findbar.h"
 #include "app/mainform.h"
 #include "enginecontrol.h"
 
@@ -22,6 +23,21 @@ TBrowserWindow::TBrowserWindow(TMainForm *frame, const QString &classId, const Q
     control_->setObjectName(name == QLatin1String("frm_IE") ? QStringLiteral("TWeb_IE")
                                                              : QStringLiteral("TWeb_MZ"));
     setWidget(control_);
+    // What a browser window does beyond the frame's commands.
+    connect(control_, &EngineControl::StatusMessage, this, [this](const QString &text) {
+        if (isActiveInFrame())
+            frame_->StatusBar1->setPanelText(text);
+    });
+    connect(control_, &EngineControl::CloseRequested, this, [this] {
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    });
+    connect(control_, &EngineControl::FindRequested, this, guarded([this] {
+        if (auto *bar = frame_->findChild<TFindBar *>())
+            bar->openBar();
+    }));
+    connect(control_, &EngineControl::ZoomRequested, this, guarded([this](int step) {
+        control_->SetZoomFactor(TFindBar::nextZoom(control_->ZoomFactor(), step));
+    }));
     // Cover the frame's default child size, as a freshly placed child would.
     const QSize area = frame_->MDIClient->viewport()->size();
     resize(qMax(320, area.width() * 3 / 4), qMax(240, area.height() * 3 / 4));

@@ -64,6 +64,10 @@ std::optional<QByteArray> encode(const QString &text)
     if (iconv(c.get(), nullptr, nullptr, &dst, &dstLeft) == size_t(-1))
         return std::nullopt;
     out.truncate(int(dst - out.data()));
+    // glibc maps a few characters onto look-alikes (U+00A5 onto "\", U+301C
+    // onto U+FF5E, ...); such a character would come back as another one.
+    if (decode(out) != text)
+        return std::nullopt;
     return out;
 }
 

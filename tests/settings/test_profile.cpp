@@ -228,6 +228,10 @@ void TestProfile::cp932Table()
     QCOMPARE(*cp932::encode(QStringLiteral("\\～①髙")), QByteArray("\x5c\x81\x60\x87\x40\xfb\xfc"));
     QCOMPARE(cp932::decode(QByteArray("\x5c\x81\x60\x87\x40\xfb\xfc")), QStringLiteral("\\～①髙"));
     QVERIFY(!cp932::encode(QStringLiteral("😀")));
+    // Look-alikes that would come back as other characters are refused.
+    QVERIFY(!cp932::encode(QStringLiteral("¥")));
+    QVERIFY(!cp932::encode(QStringLiteral("〜")));
+    QVERIFY(!cp932::encode(QStringLiteral("−")));
     QVERIFY(!cp932::canEncode(U'😀'));
     QCOMPARE(cp932::decode(QByteArray("a\x81")), QStringLiteral("a\uFFFD"));
 }

@@ -54,10 +54,11 @@ void HttpServer::serve(QTcpSocket *socket)
         response = {404, "Not Found", {{"Content-Type", "text/html"}}, "<title>404</title>not found", false};
 
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + response.reason + "\r\n";
-    bool typed = false;
+    bool typed = false, sized = false;
     for (const auto &[name, value] : response.headers) {
         head += name + ": " + value + "\r\n";
         typed = typed || name.toLower() == "content-type";
+        sized = sized || name.toLower() == "content-length";
     }
     if (!typed)
         head += "Content-Type: text/html; charset=utf-8\r\n";
@@ -66,7 +67,15 @@ void HttpServer::serve(QTcpSocket *socket)
         socket->write(head + response.body);
         return;
     }
-    head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
+    if (!sized)
+        head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    head += "Connection: close\r\n\r\n";
     socket->write(head + response.body);
     socket->disconnectFromHost();
+}
+
+void HttpServer::dropConnections()
+{
+    for (QTcpSocket *socket : findChildren<QTcpSocket *>())
+        socket->abort();
 }

@@ -34,6 +34,8 @@ public:
     void route(const QByteArray &path, Handler handler);
     QUrl url(const QString &path) const;
     int requestCount(const QByteArray &path) const { return counts_.value(path); }
+    // Cuts every open connection, as a failing server or network would.
+    void dropConnections();
 
 signals:
     void requested(const QByteArray &path);

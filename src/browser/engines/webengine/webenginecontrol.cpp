@@ -1,15 +1,68 @@
 #include "webenginecontrol.h"
 
 #include <QAction>
+#include <QAuthenticator>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWebEngineCertificateError>
+#include <QWebEngineContextMenuRequest>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
+namespace {
+
+const QString kDialogTitle = QStringLiteral("Web ページからのメッセージ");
+
+QString sizeText(qint64 bytes)
+{
+    if (bytes < 1024)
+        return QStringLiteral("%1 バイト").arg(bytes);
+    if (bytes < 1024 * 1024)
+        return QStringLiteral("%1 KB").arg(bytes / 1024);
+    return QStringLiteral("%1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1);
+}
+
+}  // namespace
+
 WebEnginePage::WebEnginePage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
 {
+    // The standard actions the page's context menu offers, in the frame's language.
+    const std::pair<WebAction, const char *> texts[] = {
+        {Back, "戻る"},
+        {Forward, "進む"},
+        {Reload, "再読み込み"},
+        {Stop, "中止"},
+        {Cut, "切り取り"},
+        {Copy, "コピー"},
+        {Paste, "貼り付け"},
+        {SelectAll, "すべて選択"},
+        {CopyLinkToClipboard, "リンクのアドレスをコピー"},
+        {OpenLinkInNewWindow, "リンクを新しいウィンドウで開く"},
+        {OpenLinkInNewTab, "リンクを新しいウィンドウで開く"},
+        {DownloadLinkToDisk, "リンク先を保存"},
+        {CopyImageToClipboard, "画像をコピー"},
+        {CopyImageUrlToClipboard, "画像のアドレスをコピー"},
+        {DownloadImageToDisk, "画像を保存"},
+        {SavePage, "ページを保存"},
+        {ViewSource, "ソースを表示"},
+        {InspectElement, "要素を調査"},
+    };
+    for (const auto &[action, text] : texts)
+        this->action(action)->setText(QString::fromUtf8(text));
 }
 
 QWebEnginePage *WebEnginePage::createWindow(WebWindowType)
@@ -18,24 +71,63 @@ QWebEnginePage *WebEnginePage::createWindow(WebWindowType)
     return nullptr;
 }
 
+void WebEnginePage::javaScriptAlert(const QUrl &, const QString &msg)
+{
+    QMessageBox::information(QWebEngineView::forPage(this), kDialogTitle, msg);
+}
+
+bool WebEnginePage::javaScriptConfirm(const QUrl &, const QString &msg)
+{
+    return QMessageBox::question(QWebEngineView::forPage(this), kDialogTitle, msg, QMessageBox::Ok | QMessageBox::Cancel) ==
+           QMessageBox::Ok;
+}
+
+bool WebEnginePage::javaScriptPrompt(const QUrl &, const QString &msg, const QString &defaultValue,
+                                     QString *result)
+{
+    bool ok = false;
+    *result = QInputDialog::getText(QWebEngineView::forPage(this), kDialogTitle, msg, QLineEdit::Normal, defaultValue, &ok);
+    return ok;
+}
+
 QWebEngineProfile *WebEngineControl::sharedProfile()
 {
     static QWebEngineProfile *profile = [] {
         auto *p = new QWebEngineProfile(QStringLiteral("Vexel"));
         p->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
         p->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+        p->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.5"));
         return p;
     }();
     return profile;
 }
 
+WebEngineControl::SavePathChooser &WebEngineControl::savePathChooser()
+{
+    static SavePathChooser chooser = [](QWidget *parent, const QString &proposed) {
+        return QFileDialog::getSaveFileName(parent, QStringLiteral("名前を付けて保存"), proposed);
+    };
+    return chooser;
+}
+
 WebEngineControl::WebEngineControl(QWidget *parent)
-    : EngineControl(parent), view_(new QWebEngineView(this)), page_(new WebEnginePage(sharedProfile(), view_))
+    : EngineControl(parent),
+      view_(new QWebEngineView(this)),
+      page_(new WebEnginePage(sharedProfile(), view_)),
+      crashNotice_(new QLabel(this))
 {
     view_->setPage(page_);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
+    layout->addWidget(crashNotice_);
+    crashNotice_->setObjectName(QStringLiteral("crashNotice"));
+    crashNotice_->setAlignment(Qt::AlignCenter);
+    crashNotice_->setWordWrap(true);
+    crashNotice_->setAutoFillBackground(true);
+    crashNotice_->setText(QStringLiteral("このページを表示していたプロセスが停止しました。\n"
+                                         "[再読み込み] で表示し直せます。"));
+    crashNotice_->hide();
     setFocusProxy(view_);
 
     connect(page_, &QWebEnginePage::linkHovered, this, [this](const QString &url) { emit StatusTextChange(url); });
@@ -59,16 +151,162 @@ WebEngineControl::WebEngineControl(QWidget *parent)
         bool cancel = false;
         emit NewWindow2(request.requestedUrl().toString(), cancel);
     });
+
+    connect(page_, &QWebEnginePage::windowCloseRequested, this, [this] { emit CloseRequested(); });
+    connect(page_, &QWebEnginePage::authenticationRequired, this,
+            [this](const QUrl &url, QAuthenticator *auth) { askCredentials(url.host(), auth); });
+    connect(page_, &QWebEnginePage::proxyAuthenticationRequired, this,
+            [this](const QUrl &, QAuthenticator *auth, const QString &proxyHost) {
+                askCredentials(QStringLiteral("プロキシ %1").arg(proxyHost), auth);
+            });
+    // A certificate that does not check out is refused: the engine shows its
+    // error page and nothing is accepted behind the user's back.
+    connect(page_, &QWebEnginePage::certificateError, this, [this](const QWebEngineCertificateError &error) {
+        QWebEngineCertificateError e = error;
+        e.rejectCertificate();
+        emit StatusMessage(QStringLiteral("証明書に問題があるため接続を中止しました: %1").arg(error.description()));
+    });
+    connect(page_, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                if (status != QWebEnginePage::NormalTerminationStatus)
+                    showCrashNotice(true);
+            });
+    connect(sharedProfile(), &QWebEngineProfile::downloadRequested, this, [this](QWebEngineDownloadRequest *d) {
+        if (d->page() == page_)
+            handleDownload(d);
+    });
+    view_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view_, &QWidget::customContextMenuRequested, this, &WebEngineControl::showContextMenu);
+}
+
+void WebEngineControl::showContextMenu(const QPoint &pos)
+{
+    QMenu *menu = view_->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    // Back, forward and reload belong in every page's menu.
+    const QList<QAction *> actions = menu->actions();
+    if (!actions.contains(page_->action(QWebEnginePage::Back))) {
+        QAction *first = actions.value(0);
+        menu->insertActions(first, {page_->action(QWebEnginePage::Back), page_->action(QWebEnginePage::Forward),
+                                    page_->action(QWebEnginePage::Reload)});
+        if (first)
+            menu->insertSeparator(first);
+    }
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("ページ内を検索..."), this, [this] { emit FindRequested(); });
+    menu->addAction(QStringLiteral("拡大"), this, [this] { emit ZoomRequested(1); });
+    menu->addAction(QStringLiteral("縮小"), this, [this] { emit ZoomRequested(-1); });
+    menu->addAction(QStringLiteral("標準の大きさ"), this, [this] { emit ZoomRequested(0); });
+    menu->popup(view_->mapToGlobal(pos));
+}
+
+void WebEngineControl::handleDownload(QWebEngineDownloadRequest *download)
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    const QString proposed = QDir(folder.isEmpty() ? QDir::homePath() : folder).filePath(download->suggestedFileName());
+    const QString path = savePathChooser()(this, proposed);
+    if (path.isEmpty()) {
+        download->cancel();
+        emit StatusMessage(QStringLiteral("ダウンロードを中止しました"));
+        return;
+    }
+    const QFileInfo target(path);
+    download->setDownloadDirectory(target.absolutePath());
+    download->setDownloadFileName(target.fileName());
+    const QString name = target.fileName();
+    connect(download, &QWebEngineDownloadRequest::receivedBytesChanged, this, [this, download, name] {
+        const qint64 total = download->totalBytes();
+        emit StatusMessage(total > 0 ? QStringLiteral("%1 をダウンロードしています... %2 / %3")
+                                           .arg(name, sizeText(download->receivedBytes()), sizeText(total))
+                                     : QStringLiteral("%1 をダウンロードしています... %2")
+                                           .arg(name, sizeText(download->receivedBytes())));
+    });
+    // An interrupted download that could be resumed is not "finished"; the
+    // user still needs to hear that it stopped.
+    connect(download, &QWebEngineDownloadRequest::stateChanged, this, [this, download, name] {
+        switch (download->state()) {
+        case QWebEngineDownloadRequest::DownloadRequested:
+        case QWebEngineDownloadRequest::DownloadInProgress:
+            break;
+        case QWebEngineDownloadRequest::DownloadCompleted:
+            emit StatusMessage(QStringLiteral("%1 のダウンロードが完了しました").arg(name));
+            break;
+        case QWebEngineDownloadRequest::DownloadCancelled:
+            emit StatusMessage(QStringLiteral("%1 のダウンロードを中止しました").arg(name));
+            break;
+        case QWebEngineDownloadRequest::DownloadInterrupted:
+            emit StatusMessage(QStringLiteral("%1 のダウンロードに失敗しました (%2)")
+                                   .arg(name, download->interruptReasonString()));
+            break;
+        }
+    });
+    download->accept();
+}
+
+bool askForCredentials(QWidget *parent, const QString &text, QString *user, QString *password)
+{
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("CredentialsDialog"));
+    dialog.setWindowTitle(QStringLiteral("認証が必要です"));
+    auto *form = new QFormLayout(&dialog);
+    auto *message = new QLabel(text, &dialog);
+    message->setWordWrap(true);
+    form->addRow(message);
+    auto *userEdit = new QLineEdit(&dialog);
+    userEdit->setObjectName(QStringLiteral("txtUser"));
+    auto *passwordEdit = new QLineEdit(&dialog);
+    passwordEdit->setObjectName(QStringLiteral("txtPassword"));
+    passwordEdit->setEchoMode(QLineEdit::Password);
+    form->addRow(QStringLiteral("ユーザー名:"), userEdit);
+    form->addRow(QStringLiteral("パスワード:"), passwordEdit);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    *user = userEdit->text();
+    *password = passwordEdit->text();
+    return true;
+}
+
+void WebEngineControl::askCredentials(const QString &who, QAuthenticator *authenticator)
+{
+    QString user, password;
+    const QString realm = authenticator->realm();
+    const QString text = realm.isEmpty()
+                             ? QStringLiteral("%1 がユーザー名とパスワードを求めています。").arg(who)
+                             : QStringLiteral("%1 がユーザー名とパスワードを求めています。\n領域: %2").arg(who, realm);
+    if (!askForCredentials(this, text, &user, &password)) {
+        // A null authenticator cancels: the page shows the server's answer.
+        *authenticator = QAuthenticator();
+        return;
+    }
+    authenticator->setUser(user);
+    authenticator->setPassword(password);
+}
+
+bool WebEngineControl::showsCrashNotice() const
+{
+    return crashNotice_->isVisible();
+}
+
+void WebEngineControl::showCrashNotice(bool shown)
+{
+    view_->setVisible(!shown);
+    crashNotice_->setVisible(shown);
+    if (shown)
+        emit StatusMessage(QStringLiteral("ページの処理が停止しました"));
 }
 
 void WebEngineControl::Navigate(const QString &address)
 {
+    showCrashNotice(false);
     if (address.isEmpty()) {
         page_->setUrl(QUrl(QStringLiteral("about:blank")));
         return;
     }
-    // As a browser reads what is typed: a host name becomes a web address,
-    // a path a local file.
     page_->setUrl(engines::urlFromUserInput(address));
 }
 
@@ -89,6 +327,8 @@ void WebEngineControl::Stop()
 
 void WebEngineControl::Refresh()
 {
+    // After a crash the page comes back on a new render process.
+    showCrashNotice(false);
     page_->triggerAction(QWebEnginePage::Reload);
 }
 

@@ -4,12 +4,16 @@
 #include "browser/enginecontrol.h"
 
 #include <QWebEnginePage>
+#include <functional>
 
+class QAuthenticator;
+class QLabel;
+class QWebEngineDownloadRequest;
 class QWebEngineProfile;
 class QWebEngineView;
 
 // The page: refuses to make windows of its own, so every new window a page
-// asks for goes through the frame.
+// asks for goes through the frame; shows the page's dialogs in Japanese.
 class WebEnginePage : public QWebEnginePage {
     Q_OBJECT
 public:
@@ -17,6 +21,10 @@ public:
 
 protected:
     QWebEnginePage *createWindow(WebWindowType type) override;
+    void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override;
+    bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override;
+    bool javaScriptPrompt(const QUrl &securityOrigin, const QString &msg, const QString &defaultValue,
+                          QString *result) override;
 };
 
 class WebEngineControl : public EngineControl {
@@ -36,12 +44,28 @@ public:
 
     QWebEngineView *view() const { return view_; }
     WebEnginePage *page() const { return page_; }
+    bool showsCrashNotice() const;
 
     // The one profile all windows share: cookies, storage and cache kept in
     // the user's data and cache folders, so logins survive a restart.
     static QWebEngineProfile *sharedProfile();
 
+    // Where a download goes: asks the user, starting from the proposed path
+    // in the download folder; empty when the user cancels. Replaceable so
+    // tests answer without a modal dialog.
+    using SavePathChooser = std::function<QString(QWidget *parent, const QString &proposed)>;
+    static SavePathChooser &savePathChooser();
+
 private:
+    void showContextMenu(const QPoint &pos);
+    void handleDownload(QWebEngineDownloadRequest *download);
+    void askCredentials(const QString &who, QAuthenticator *authenticator);
+    void showCrashNotice(bool shown);
+
     QWebEngineView *view_;
     WebEnginePage *page_;
+    QLabel *crashNotice_;
 };
+
+// Asks for a user name and password; false when the user cancels.
+bool askForCredentials(QWidget *parent, const QString &text, QString *user, QString *password);

@@ -1,0 +1,36 @@
+#pragma once
+// Find in page and zoom for the active browser window: a small bar above the
+// status strip and the frame's shortcuts (Ctrl+F, Ctrl+Plus, Ctrl+Minus,
+// Ctrl+0). They add nothing to the menus.
+
+#include <QToolBar>
+
+class QAction;
+class QLineEdit;
+class QToolButton;
+class TMainForm;
+
+class TFindBar : public QToolBar {
+    Q_OBJECT
+public:
+    explicit TFindBar(TMainForm *frame);
+
+    QLineEdit *txtFind;
+    QToolButton *btnFindPrev, *btnFindNext, *btnFindClose;
+    QAction *FindAction, *ZoomInAction, *ZoomOutAction, *ZoomResetAction;
+
+    void openBar();
+    void closeBar();
+    void findNext(bool backward);
+    // step +1 in, -1 out, 0 back to 100 %.
+    void zoom(int step);
+
+    // The zoom levels the steps move between.
+    static qreal nextZoom(qreal current, int step);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    TMainForm *frame_;
+};
