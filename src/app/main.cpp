@@ -3,8 +3,12 @@
 #include "app/forms.h"
 #include "app/mainform.h"
 #include "browser/enginecontrol.h"
+#include "browser/engines/webengine/webenginecontrol.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char *argv[])
 {
@@ -13,7 +17,13 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexel"));
-    QApplication::setOrganizationName(QStringLiteral("Vexel"));
+    // The user interface is Japanese whatever the desktop's language: Qt's
+    // own dialogs and buttons too, and the engines' pages (error pages).
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
     // The program ends when the main window closes, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
     engines::registerBuiltInEngines();
@@ -21,5 +31,6 @@ int main(int argc, char *argv[])
     QObject::connect(MainForm, &TMainForm::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     const int rc = app.exec();
     destroyForms();
+    WebEngineControl::releaseSharedProfile();
     return rc;
 }

@@ -106,6 +106,7 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     resize(508, 333);
     for (int i = 0; i <= 12; ++i)
         ImageList1.append(QIcon(QStringLiteral(":/icons/main%1.png").arg(i, 2, 10, QLatin1Char('0'))));
+    setWindowIcon(ImageList1.value(12));
 
     createActions();
     createMenus();

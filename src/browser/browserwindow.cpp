@@ -17,6 +17,7 @@ TBrowserWindow::TBrowserWindow(TMainForm *frame, const QString &classId, const Q
 {
     setObjectName(name);
     setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(frame_->ImageList1.value(12));
     // The control is made first; a class that cannot be created leaves no
     // window behind (the caller deletes this half-made one).
     control_ = engines::create(classId, this);

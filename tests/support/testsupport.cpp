@@ -163,7 +163,6 @@ int vexelTestMain(int argc, char *argv[], QObject *testObject)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexel"));
-    QApplication::setOrganizationName(QStringLiteral("Vexel"));
     QApplication::setQuitOnLastWindowClosed(false);
     return QTest::qExec(testObject, argc, argv);
 }

@@ -90,16 +90,25 @@ bool WebEnginePage::javaScriptPrompt(const QUrl &, const QString &msg, const QSt
     return ok;
 }
 
+static QWebEngineProfile *theProfile = nullptr;
+
 QWebEngineProfile *WebEngineControl::sharedProfile()
 {
-    static QWebEngineProfile *profile = [] {
-        auto *p = new QWebEngineProfile(QStringLiteral("Vexel"));
-        p->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
-        p->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
-        p->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.5"));
-        return p;
-    }();
-    return profile;
+    if (!theProfile) {
+        theProfile = new QWebEngineProfile(QStringLiteral("Vexel"));
+        theProfile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+        theProfile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+        theProfile->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.5"));
+    }
+    return theProfile;
+}
+
+void WebEngineControl::releaseSharedProfile()
+{
+    // Destroying the profile writes its cookies and storage out; a profile
+    // left to the process's end can lose the last minutes of them.
+    delete theProfile;
+    theProfile = nullptr;
 }
 
 WebEngineControl::SavePathChooser &WebEngineControl::savePathChooser()

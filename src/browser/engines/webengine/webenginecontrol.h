@@ -49,6 +49,8 @@ public:
     // The one profile all windows share: cookies, storage and cache kept in
     // the user's data and cache folders, so logins survive a restart.
     static QWebEngineProfile *sharedProfile();
+    // At the program's end, after every window has gone.
+    static void releaseSharedProfile();
 
     // Where a download goes: asks the user, starting from the proposed path
     // in the download folder; empty when the user cancels. Replaceable so
