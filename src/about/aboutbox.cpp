@@ -1,5 +1,7 @@
 #include "aboutbox.h"
 
+#include "app/formfont.h"
+
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -12,10 +14,7 @@ TAboutBox::TAboutBox(QWidget *parent)
 {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("バージョン情報"));
-    QFont f;
-    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("Noto Sans CJK JP"), QStringLiteral("sans-serif")});
-    f.setPixelSize(12);
-    setFont(f);
+    setFont(formFont(12));
     setFixedSize(274, 123);
     setModal(true);
 

@@ -3,6 +3,7 @@
 #include "about/aboutbox.h"
 #include "app/errors.h"
 #include "app/findbar.h"
+#include "app/formfont.h"
 #include "app/forms.h"
 #include "app/programdir.h"
 #include "browser/browserwindow.h"
@@ -29,15 +30,6 @@ static void initResources()
 }
 
 namespace {
-
-QFont formFont(int pixelSize)
-{
-    QFont f;
-    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("Noto Sans CJK JP"),
-                   QStringLiteral("IPAPGothic"), QStringLiteral("sans-serif")});
-    f.setPixelSize(pixelSize);
-    return f;
-}
 
 // A hint in the short|long form; kept on the item, displayed nowhere.
 void setHint(QAction *action, const QString &hint)

@@ -1,5 +1,6 @@
 #include "bmedit.h"
 
+#include "app/formfont.h"
 #include "app/errors.h"
 #include "bookmarkfile.h"
 
@@ -17,15 +18,6 @@ namespace {
 
 const QString kFolderEntry = QStringLiteral("フォルダ");
 const QString kNewFolderName = QStringLiteral("新しいフォルダ");
-
-QFont formFont()
-{
-    QFont f;
-    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("Noto Sans CJK JP"),
-                   QStringLiteral("IPAPGothic"), QStringLiteral("sans-serif")});
-    f.setPixelSize(12);
-    return f;
-}
 
 // The node and every node under it.
 int subtreeSize(const QTreeWidgetItem *node)

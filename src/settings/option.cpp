@@ -1,5 +1,6 @@
 #include "option.h"
 
+#include "app/formfont.h"
 #include "app/errors.h"
 #include "app/mainform.h"
 #include "app/programdir.h"
@@ -46,10 +47,7 @@ Tfrm_Option::Tfrm_Option(TMainForm *mainForm) : QWidget(nullptr, Qt::Tool), main
 {
     setObjectName(QStringLiteral("frm_Option"));
     setWindowTitle(QStringLiteral("オプション"));
-    QFont f;
-    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("Noto Sans CJK JP"), QStringLiteral("sans-serif")});
-    f.setPixelSize(12);
-    setFont(f);
+    setFont(formFont(12));
     move(250, 174);
     resize(463, 178);
 
