@@ -4,6 +4,8 @@
 #include "app/mainform.h"
 #include "enginecontrol.h"
 
+#include <QToolButton>
+
 Tfrm_IE::Tfrm_IE(TMainForm *frame)
     : TBrowserWindow(frame, engines::IE_CLSID, QStringLiteral("frm_IE")), TWeb_IE(control_)
 {
@@ -33,6 +35,13 @@ void Tfrm_IE::TWeb_IEProgressChange(int Progress, int ProgressMax)
         showProgress(int(qint64(Progress) * 100 / ProgressMax));
     else if (Progress == 0)
         showProgress(0);
+    // Stop is usable while a load is under way: from the first report of a
+    // load until it reaches its maximum or the engine reports it over
+    // (a negative or zero-based report). Without this, nothing would ever
+    // enable Stop in this kind of window.
+    StopEnabled = ProgressMax > 0 && Progress >= 0 && Progress < ProgressMax;
+    if (isActiveInFrame())
+        frame_->StopCtrl->setEnabled(StopEnabled);
 }
 
 void Tfrm_IE::TWeb_IECommandStateChange(int Command, bool Enable)

@@ -90,8 +90,22 @@ void TestBrowserWindows::ieProgressRule()
     QCOMPARE(w->Tag, 5);
     e->raiseProgress(300, 100);
     QCOMPARE(bar->value(), 100);
-    // Progress never touches Stop in this kind of window.
-    QVERIFY(!MainForm->StopCtrl->isEnabled());
+    // Stop follows the load: on while it runs, off when it is over.
+    QToolButton *stop = MainForm->StopCtrl;
+    e->raiseProgress(0, 100);
+    QVERIFY(stop->isEnabled());
+    QVERIFY(w->StopEnabled);
+    e->raiseProgress(99, 100);
+    QVERIFY(stop->isEnabled());
+    e->raiseProgress(100, 100);
+    QVERIFY(!stop->isEnabled());
+    e->raiseProgress(40, 100);
+    e->raiseProgress(-1, 100);
+    QVERIFY(!stop->isEnabled());
+    e->raiseProgress(40, 100);
+    e->raiseProgress(0, 0);
+    QVERIFY(!stop->isEnabled());
+    QVERIFY(!w->StopEnabled);
 }
 
 void TestBrowserWindows::geckoProgressRule()
