@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QProgressBar>
+#include <QTimer>
 #include <QToolButton>
 
 TBrowserWindow::TBrowserWindow(TMainForm *frame, const QString &classId, const QString &name)
@@ -30,6 +31,7 @@ TBrowserWindow::TBrowserWindow(TMainForm *frame, const QString &classId, const Q
             frame_->StatusBar1->setPanelText(text);
     });
     connect(control_, &EngineControl::CloseRequested, this, [this] {
+        closeAgreed_ = true;
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     });
     connect(control_, &EngineControl::FindRequested, this, guarded([this] {
@@ -91,6 +93,20 @@ void TBrowserWindow::FormResize()
 
 void TBrowserWindow::closeEvent(QCloseEvent *event)
 {
+    // The page may ask first (beforeunload); its answer closes the window.
+    // A second close while it is being asked closes it anyway, so a page
+    // that never answers cannot keep its window open.
+    if (!closeAgreed_ && !closeAsked_) {
+        bool willAnswer = false;
+        runGuarded([&] { willAnswer = control_->RequestClose(); });
+        if (willAnswer) {
+            closeAsked_ = true;
+            // A page that said "stay" is asked again at a later close.
+            QTimer::singleShot(3000, this, [this] { closeAsked_ = false; });
+            event->ignore();
+            return;
+        }
+    }
     runGuarded([this] { FormClose(); });
     QMdiSubWindow::closeEvent(event);
 }

@@ -53,4 +53,6 @@ protected:
 
     TMainForm *frame_;
     EngineControl *control_ = nullptr;
+    bool closeAsked_ = false;   // the page has been asked whether it may close
+    bool closeAgreed_ = false;  // the page agreed (or closes itself)
 };

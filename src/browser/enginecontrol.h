@@ -27,6 +27,11 @@ public:
     virtual qreal ZoomFactor() const = 0;
     virtual void SetZoomFactor(qreal factor) = 0;
 
+    // Asks the page whether its window may close (its beforeunload handler
+    // may ask the user). Returns true when the answer comes later as
+    // CloseRequested; false when the engine has nothing to ask.
+    virtual bool RequestClose() { return false; }
+
 signals:
     void StatusTextChange(const QString &Text);
     void ProgressChange(int Progress, int ProgressMax);

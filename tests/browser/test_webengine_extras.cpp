@@ -41,6 +41,7 @@ private slots:
     void selfSignedCertificateRefused();
     void pageDialogs();
     void pageClosesItsWindow();
+    void leavingPageAsksFirst();
     void crashedRendererRecoversOnReload();
     void contextMenu();
     void findAndZoom();
@@ -285,6 +286,38 @@ void TestWebEngineExtras::pageClosesItsWindow()
     engineOf(child)->page()->runJavaScript("window.close()");
     QTRY_VERIFY_WITH_TIMEOUT(child.isNull(), kLoad);
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
+}
+
+void TestWebEngineExtras::leavingPageAsksFirst()
+{
+    const QByteArray html = "<title>Form</title><body style='margin:0'><textarea style='width:300px'></textarea>"
+                            "<script>onbeforeunload = e => { e.preventDefault(); e.returnValue = ''; };</script>";
+    QPointer<TBrowserWindow> stays = openPage(page("stays.html", html));
+    QPointer<TBrowserWindow> goes = openPage(page("goes.html", html));
+    for (TBrowserWindow *w : {stays.data(), goes.data()}) {
+        QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("Form"), kLoad);
+        // The page asks only once the user has done something in it.
+        QTest::mouseClick(engineOf(w)->view()->focusProxy(), Qt::LeftButton, {}, QPoint(20, 10));
+    }
+    QTest::qWait(200);  // the click reaches the page's process
+    bool asked = false;
+    whenModal([&](QWidget *box) {
+        asked = static_cast<QMessageBox *>(box)->text().startsWith("このページから移動しますか");
+        static_cast<QMessageBox *>(box)->button(QMessageBox::Cancel)->click();
+    });
+    stays->close();
+    QTRY_VERIFY_WITH_TIMEOUT(asked, kLoad);
+    QTest::qWait(300);
+    QVERIFY(!stays.isNull());
+    asked = false;
+    whenModal([&](QWidget *box) {
+        asked = true;
+        static_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
+    });
+    goes->close();
+    QTRY_VERIFY_WITH_TIMEOUT(asked, kLoad);
+    QTRY_VERIFY_WITH_TIMEOUT(goes.isNull(), kLoad);
+    QVERIFY(!stays.isNull());
 }
 
 void TestWebEngineExtras::crashedRendererRecoversOnReload()

@@ -78,8 +78,15 @@ void WebEnginePage::javaScriptAlert(const QUrl &, const QString &msg)
 
 bool WebEnginePage::javaScriptConfirm(const QUrl &, const QString &msg)
 {
-    return QMessageBox::question(QWebEngineView::forPage(this), kDialogTitle, msg, QMessageBox::Ok | QMessageBox::Cancel) ==
-           QMessageBox::Ok;
+    // The engine asks "leave this page?" (beforeunload) through here too,
+    // with its own English text and no translation installed for it.
+    static const QString leaving =
+        QStringLiteral("Are you sure you want to leave this page? Changes that you made may not be saved.");
+    const QString text = msg == leaving
+                             ? QStringLiteral("このページから移動しますか？ 行った変更は保存されない可能性があります。")
+                             : msg;
+    return QMessageBox::question(QWebEngineView::forPage(this), kDialogTitle, text,
+                                 QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 bool WebEnginePage::javaScriptPrompt(const QUrl &, const QString &msg, const QString &defaultValue,
@@ -350,6 +357,17 @@ QString WebEngineControl::LocationURL() const
 void WebEngineControl::FindText(const QString &text, bool backward)
 {
     page_->findText(text, backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags());
+}
+
+bool WebEngineControl::RequestClose()
+{
+    // The page runs its beforeunload handler and answers with
+    // windowCloseRequested when the window may go. A crashed page has no one
+    // to ask.
+    if (showsCrashNotice())
+        return false;
+    page_->triggerAction(QWebEnginePage::RequestClose);
+    return true;
 }
 
 qreal WebEngineControl::ZoomFactor() const

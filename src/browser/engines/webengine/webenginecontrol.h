@@ -41,6 +41,7 @@ public:
     void FindText(const QString &text, bool backward) override;
     qreal ZoomFactor() const override;
     void SetZoomFactor(qreal factor) override;
+    bool RequestClose() override;
 
     QWebEngineView *view() const { return view_; }
     WebEnginePage *page() const { return page_; }
