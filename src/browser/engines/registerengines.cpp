@@ -1,5 +1,9 @@
 #include "browser/enginecontrol.h"
 #include "browser/engines/webengine/webenginecontrol.h"
+#include "browser/engines/webkitgtk/webkitcontrol.h"
+
+#include <QGuiApplication>
+#include <QOpenGLContext>
 
 namespace engines {
 
@@ -9,6 +13,19 @@ void registerBuiltInEngines()
     // Made now, before any window is shown: the first web view added to a
     // shown window otherwise makes the window hide and reappear.
     WebEngineControl::sharedProfile();
+    // Its host process starts with the first Gecko window.
+    registerEngine(MOZILLA_CLSID, [](QWidget *parent) -> EngineControl * { return new WebKitControl(parent); });
+    // A Gecko view's container makes the MDI children native X windows, and
+    // Qt WebEngine's view draws into a native child window only when that
+    // window flushes through OpenGL (otherwise the IE window fails to draw
+    // and the program crashes). So every window does, from the first one
+    // on; this must precede the first window, like the profile above. Only
+    // on X (the offscreen platform has no Gecko views) and where OpenGL
+    // works (the IE slot needs it anyway).
+    const QOpenGLContext *gl = QOpenGLContext::globalShareContext();
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && gl && gl->isValid() &&
+        !qEnvironmentVariableIsSet("QT_WIDGETS_RHI"))
+        qputenv("QT_WIDGETS_RHI", "1");
 }
 
 }  // namespace engines

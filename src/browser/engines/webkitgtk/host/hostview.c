@@ -1,0 +1,357 @@
+#include "hostview.h"
+
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+#include <gtk/gtkx.h>
+#include <math.h>
+#include <stdlib.h>
+#include <string.h>
+#include <webkit2/webkit2.h>
+
+typedef struct {
+    guint id;
+    GtkWidget *plug;
+    WebKitWebView *web;
+    char *status;  /* the status text last sent */
+    int progress;  /* the progress last sent, -1 when none this load */
+} HostView;
+
+static WebKitWebContext *context;
+static GHashTable *views; /* id -> HostView */
+
+void views_init(void)
+{
+    char *data = g_build_filename(g_get_user_data_dir(), "Vexel", "webkit", NULL);
+    char *cache = g_build_filename(g_get_user_cache_dir(), "Vexel", "webkit", NULL);
+    WebKitWebsiteDataManager *manager =
+        webkit_website_data_manager_new("base-data-directory", data, "base-cache-directory", cache, NULL);
+    /* Cookies too, so a login survives a restart. */
+    char *cookies = g_build_filename(data, "cookies.sqlite", NULL);
+    g_mkdir_with_parents(data, 0700);
+    webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager), cookies,
+                                                 WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+    context = webkit_web_context_new_with_website_data_manager(manager);
+    g_object_unref(manager);
+    g_free(cookies);
+    g_free(cache);
+    g_free(data);
+    views = g_hash_table_new(g_direct_hash, g_direct_equal);
+}
+
+/* --- Events to the frame ------------------------------------------------ */
+
+static void send_progress(HostView *v, int percent)
+{
+    if (percent == v->progress)
+        return;
+    v->progress = percent;
+    char number[16];
+    g_snprintf(number, sizeof number, "%d", percent);
+    host_send(v->id, "progress", number);
+}
+
+static void on_uri(WebKitWebView *web, GParamSpec *pspec, HostView *v)
+{
+    (void)pspec;
+    host_send_text(v->id, "uri", webkit_web_view_get_uri(web));
+}
+
+static void on_title(WebKitWebView *web, GParamSpec *pspec, HostView *v)
+{
+    (void)pspec;
+    host_send_text(v->id, "title", webkit_web_view_get_title(web));
+}
+
+static void on_progress(WebKitWebView *web, GParamSpec *pspec, HostView *v)
+{
+    (void)pspec;
+    send_progress(v, (int)lround(webkit_web_view_get_estimated_load_progress(web) * 100.0));
+}
+
+static void send_history(HostView *v)
+{
+    char states[8];
+    g_snprintf(states, sizeof states, "%d %d", webkit_web_view_can_go_back(v->web) ? 1 : 0,
+               webkit_web_view_can_go_forward(v->web) ? 1 : 0);
+    host_send(v->id, "history", states);
+}
+
+static void on_history(WebKitBackForwardList *list, WebKitBackForwardListItem *added, gpointer removed, HostView *v)
+{
+    (void)list;
+    (void)added;
+    (void)removed;
+    send_history(v);
+}
+
+static void on_load_changed(WebKitWebView *web, WebKitLoadEvent event, HostView *v)
+{
+    (void)web;
+    if (event == WEBKIT_LOAD_STARTED)
+        v->progress = -1;
+    /* Both states after every navigation, also one within the history. */
+    else if (event == WEBKIT_LOAD_COMMITTED)
+        send_history(v);
+    /* Every load ends full, also one stopped or failed before the
+       estimate got there. */
+    else if (event == WEBKIT_LOAD_FINISHED)
+        send_progress(v, 100);
+}
+
+static void send_status(HostView *v, const char *link)
+{
+    if (v->status && strcmp(v->status, link) == 0)
+        return;
+    g_free(v->status);
+    v->status = g_strdup(link);
+    host_send_text(v->id, "status", link);
+}
+
+static void on_mouse_target(WebKitWebView *web, WebKitHitTestResult *hit, guint modifiers, HostView *v)
+{
+    (void)web;
+    (void)modifiers;
+    const char *link = webkit_hit_test_result_context_is_link(hit) ? webkit_hit_test_result_get_link_uri(hit) : NULL;
+    send_status(v, link ? link : "");
+}
+
+/* The pointer leaves the page straight from a link: no link under it now. */
+static gboolean on_leave(GtkWidget *widget, GdkEventCrossing *event, HostView *v)
+{
+    (void)widget;
+    if (event->mode == GDK_CROSSING_NORMAL && event->detail != GDK_NOTIFY_INFERIOR)
+        send_status(v, "");
+    return FALSE;
+}
+
+static GtkWidget *on_create(WebKitWebView *web, WebKitNavigationAction *action, HostView *v)
+{
+    (void)web;
+    /* The frame opens the window, of the engine its menu chooses. */
+    WebKitURIRequest *request = webkit_navigation_action_get_request(action);
+    host_send_text(v->id, "newwindow", request ? webkit_uri_request_get_uri(request) : "");
+    return NULL;
+}
+
+static void on_close(WebKitWebView *web, HostView *v)
+{
+    (void)web;
+    host_send(v->id, "close", NULL);
+}
+
+static void on_web_process_terminated(WebKitWebView *web, WebKitWebProcessTerminationReason reason, HostView *v)
+{
+    (void)web;
+    v->progress = -1;
+    g_clear_pointer(&v->status, g_free);
+    host_send(v->id, "crashed",
+              reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "memory"
+              : reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API  ? "requested"
+                                                                : "crashed");
+}
+
+/* --- Keyboard focus ----------------------------------------------------- */
+
+/* GDK turns the pointer entering and leaving the plug into focus changes of
+   the plug (the frame's window has the X focus, and the plug lies inside
+   it), which would blur the page whenever the pointer leaves it. Only the
+   frame's XEmbed messages decide; their effect arrives as the synthesized
+   events below, which pass. */
+static gboolean block_pointer_focus(GtkWidget *widget, GdkEventFocus *event, gpointer data)
+{
+    (void)widget;
+    (void)data;
+    return !event->send_event;
+}
+
+/* Tells the plug (and the web view, which listens to it) that it has or
+   has lost the keyboard focus. */
+static void send_focus_change(HostView *v, gboolean in)
+{
+    if (in && !gtk_window_get_focus(GTK_WINDOW(v->plug)))
+        gtk_widget_grab_focus(GTK_WIDGET(v->web));
+    GdkEvent *event = gdk_event_new(GDK_FOCUS_CHANGE);
+    event->focus_change.window = g_object_ref(gtk_widget_get_window(v->plug));
+    event->focus_change.send_event = TRUE;
+    event->focus_change.in = in;
+    gtk_widget_event(v->plug, event);
+    gdk_event_free(event);
+}
+
+/* The frame's XEmbed focus messages set has-toplevel-focus. */
+static void on_toplevel_focus(GtkWidget *plug, GParamSpec *pspec, HostView *v)
+{
+    (void)pspec;
+    send_focus_change(v, gtk_window_has_toplevel_focus(GTK_WINDOW(plug)));
+}
+
+/* A click in the page: the frame, which did not see it, gives the page the
+   focus. */
+static gboolean on_button_press(GtkWidget *widget, GdkEventButton *event, HostView *v)
+{
+    (void)widget;
+    (void)event;
+    host_send(v->id, "press", NULL);
+    return FALSE;
+}
+
+/* A key the X server gave the plug directly (the pointer rests over it)
+   goes back to the frame: it decides between its shortcuts, the widget
+   that has the focus and the page, and sends the page its keys itself
+   (those arrive with send_event set). */
+static gboolean on_key(GtkWidget *plug, GdkEventKey *event, HostView *v)
+{
+    (void)v;
+    if (event->send_event)
+        return FALSE;
+    GdkWindow *socket = gtk_plug_get_socket_window(GTK_PLUG(plug));
+    if (!socket)
+        return TRUE;
+    Display *display = GDK_WINDOW_XDISPLAY(socket);
+    XEvent xevent;
+    memset(&xevent, 0, sizeof xevent);
+    xevent.xkey.type = event->type == GDK_KEY_PRESS ? KeyPress : KeyRelease;
+    xevent.xkey.display = display;
+    xevent.xkey.window = GDK_WINDOW_XID(socket);
+    xevent.xkey.root = GDK_WINDOW_XID(gdk_screen_get_root_window(gdk_window_get_screen(socket)));
+    xevent.xkey.subwindow = None;
+    xevent.xkey.time = event->time;
+    xevent.xkey.state = event->state;
+    xevent.xkey.keycode = event->hardware_keycode;
+    xevent.xkey.same_screen = True;
+    XSendEvent(display, xevent.xkey.window, False, NoEventMask, &xevent);
+    XFlush(display);
+    return TRUE;
+}
+
+/* Tab past the page's last element (or Shift+Tab past its first): the
+   focus goes on in the frame. */
+static gboolean on_focus_leaves(GtkWidget *plug, GtkDirectionType direction, HostView *v)
+{
+    (void)plug;
+    host_send(v->id, "leave", direction == GTK_DIR_TAB_BACKWARD || direction == GTK_DIR_UP ||
+                                      direction == GTK_DIR_LEFT
+                                  ? "prev"
+                                  : "next");
+    return FALSE;
+}
+
+/* --- Requests from the frame -------------------------------------------- */
+
+void view_create(guint id)
+{
+    if (g_hash_table_contains(views, GUINT_TO_POINTER(id))) {
+        host_send_text(id, "error", "view exists");
+        return;
+    }
+    HostView *v = g_new0(HostView, 1);
+    v->id = id;
+    v->progress = -1;
+    v->plug = gtk_plug_new(0);
+    /* The frame decides when a view goes: reparenting the plug away from
+       the frame (as it does on closing) must not destroy it. */
+    g_signal_connect(v->plug, "delete-event", G_CALLBACK(gtk_true), NULL);
+    /* Before the web view connects its own handlers to the plug. */
+    g_signal_connect(v->plug, "focus-in-event", G_CALLBACK(block_pointer_focus), NULL);
+    g_signal_connect(v->plug, "focus-out-event", G_CALLBACK(block_pointer_focus), NULL);
+    g_signal_connect(v->plug, "notify::has-toplevel-focus", G_CALLBACK(on_toplevel_focus), v);
+    g_signal_connect(v->plug, "key-press-event", G_CALLBACK(on_key), v);
+    g_signal_connect(v->plug, "key-release-event", G_CALLBACK(on_key), v);
+    g_signal_connect_after(v->plug, "focus", G_CALLBACK(on_focus_leaves), v);
+
+    v->web = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
+    g_signal_connect(v->web, "notify::uri", G_CALLBACK(on_uri), v);
+    g_signal_connect(v->web, "notify::title", G_CALLBACK(on_title), v);
+    g_signal_connect(v->web, "notify::estimated-load-progress", G_CALLBACK(on_progress), v);
+    g_signal_connect(v->web, "load-changed", G_CALLBACK(on_load_changed), v);
+    g_signal_connect(v->web, "mouse-target-changed", G_CALLBACK(on_mouse_target), v);
+    g_signal_connect(v->web, "create", G_CALLBACK(on_create), v);
+    g_signal_connect(v->web, "close", G_CALLBACK(on_close), v);
+    g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(on_web_process_terminated), v);
+    g_signal_connect(v->web, "button-press-event", G_CALLBACK(on_button_press), v);
+    g_signal_connect(v->web, "leave-notify-event", G_CALLBACK(on_leave), v);
+    g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(on_history), v);
+
+    gtk_container_add(GTK_CONTAINER(v->plug), GTK_WIDGET(v->web));
+    /* Shown but not mapped: a plug waits for its embedder to map it. */
+    gtk_widget_show_all(v->plug);
+    gtk_widget_grab_focus(GTK_WIDGET(v->web));
+    g_hash_table_insert(views, GUINT_TO_POINTER(id), v);
+
+    char xid[32];
+    g_snprintf(xid, sizeof xid, "%lu", (unsigned long)gtk_plug_get_id(GTK_PLUG(v->plug)));
+    host_send(id, "plug", xid);
+}
+
+static void view_release(HostView *v)
+{
+    g_hash_table_remove(views, GUINT_TO_POINTER(v->id));
+    g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(v->web), v);
+    g_signal_handlers_disconnect_by_data(v->web, v);
+    g_signal_handlers_disconnect_by_data(v->plug, v);
+    gtk_widget_destroy(v->plug);
+    g_free(v->status);
+    g_free(v);
+}
+
+static char *text_field(char **fields, guint count, guint index)
+{
+    char *text = index < count ? g_uri_unescape_string(fields[index], NULL) : NULL;
+    return text ? text : g_strdup("");
+}
+
+static void view_find(HostView *v, gboolean backward, const char *text)
+{
+    WebKitFindController *find = webkit_web_view_get_find_controller(v->web);
+    if (!*text) {
+        webkit_find_controller_search_finish(find);
+        return;
+    }
+    /* The same text again goes on from the current match. */
+    const char *current = webkit_find_controller_get_search_text(find);
+    if (current && strcmp(current, text) == 0) {
+        if (backward)
+            webkit_find_controller_search_previous(find);
+        else
+            webkit_find_controller_search_next(find);
+        return;
+    }
+    guint32 options = WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND;
+    if (backward)
+        options |= WEBKIT_FIND_OPTIONS_BACKWARDS;
+    webkit_find_controller_search(find, text, options, G_MAXUINT);
+}
+
+gboolean view_request(guint id, const char *verb, char **fields, guint count)
+{
+    HostView *v = g_hash_table_lookup(views, GUINT_TO_POINTER(id));
+    if (!v)
+        return TRUE; /* a view already released: nothing to do */
+    if (strcmp(verb, "load") == 0) {
+        char *uri = text_field(fields, count, 0);
+        webkit_web_view_load_uri(v->web, *uri ? uri : "about:blank");
+        g_free(uri);
+    } else if (strcmp(verb, "back") == 0) {
+        webkit_web_view_go_back(v->web);
+    } else if (strcmp(verb, "forward") == 0) {
+        webkit_web_view_go_forward(v->web);
+    } else if (strcmp(verb, "stop") == 0) {
+        webkit_web_view_stop_loading(v->web);
+    } else if (strcmp(verb, "reload") == 0) {
+        webkit_web_view_reload(v->web);
+    } else if (strcmp(verb, "find") == 0) {
+        char *text = text_field(fields, count, 1);
+        view_find(v, count > 0 && strcmp(fields[0], "b") == 0, text);
+        g_free(text);
+    } else if (strcmp(verb, "zoom") == 0) {
+        const double factor = count > 0 ? g_ascii_strtod(fields[0], NULL) : 1.0;
+        if (factor > 0 && isfinite(factor))
+            webkit_web_view_set_zoom_level(v->web, factor);
+    } else if (strcmp(verb, "release") == 0) {
+        view_release(v);
+    } else {
+        return FALSE;
+    }
+    return TRUE;
+}

@@ -1,0 +1,425 @@
+#include "webkitcontrol.h"
+
+#include "app/errors.h"
+#include "webkithost.h"
+#include "xembed.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPlatformSurfaceEvent>
+#include <QStackedLayout>
+#include <QUrl>
+#include <QWindow>
+
+namespace {
+
+QString textField(const QList<QByteArray> &fields, int index)
+{
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(fields.value(index)));
+}
+
+// As a browser reads what is typed: a host name becomes a web address, a
+// path (absolute, or an existing file here) a local file.
+QString toUrl(const QString &address)
+{
+    if (address.trimmed().isEmpty())
+        return QStringLiteral("about:blank");
+    const QUrl url = engines::urlFromUserInput(address);
+    return url.isValid() ? url.toString(QUrl::FullyEncoded) : address;
+}
+
+QMdiSubWindow *subWindowOf(const QWidget *widget)
+{
+    for (QWidget *w = widget->parentWidget(); w; w = w->parentWidget())
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(w))
+            return sub;
+    return nullptr;
+}
+
+bool inMdiArea(const QWidget *widget)
+{
+    for (const QWidget *w = widget; w; w = w->parentWidget())
+        if (qobject_cast<const QMdiArea *>(w))
+            return true;
+    return false;
+}
+
+const QString reloadHint = QStringLiteral("\n再読み込みすると、もう一度表示します。");
+
+}  // namespace
+
+WebKitControl::WebKitControl(QWidget *parent)
+    : EngineControl(parent), crashPage_(new QLabel(this)), stack_(new QStackedLayout(this))
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(1, 1);
+    stack_->setContentsMargins(0, 0, 0, 0);
+    crashPage_->setObjectName(QStringLiteral("crashPage"));
+    crashPage_->setAlignment(Qt::AlignCenter);
+    crashPage_->setWordWrap(true);
+    crashPage_->setAutoFillBackground(true);
+    crashPage_->setFocusPolicy(Qt::NoFocus);
+    stack_->addWidget(crashPage_);
+    embed();
+}
+
+WebKitControl::~WebKitControl()
+{
+    release();
+}
+
+void WebKitControl::embed()
+{
+    WebKitHost *host = WebKitHost::running();
+    quint32 plug = 0;
+    const int view = host->createView(this, &plug);
+    QWindow *window = QWindow::fromWinId(plug);
+    if (!window) {
+        host->releaseView(view);
+        throw VexelError(engines::activationFailedMessage());
+    }
+    xembed::repaintExposedWidgets();
+    host_ = host;
+    view_ = view;
+    plug_ = plug;
+    state_ = State::Live;
+    window_ = window;
+    window_->installEventFilter(this);
+    container_ = QWidget::createWindowContainer(window, this);
+    container_->setObjectName(QStringLiteral("webkitView"));
+    // The focus is this control's: it tells the plug by XEmbed messages.
+    container_->setFocusPolicy(Qt::NoFocus);
+    stack_->addWidget(container_);
+    stack_->setCurrentWidget(container_);
+    if (hasFocus())
+        tellFocus(Qt::OtherFocusReason);
+    if (zoom_ != 1.0)
+        send("zoom", QByteArray::number(zoom_));
+}
+
+void WebKitControl::release()
+{
+    if (!host_)
+        return;
+    // Out of the frame's windows first: destroying them would take the
+    // plug's window along, under its owner's feet.
+    xembed::detach(plug_);
+    delete container_;
+    container_ = nullptr;
+    window_ = nullptr;
+    host_->releaseView(view_);
+    host_ = nullptr;
+    view_ = 0;
+    plug_ = 0;
+}
+
+bool WebKitControl::revive()
+{
+    switch (state_) {
+    case State::Live:
+        return true;
+    case State::PageGone:
+        // The host still has the view; its next request starts a new web
+        // process.
+        state_ = State::Live;
+        stack_->setCurrentWidget(container_);
+        if (hasFocus())
+            tellFocus(Qt::OtherFocusReason);
+        return true;
+    case State::HostGone:
+        embed();
+        return false;
+    }
+    return true;
+}
+
+void WebKitControl::send(const QByteArray &verb, const QByteArray &fields)
+{
+    if (host_)
+        host_->send(view_, verb, fields);
+}
+
+bool WebKitControl::showsCrash() const
+{
+    return stack_->currentWidget() == crashPage_;
+}
+
+void WebKitControl::showCrash(const QString &why)
+{
+    crashPage_->setText(why + reloadHint);
+    stack_->setCurrentWidget(crashPage_);
+    // A load cut short ends here; the window shows no stale link.
+    if (progress_ < 100) {
+        progress_ = 100;
+        emit ProgressChange(100, 100);
+    }
+    if (!status_.isEmpty()) {
+        status_.clear();
+        emit StatusTextChange(QString());
+    }
+    // Also enables Reload, which brings the page back.
+    emit CommandStateChange(2, canGoBack_);
+    emit CommandStateChange(1, canGoForward_);
+}
+
+// --- Operations -------------------------------------------------------------
+
+void WebKitControl::Navigate(const QString &address)
+{
+    const QString url = toUrl(address);
+    revive();
+    send("load", QUrl::toPercentEncoding(url));
+}
+
+void WebKitControl::GoBack()
+{
+    if (state_ != State::HostGone && revive())
+        send("back");
+}
+
+void WebKitControl::GoForward()
+{
+    if (state_ != State::HostGone && revive())
+        send("forward");
+}
+
+void WebKitControl::Stop()
+{
+    if (state_ == State::Live)
+        send("stop");
+}
+
+void WebKitControl::Refresh()
+{
+    if (revive())
+        send("reload");
+    else
+        send("load", QUrl::toPercentEncoding(location_.isEmpty() ? QStringLiteral("about:blank") : location_));
+}
+
+QString WebKitControl::LocationURL() const
+{
+    return location_;
+}
+
+void WebKitControl::FindText(const QString &text, bool backward)
+{
+    if (state_ == State::Live)
+        send("find", (backward ? QByteArray("b ") : QByteArray("f ")) + QUrl::toPercentEncoding(text));
+}
+
+qreal WebKitControl::ZoomFactor() const
+{
+    return zoom_;
+}
+
+void WebKitControl::SetZoomFactor(qreal factor)
+{
+    if (!(factor > 0))
+        return;
+    zoom_ = factor;
+    send("zoom", QByteArray::number(factor));
+}
+
+// --- Events from the host ---------------------------------------------------
+
+const QHash<QByteArray, WebKitControl::Handler> &WebKitControl::handlers()
+{
+    static const QHash<QByteArray, Handler> table = {
+        {"uri", &WebKitControl::onUri},
+        {"title", &WebKitControl::onTitle},
+        {"progress", &WebKitControl::onProgress},
+        {"status", &WebKitControl::onStatus},
+        {"history", &WebKitControl::onHistory},
+        {"newwindow", &WebKitControl::onNewWindow},
+        {"press", &WebKitControl::onPress},
+        {"leave", &WebKitControl::onLeave},
+        {"close", &WebKitControl::onClose},
+        {"crashed", &WebKitControl::onCrashed},
+    };
+    return table;
+}
+
+void WebKitControl::hostEvent(const QByteArray &verb, const QList<QByteArray> &fields)
+{
+    if (const Handler handler = handlers().value(verb))
+        (this->*handler)(fields);
+}
+
+void WebKitControl::hostGone()
+{
+    // Its plug window went with it.
+    xembed::forget(plug_);
+    delete container_;
+    container_ = nullptr;
+    window_ = nullptr;
+    host_ = nullptr;
+    view_ = 0;
+    plug_ = 0;
+    state_ = State::HostGone;
+    // Its history went too.
+    canGoBack_ = canGoForward_ = false;
+    showCrash(QStringLiteral("Gecko エンジンのプロセスが終了しました。"));
+}
+
+void WebKitControl::onUri(const QList<QByteArray> &fields)
+{
+    location_ = textField(fields, 0);
+}
+
+void WebKitControl::onTitle(const QList<QByteArray> &fields)
+{
+    // A page without a title goes by its address.
+    const QString title = textField(fields, 0);
+    emit TitleChange(title.isEmpty() ? location_ : title);
+}
+
+void WebKitControl::onProgress(const QList<QByteArray> &fields)
+{
+    progress_ = fields.value(0).toInt();
+    emit ProgressChange(progress_, 100);
+}
+
+void WebKitControl::onStatus(const QList<QByteArray> &fields)
+{
+    status_ = textField(fields, 0);
+    emit StatusTextChange(status_);
+}
+
+void WebKitControl::onHistory(const QList<QByteArray> &fields)
+{
+    canGoBack_ = fields.value(0) == "1";
+    canGoForward_ = fields.value(1) == "1";
+    emit CommandStateChange(2, canGoBack_);
+    emit CommandStateChange(1, canGoForward_);
+}
+
+void WebKitControl::onNewWindow(const QList<QByteArray> &fields)
+{
+    // The host has already refused the engine's own window.
+    bool cancel = false;
+    emit NewWindow2(textField(fields, 0), cancel);
+}
+
+void WebKitControl::onPress(const QList<QByteArray> &)
+{
+    // The click went to the plug's window; the frame did not see it. A
+    // modal dialog keeps the focus, as it would against any other click.
+    if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != window())
+        return;
+    if (QMdiSubWindow *sub = subWindowOf(this))
+        if (QMdiArea *area = sub->mdiArea(); area && area->activeSubWindow() != sub)
+            area->setActiveSubWindow(sub);
+    if (!isActiveWindow())
+        activateWindow();
+    setFocus(Qt::MouseFocusReason);
+}
+
+void WebKitControl::onLeave(const QList<QByteArray> &fields)
+{
+    if (hasFocus())
+        leaveToFrame(fields.value(0) != "prev");
+}
+
+void WebKitControl::onClose(const QList<QByteArray> &)
+{
+    emit CloseRequested();
+}
+
+void WebKitControl::onCrashed(const QList<QByteArray> &fields)
+{
+    if (state_ != State::Live)
+        return;
+    state_ = State::PageGone;
+    const QByteArray reason = fields.value(0);
+    showCrash(reason == "memory" ? QStringLiteral("メモリを使いすぎたため、ページを表示していたプロセスが終了しました。")
+                                 : QStringLiteral("ページを表示していたプロセスが異常終了しました。"));
+}
+
+// --- Keyboard and focus -----------------------------------------------------
+
+bool WebKitControl::event(QEvent *event)
+{
+    // Every key the frame hands this control goes to the page, Tab included
+    // (the page moves among its own elements and says when it runs out).
+    // The frame's shortcuts have had their turn before the key got here.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && state_ == State::Live) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->nativeScanCode() != 0) {
+            xembed::sendKey(plug_, event->type() == QEvent::KeyPress, key->nativeScanCode(), key->nativeModifiers(),
+                            quint32(key->timestamp()));
+            return true;
+        }
+    }
+    return EngineControl::event(event);
+}
+
+void WebKitControl::tellFocus(Qt::FocusReason reason)
+{
+    if (state_ != State::Live)
+        return;
+    // A plug's page has the focus only in an active window; the control may
+    // have come into this one after it was activated.
+    if (isActiveWindow())
+        xembed::send(plug_, xembed::WindowActivate);
+    xembed::send(plug_, xembed::FocusIn,
+                 reason == Qt::TabFocusReason       ? xembed::FocusFirst
+                 : reason == Qt::BacktabFocusReason ? xembed::FocusLast
+                                                    : xembed::FocusCurrent);
+}
+
+void WebKitControl::focusInEvent(QFocusEvent *event)
+{
+    EngineControl::focusInEvent(event);
+    tellFocus(event->reason());
+}
+
+void WebKitControl::focusOutEvent(QFocusEvent *event)
+{
+    EngineControl::focusOutEvent(event);
+    if (state_ == State::Live)
+        xembed::send(plug_, xembed::FocusOut);
+}
+
+void WebKitControl::changeEvent(QEvent *event)
+{
+    EngineControl::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && state_ == State::Live)
+        xembed::send(plug_, isActiveWindow() ? xembed::WindowActivate : xembed::WindowDeactivate);
+}
+
+bool WebKitControl::eventFilter(QObject *watched, QEvent *event)
+{
+    // The frame's windows go before their widgets do (the main window's
+    // first, when the program ends), and their children with them: the plug
+    // leaves first. Qt brings it back should it make the windows again.
+    if (watched == window_ && event->type() == QEvent::PlatformSurface &&
+        static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType() ==
+            QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed &&
+        state_ != State::HostGone)
+        xembed::detach(plug_);
+    return EngineControl::eventFilter(watched, event);
+}
+
+void WebKitControl::leaveToFrame(bool next)
+{
+    // To the frame's own controls (the address bar), as the focus chain
+    // orders them: within the MDI child alone, Tab would only come back here.
+    QWidget *w = this;
+    for (;;) {
+        w = next ? w->nextInFocusChain() : w->previousInFocusChain();
+        if (!w || w == this)
+            break;
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled() && w->window() == window() &&
+            !inMdiArea(w)) {
+            w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return;
+        }
+    }
+    focusNextPrevChild(next);
+}

@@ -1,0 +1,94 @@
+#pragma once
+// The engine of the "Gekko" slot: a WebKitGTK view run by the engine host
+// process, its X window embedded here.
+
+#include "browser/enginecontrol.h"
+#include "webkithost.h"
+
+#include <QHash>
+#include <QPointer>
+
+class QLabel;
+class QStackedLayout;
+class QWindow;
+
+class WebKitControl : public EngineControl {
+    Q_OBJECT
+public:
+    // Starts the host when needed and embeds a new view; throws the
+    // creation or activation error when it cannot.
+    explicit WebKitControl(QWidget *parent);
+    ~WebKitControl() override;
+
+    void Navigate(const QString &address) override;
+    void GoBack() override;
+    void GoForward() override;
+    void Stop() override;
+    void Refresh() override;
+    QString LocationURL() const override;
+    void FindText(const QString &text, bool backward) override;
+    qreal ZoomFactor() const override;
+    void SetZoomFactor(qreal factor) override;
+
+    // From the host: an event of this control's view, and the end of the
+    // host itself.
+    void hostEvent(const QByteArray &verb, const QList<QByteArray> &fields);
+    void hostGone();
+
+    // The embedded plug window (0 while none) and whether the window shows
+    // that its page has gone.
+    quint32 plugWindow() const { return plug_; }
+    bool showsCrash() const;
+
+    // A page asks for no size of its own: the frame's cascade leaves the
+    // window as large as it is, as it does an IE window.
+    QSize sizeHint() const override { return size().isEmpty() ? QSize(800, 600) : size(); }
+
+protected:
+    bool event(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    enum class State { Live, PageGone, HostGone };
+    using Handler = void (WebKitControl::*)(const QList<QByteArray> &fields);
+    static const QHash<QByteArray, Handler> &handlers();
+
+    void embed();
+    void release();
+    // Brings a view back after its page or its host went; true when the
+    // host already has the page to reload.
+    bool revive();
+    void showCrash(const QString &why);
+    void send(const QByteArray &verb, const QByteArray &fields = QByteArray());
+    void tellFocus(Qt::FocusReason reason);
+    void leaveToFrame(bool next);
+
+    void onUri(const QList<QByteArray> &fields);
+    void onTitle(const QList<QByteArray> &fields);
+    void onProgress(const QList<QByteArray> &fields);
+    void onStatus(const QList<QByteArray> &fields);
+    void onHistory(const QList<QByteArray> &fields);
+    void onNewWindow(const QList<QByteArray> &fields);
+    void onPress(const QList<QByteArray> &fields);
+    void onLeave(const QList<QByteArray> &fields);
+    void onClose(const QList<QByteArray> &fields);
+    void onCrashed(const QList<QByteArray> &fields);
+
+    QPointer<WebKitHost> host_;
+    int view_ = 0;
+    quint32 plug_ = 0;
+    QWindow *window_ = nullptr;  // the plug's window as Qt knows it
+    QWidget *container_ = nullptr;
+    QLabel *crashPage_;
+    QStackedLayout *stack_;
+    State state_ = State::Live;
+    QString location_;
+    QString status_;
+    bool canGoBack_ = false;
+    bool canGoForward_ = false;
+    int progress_ = 100;
+    qreal zoom_ = 1.0;
+};

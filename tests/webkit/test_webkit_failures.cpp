@@ -1,0 +1,303 @@
+// What goes wrong around the Gecko slot's engine host, and what the user
+// sees: no host, a host that ends at once or never answers, a host or a web
+// process that dies under open windows, and windows that close.
+
+#include "webkittests.h"
+
+#include "app/errors.h"
+
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QToolButton>
+#include <csignal>
+
+class TestWebKitFailures : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void noHostBesideTheProgram();
+    void hostThatEndsAtOnce_data();
+    void hostThatEndsAtOnce();
+    void hostThatNeverAnswers();
+    void closingAWindowReleasesItsView();
+    void closingTheFrameLeavesTheHostWell();
+    void killedHostLeavesFrameAndIEGoing();
+    void crashedPageComesBackWithReload();
+
+private:
+    // Ends the running host (none of its windows open), so the next window
+    // starts one.
+    static void stopHost();
+    QString script(const QString &name, const QByteArray &body);
+
+    QTemporaryDir scripts_;
+};
+
+void TestWebKitFailures::initTestCase()
+{
+    engines::registerBuiltInEngines();
+}
+
+void TestWebKitFailures::init()
+{
+    failOnXErrors();
+}
+
+void TestWebKitFailures::cleanup()
+{
+    WebKitHost::setExecutableForTesting(QString());
+    WebKitHost::setReplyTimeoutForTesting(0);
+}
+
+void TestWebKitFailures::stopHost()
+{
+    if (const qint64 pid = WebKitHost::runningProcessId()) {
+        ::kill(pid_t(pid), SIGKILL);
+        QTRY_COMPARE(WebKitHost::runningProcessId(), qint64(0));
+    }
+}
+
+QString TestWebKitFailures::script(const QString &name, const QByteArray &body)
+{
+    const QString path = scripts_.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write a script");
+    f.write("#!/bin/sh\n" + body + "\n");
+    f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+    return path;
+}
+
+void TestWebKitFailures::noHostBesideTheProgram()
+{
+    stopHost();
+    TestDirs dirs;
+    prepareFrame(dirs);
+    ErrorRecorder errors;
+    Forms forms;
+    // The host in the current directory does not count: only the one
+    // beside the program does.
+    QFile::copy(QCoreApplication::applicationDirPath() + "/vexel-webkit", dirs.currentDir() + "/vexel-webkit");
+    WebKitHost::setExecutableForTesting(scripts_.filePath("missing/vexel-webkit"));
+
+    MainForm->Moz_Item->setEnabled(true);
+    MainForm->Moz_ItemClick();
+    MainForm->FileNew1->trigger();
+    QCOMPARE(errors.messages, QStringList{errorBoxText(engines::classNotRegisteredMessage())});
+    QVERIFY(MainForm->MDIClient->subWindowList().isEmpty());
+    QCOMPARE(WebKitHost::runningProcessId(), qint64(0));
+}
+
+void TestWebKitFailures::hostThatEndsAtOnce_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("a library missing") << QByteArray("echo 'error while loading shared libraries' >&2; exit 127");
+    QTest::newRow("no display") << QByteArray("exit 1");
+    QTest::newRow("ready, then gone") << QByteArray("echo '0 ready'; exit 0");
+}
+
+void TestWebKitFailures::hostThatEndsAtOnce()
+{
+    QFETCH(QByteArray, body);
+    stopHost();
+    TestDirs dirs;
+    prepareFrame(dirs);
+    Forms forms;
+    WebKitHost::setExecutableForTesting(script("host", body));
+
+    QString message;
+    try {
+        openGecko(QStringLiteral("about:blank"));
+    } catch (const VexelError &e) {
+        message = e.message();
+    }
+    if (QTest::currentDataTag() == QLatin1String("ready, then gone"))
+        QCOMPARE(message, engines::activationFailedMessage());
+    else
+        QCOMPARE(message, engines::classNotRegisteredMessage());
+    QVERIFY(MainForm->MDIClient->subWindowList().isEmpty());
+
+    // The real host, next time.
+    WebKitHost::setExecutableForTesting(QString());
+    Pages pages;
+    TBrowserWindow *w = openGecko(pages.page("a.html", "A"));
+    QTRY_COMPARE(w->windowTitle(), QString("A"));
+}
+
+void TestWebKitFailures::hostThatNeverAnswers()
+{
+    stopHost();
+    TestDirs dirs;
+    prepareFrame(dirs);
+    ErrorRecorder errors;
+    Forms forms;
+    WebKitHost::setReplyTimeoutForTesting(300);
+
+    // Starts, then answers nothing.
+    WebKitHost::setExecutableForTesting(script("silent", "echo '0 ready'; exec sleep 60"));
+    QElapsedTimer timer;
+    timer.start();
+    MainForm->Moz_Item->setEnabled(true);
+    MainForm->Moz_ItemClick();
+    MainForm->FileNew1->trigger();
+    QVERIFY(timer.elapsed() < 5000);
+    QCOMPARE(errors.messages, QStringList{errorBoxText(engines::activationFailedMessage())});
+    QVERIFY(MainForm->MDIClient->subWindowList().isEmpty());
+    // The silent one was let go; the next window starts a new host.
+    QCOMPARE(WebKitHost::runningProcessId(), qint64(0));
+
+    // Never even says it is ready.
+    WebKitHost::setExecutableForTesting(script("mute", "exec sleep 60"));
+    timer.restart();
+    MainForm->FileNew1->trigger();
+    QVERIFY(timer.elapsed() < 5000);
+    QCOMPARE(errors.messages.size(), 2);
+    QCOMPARE(errors.messages.last(), errorBoxText(engines::classNotRegisteredMessage()));
+    QVERIFY(MainForm->MDIClient->subWindowList().isEmpty());
+}
+
+void TestWebKitFailures::closingAWindowReleasesItsView()
+{
+    TestDirs dirs;
+    prepareFrame(dirs);
+    Forms forms;
+    Pages pages;
+    TBrowserWindow *one = openGecko(pages.page("one.html", "one"));
+    TBrowserWindow *two = openGecko(pages.page("two.html", "two"));
+    QTRY_COMPARE(one->windowTitle(), QString("one"));
+    QTRY_COMPARE(two->windowTitle(), QString("two"));
+    const quint32 plug = geckoOf(one)->plugWindow();
+    QVERIFY(plug);
+    QVERIFY(xWindowExists(plug));
+    const qint64 host = WebKitHost::runningProcessId();
+
+    QPointer<TBrowserWindow> closed = one;
+    one->close();
+    QTRY_VERIFY(!closed);
+    QTRY_VERIFY(!xWindowExists(plug));
+    // The other window and the host go on.
+    QCOMPARE(WebKitHost::runningProcessId(), host);
+    two->control()->Navigate(pages.page("three.html", "three"));
+    QTRY_COMPARE(two->windowTitle(), QString("three"));
+}
+
+void TestWebKitFailures::closingTheFrameLeavesTheHostWell()
+{
+    quint32 plug = 0;
+    qint64 host = 0;
+    {
+        TestDirs dirs;
+        prepareFrame(dirs);
+        Forms forms;
+        Pages pages;
+        TBrowserWindow *w = openGecko(pages.page("a.html", "A"));
+        QTRY_COMPARE(w->windowTitle(), QString("A"));
+        plug = geckoOf(w)->plugWindow();
+        host = WebKitHost::runningProcessId();
+    }  // the frame goes with its window open, as at the program's end
+    QTRY_VERIFY(!xWindowExists(plug));
+    QCOMPARE(WebKitHost::runningProcessId(), host);
+
+    TestDirs dirs;
+    prepareFrame(dirs);
+    Forms forms;
+    Pages pages;
+    TBrowserWindow *w = openGecko(pages.page("b.html", "B"));
+    QTRY_COMPARE(w->windowTitle(), QString("B"));
+    QCOMPARE(WebKitHost::runningProcessId(), host);
+}
+
+void TestWebKitFailures::killedHostLeavesFrameAndIEGoing()
+{
+    TestDirs dirs;
+    prepareFrame(dirs);
+    ErrorRecorder errors;
+    Forms forms;
+    Pages pages;
+    const QString a = pages.page("a.html", "A");
+    TBrowserWindow *ie = openIE(pages.page("ie.html", "ie"));
+    QTRY_COMPARE(ie->windowTitle(), QString("ie"));
+    TBrowserWindow *mz = openGecko(a);
+    QTRY_COMPARE(mz->windowTitle(), QString("A"));
+    MainForm->WindowTileVertical1Execute();
+    const qint64 host = WebKitHost::runningProcessId();
+    QVERIFY(host);
+
+    ::kill(pid_t(host), SIGKILL);
+    QTRY_VERIFY(geckoOf(mz)->showsCrash());
+    QVERIFY(MainForm->isVisible());
+    QVERIFY(MainForm->ReLoadCtrl->isEnabled());
+    QVERIFY(!MainForm->StopCtrl->isEnabled());
+    QCOMPARE(mz->control()->LocationURL(), a);
+
+    // The IE window goes on.
+    ie->control()->Navigate(pages.page("ie2.html", "ie2"));
+    QTRY_COMPARE(ie->windowTitle(), QString("ie2"));
+
+    // A new Gecko window starts a new host.
+    TBrowserWindow *fresh = openGecko(pages.page("b.html", "B"));
+    QTRY_COMPARE(fresh->windowTitle(), QString("B"));
+    QVERIFY(WebKitHost::runningProcessId() != host);
+
+    // Reload brings the page back, in the new host.
+    MainForm->MDIClient->setActiveSubWindow(mz);
+    mz->setWindowTitle(QString());
+    MainForm->ReLoadCtrlClick();
+    QVERIFY(!geckoOf(mz)->showsCrash());
+    QTRY_COMPARE(mz->control()->LocationURL(), a);
+    QTRY_COMPARE(mz->windowTitle(), QString("A"));
+    QTRY_VERIFY(!MainForm->StopCtrl->isEnabled());
+    QVERIFY(errors.messages.isEmpty());
+}
+
+// The web processes the host has started, by their name.
+static QList<pid_t> webProcessesOf(qint64 host)
+{
+    QList<pid_t> found;
+    QDirIterator tasks(QStringLiteral("/proc/%1/task").arg(host));
+    while (tasks.hasNext()) {
+        QFile children(tasks.next() + QStringLiteral("/children"));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &pid : children.readAll().split(' ')) {
+            QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(pid.trimmed())));
+            if (!pid.trimmed().isEmpty() && comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith("WebKitWebProces"))
+                found << pid.trimmed().toInt();
+        }
+    }
+    return found;
+}
+
+void TestWebKitFailures::crashedPageComesBackWithReload()
+{
+    stopHost();
+    TestDirs dirs;
+    prepareFrame(dirs);
+    ErrorRecorder errors;
+    Forms forms;
+    Pages pages;
+    const QString a = pages.page("a.html", "A");
+    TBrowserWindow *w = openGecko(a);
+    QTRY_COMPARE(w->windowTitle(), QString("A"));
+    const qint64 host = WebKitHost::runningProcessId();
+    QList<pid_t> web;
+    QTRY_VERIFY((web = webProcessesOf(host)).size() == 1);
+
+    w->setWindowTitle(QString());
+    ::kill(web.first(), SIGKILL);
+    QTRY_VERIFY(geckoOf(w)->showsCrash());
+    QCOMPARE(WebKitHost::runningProcessId(), host);
+    QVERIFY(MainForm->ReLoadCtrl->isEnabled());
+
+    MainForm->ReLoadCtrlClick();
+    QVERIFY(!geckoOf(w)->showsCrash());
+    QTRY_COMPARE(w->windowTitle(), QString("A"));
+    QCOMPARE(w->control()->LocationURL(), a);
+    QCOMPARE(WebKitHost::runningProcessId(), host);
+    QVERIFY(errors.messages.isEmpty());
+}
+
+VEXEL_TEST_MAIN(TestWebKitFailures)
+#include "test_webkit_failures.moc"

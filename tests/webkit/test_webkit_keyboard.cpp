@@ -1,0 +1,237 @@
+// Keyboard and focus with a Gecko page embedded in the frame, driven by real
+// X input: keys go where the user clicked last, wherever the pointer rests.
+
+#include "webkittests.h"
+#include "settings/option.h"
+
+#include <QLineEdit>
+
+class TestWebKitKeyboard : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void typingGoesIntoTheClickedInput();
+    void typingGoesIntoTheAddressBarWhilePointerRestsOnPage();
+    void frameShortcutsWorkWhilePageHasFocus();
+    void tabLeavesThePage();
+    void switchingChildrenMovesFocus();
+    void keysGoToTheIEWindowBesideAGeckoPage();
+
+private:
+    // A page whose input sits at a known place and shows what it holds in
+    // the title.
+    QString inputPage(const QString &name);
+    // Clicks into the input of a window's page.
+    bool clickInput(TBrowserWindow *w);
+
+    std::unique_ptr<TestDirs> dirs_;
+    std::unique_ptr<Forms> forms_;
+    std::unique_ptr<Pages> pages_;
+};
+
+void TestWebKitKeyboard::initTestCase()
+{
+    engines::registerBuiltInEngines();
+}
+
+void TestWebKitKeyboard::init()
+{
+    failOnXErrors();
+    dirs_ = std::make_unique<TestDirs>();
+    prepareFrame(*dirs_);
+    forms_ = std::make_unique<Forms>();
+    pages_ = std::make_unique<Pages>();
+    QVERIFY(activateFrame());
+}
+
+void TestWebKitKeyboard::cleanup()
+{
+    pages_.reset();
+    forms_.reset();
+    dirs_.reset();
+}
+
+QString TestWebKitKeyboard::inputPage(const QString &name)
+{
+    return pages_->page(name, "empty",
+                        "<input id=\"first\" style=\"position:absolute;left:10px;top:10px;width:200px;height:30px\""
+                        " oninput=\"document.title='v:'+this.value\">"
+                        "<input id=\"second\" style=\"position:absolute;left:10px;top:60px;width:200px;height:30px\""
+                        " oninput=\"document.title='second:'+this.value\">");
+}
+
+bool TestWebKitKeyboard::clickInput(TBrowserWindow *w)
+{
+    return clickAt(onScreen(w->control(), QPoint(60, 25)));
+}
+
+void TestWebKitKeyboard::typingGoesIntoTheClickedInput()
+{
+    TBrowserWindow *w = openGecko(inputPage("input.html"));
+    QTRY_COMPARE(w->windowTitle(), QString("empty"));
+    const QString address = MainForm->txtAddress->text();
+
+    QVERIFY(clickInput(w));
+    QTRY_VERIFY(w->control()->hasFocus());
+    QVERIFY(typeText("abc"));
+    QTRY_COMPARE(w->windowTitle(), QString("v:abc"));
+
+    // The pointer leaves the page (over the frame's status bar): the page
+    // keeps the keys.
+    QVERIFY(movePointer(onScreen(MainForm->StatusBar1, QPoint(10, 5))));
+    QVERIFY(typeText("def"));
+    QTRY_COMPARE(w->windowTitle(), QString("v:abcdef"));
+    // And out of the frame altogether.
+    QVERIFY(movePointer(onScreen(MainForm, QPoint(MainForm->width() + 50, 10))));
+    QVERIFY(typeText("g"));
+    QTRY_COMPARE(w->windowTitle(), QString("v:abcdefg"));
+    QCOMPARE(MainForm->txtAddress->text(), address);
+}
+
+void TestWebKitKeyboard::typingGoesIntoTheAddressBarWhilePointerRestsOnPage()
+{
+    TBrowserWindow *w = openGecko(inputPage("input.html"));
+    QTRY_COMPARE(w->windowTitle(), QString("empty"));
+    QVERIFY(clickInput(w));
+    QVERIFY(typeText("a"));
+    QTRY_COMPARE(w->windowTitle(), QString("v:a"));
+
+    QVERIFY(clickAt(onScreen(MainForm->txtAddress, MainForm->txtAddress->rect().center())));
+    QTRY_VERIFY(MainForm->txtAddress->hasFocus());
+    MainForm->txtAddress->clear();
+    QVERIFY(movePointer(onScreen(w->control(), QPoint(60, 25))));  // over the input itself
+    QVERIFY(typeText("xyz"));
+    QTRY_COMPARE(MainForm->txtAddress->text(), QString("xyz"));
+    QCOMPARE(w->windowTitle(), QString("v:a"));
+
+    // Clicking the page again gives it the keys back. (Elsewhere in the
+    // input than before: two clicks on one spot in quick succession would
+    // be a double click selecting the word.)
+    QVERIFY(clickAt(onScreen(w->control(), QPoint(150, 25))));
+    QTRY_VERIFY(w->control()->hasFocus());
+    QVERIFY(movePointer(onScreen(MainForm->txtAddress, QPoint(5, 5))));
+    QVERIFY(typeText("b"));
+    QTRY_COMPARE(w->windowTitle(), QString("v:ab"));
+}
+
+static int visibleOptionDialogs()
+{
+    int n = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        n += qobject_cast<Tfrm_Option *>(w) && w->isVisible();
+    return n;
+}
+
+void TestWebKitKeyboard::frameShortcutsWorkWhilePageHasFocus()
+{
+    TBrowserWindow *w = openGecko(inputPage("input.html"));
+    QTRY_COMPARE(w->windowTitle(), QString("empty"));
+    QVERIFY(clickInput(w));
+    QVERIFY(typeText("a"));
+    QTRY_COMPARE(w->windowTitle(), QString("v:a"));
+
+    // The pointer over the page, which has the focus.
+    QVERIFY(pressKeys("ctrl+n"));
+    QTRY_COMPARE(MainForm->MDIClient->subWindowList().size(), 2);
+    QCOMPARE(w->windowTitle(), QString("v:a"));
+
+    MainForm->MDIClient->setActiveSubWindow(w);
+    QVERIFY(clickInput(w));
+    QTRY_VERIFY(w->control()->hasFocus());
+    const int dialogs = visibleOptionDialogs();
+    QVERIFY(pressKeys("F12"));
+    QTRY_COMPARE(visibleOptionDialogs(), dialogs + 1);
+    QCOMPARE(w->windowTitle(), QString("v:a"));
+}
+
+void TestWebKitKeyboard::tabLeavesThePage()
+{
+    TBrowserWindow *w = openGecko(inputPage("input.html"));
+    QTRY_COMPARE(w->windowTitle(), QString("empty"));
+    QVERIFY(clickInput(w));
+    QVERIFY(typeText("a"));
+    QTRY_COMPARE(w->windowTitle(), QString("v:a"));
+
+    // Tab moves within the page first ...
+    QVERIFY(pressKeys("Tab"));
+    QVERIFY(typeText("b"));
+    QTRY_COMPARE(w->windowTitle(), QString("second:b"));
+    // ... and past its last element out of it, into the frame.
+    QVERIFY(pressKeys("Tab"));
+    QTRY_VERIFY(!w->control()->hasFocus());
+    QWidget *focus = QApplication::focusWidget();
+    QVERIFY(focus);
+    QVERIFY(!w->isAncestorOf(focus));
+    QCOMPARE(focus, static_cast<QWidget *>(MainForm->txtAddress));
+    MainForm->txtAddress->clear();
+    QVERIFY(typeText("q"));  // the pointer still rests on the page
+    QTRY_COMPARE(MainForm->txtAddress->text(), QString("q"));
+    QCOMPARE(w->windowTitle(), QString("second:b"));
+}
+
+void TestWebKitKeyboard::switchingChildrenMovesFocus()
+{
+    TBrowserWindow *one = openGecko(inputPage("one.html"));
+    QTRY_COMPARE(one->windowTitle(), QString("empty"));
+    TBrowserWindow *two = openGecko(inputPage("two.html"));
+    QTRY_COMPARE(two->windowTitle(), QString("empty"));
+    MainForm->WindowTileVertical1Execute();
+
+    QVERIFY(clickInput(one));
+    QTRY_COMPARE(MainForm->ActiveMDIChild(), one);  // the click activates its window
+    QVERIFY(typeText("a"));
+    QTRY_COMPARE(one->windowTitle(), QString("v:a"));
+    QVERIFY(clickInput(two));
+    QTRY_COMPARE(MainForm->ActiveMDIChild(), two);
+    QVERIFY(typeText("b"));
+    QTRY_COMPARE(two->windowTitle(), QString("v:b"));
+    QCOMPARE(one->windowTitle(), QString("v:a"));
+
+    // Switched from the frame, with the pointer resting on the other page.
+    MainForm->MDIClient->setActiveSubWindow(one);
+    QTRY_VERIFY(one->control()->hasFocus());
+    QVERIFY(typeText("c"));
+    QTRY_COMPARE(one->windowTitle(), QString("v:ac"));
+    QCOMPARE(two->windowTitle(), QString("v:b"));
+
+    MainForm->MDIClient->setActiveSubWindow(two);
+    QTRY_VERIFY(two->control()->hasFocus());
+    QVERIFY(typeText("d"));
+    QTRY_COMPARE(two->windowTitle(), QString("v:bd"));
+    QCOMPARE(one->windowTitle(), QString("v:ac"));
+}
+
+void TestWebKitKeyboard::keysGoToTheIEWindowBesideAGeckoPage()
+{
+    TBrowserWindow *ie = openIE(inputPage("ie.html"));
+    QTRY_COMPARE(ie->windowTitle(), QString("empty"));
+    TBrowserWindow *mz = openGecko(inputPage("mz.html"));
+    QTRY_COMPARE(mz->windowTitle(), QString("empty"));
+    MainForm->WindowTileVertical1Execute();
+
+    QVERIFY(clickInput(mz));
+    QVERIFY(typeText("g"));
+    QTRY_COMPARE(mz->windowTitle(), QString("v:g"));
+
+    // Into the IE page, then back over the Gecko page to type.
+    QVERIFY(clickInput(ie));
+    QTRY_COMPARE(MainForm->ActiveMDIChild(), ie);
+    QTRY_VERIFY(!mz->control()->hasFocus());
+    QVERIFY(movePointer(onScreen(mz->control(), QPoint(60, 25))));
+    QVERIFY(typeText("i"));
+    QTRY_COMPARE(ie->windowTitle(), QString("v:i"));
+    QCOMPARE(mz->windowTitle(), QString("v:g"));
+
+    // And the Gecko page again, by a click.
+    QVERIFY(clickAt(onScreen(mz->control(), QPoint(150, 25))));
+    QTRY_COMPARE(MainForm->ActiveMDIChild(), mz);
+    QVERIFY(movePointer(onScreen(ie->control(), QPoint(60, 25))));
+    QVERIFY(typeText("h"));
+    QTRY_COMPARE(mz->windowTitle(), QString("v:gh"));
+    QCOMPARE(ie->windowTitle(), QString("v:i"));
+}
+
+VEXEL_TEST_MAIN(TestWebKitKeyboard)
+#include "test_webkit_keyboard.moc"

@@ -1,0 +1,140 @@
+#pragma once
+// What the WebKitGTK engine's tests share: local pages, Gecko windows opened
+// through the frame, and real X input (xdotool) for what only the plug's
+// own window sees.
+
+#include "app/forms.h"
+#include "app/mainform.h"
+#include "browser/browserwindow.h"
+#include "browser/engines/webkitgtk/webkitcontrol.h"
+#include "browser/engines/webkitgtk/webkithost.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QCursor>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <xcb/xcb.h>
+
+// Pages written into a temporary folder, by name.
+class Pages {
+public:
+    // Writes name (UTF-8 HTML) and returns its file URL.
+    QString write(const QString &name, const QByteArray &html) const
+    {
+        const QString path = dir_.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            qFatal("cannot write a test page");
+        f.write(html);
+        return url(name);
+    }
+    QString url(const QString &name) const { return QUrl::fromLocalFile(dir_.filePath(name)).toString(); }
+    // A page titled title with body as its content.
+    QString page(const QString &name, const QByteArray &title, const QByteArray &body = QByteArray()) const
+    {
+        return write(name, "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + title +
+                               "</title></head><body style=\"margin:0\">" + body + "</body></html>");
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+// The frame of a case: settings that open no options dialog, Gecko enabled,
+// a frame large enough for two windows side by side, active.
+inline void prepareFrame(TestDirs &dirs)
+{
+    dirs.writeIni("[Option_Main]\r\nMozilla=1\r\n");
+}
+
+inline bool activateFrame()
+{
+    MainForm->resize(1000, 700);
+    MainForm->activateWindow();
+    return QTest::qWaitForWindowActive(MainForm);
+}
+
+inline TBrowserWindow *openGecko(const QString &url, const QString &caption = QString())
+{
+    MainForm->Moz_Item->setEnabled(true);
+    MainForm->Moz_ItemClick();
+    MainForm->OpenBrowserWindow(caption, url);
+    return MainForm->ActiveMDIChild();
+}
+
+inline TBrowserWindow *openIE(const QString &url)
+{
+    MainForm->IE_itemClick();
+    MainForm->OpenBrowserWindow(QString(), url);
+    return MainForm->ActiveMDIChild();
+}
+
+inline WebKitControl *geckoOf(TBrowserWindow *w)
+{
+    return w ? qobject_cast<WebKitControl *>(w->control()) : nullptr;
+}
+
+// X errors about the plug windows, the frame's or the host's, are faults.
+inline void failOnXErrors()
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("XCB error|X Window System error"),
+                                            QRegularExpression::CaseInsensitiveOption));
+}
+
+// Real X input.
+inline bool xdotool(const QStringList &args)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), args) == 0;
+}
+
+// Moves the pointer and waits until the X server has it there (xdotool's
+// own --sync can wait for a motion that never comes).
+inline bool movePointer(const QPoint &global)
+{
+    return xdotool({QStringLiteral("mousemove"), QString::number(global.x()), QString::number(global.y())}) &&
+           QTest::qWaitFor([&] { return QCursor::pos() == global; }, 5000);
+}
+
+inline bool clickAt(const QPoint &global)
+{
+    return movePointer(global) && xdotool({QStringLiteral("click"), QStringLiteral("1")});
+}
+
+inline bool typeText(const QString &text)
+{
+    return xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), text});
+}
+
+inline bool pressKeys(const QString &keys)
+{
+    return xdotool({QStringLiteral("key"), keys});
+}
+
+// Where a point of a widget is on the screen.
+inline QPoint onScreen(const QWidget *widget, const QPoint &p)
+{
+    return widget->mapToGlobal(p);
+}
+
+// Whether an X window exists (on the frame's own connection).
+inline bool xWindowExists(quint32 window)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        return false;
+    xcb_connection_t *c = x11->connection();
+    xcb_generic_error_t *error = nullptr;
+    xcb_get_window_attributes_reply_t *reply =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), &error);
+    const bool exists = reply != nullptr;
+    free(reply);
+    free(error);
+    return exists;
+}
