@@ -7,6 +7,7 @@
 #include "app/forms.h"
 #include "app/mainform.h"
 #include "browser/browserwindow.h"
+#include "browser/pagedialogs.h"
 #include "browser/engines/webengine/webenginecontrol.h"
 #include "httpserver.h"
 #include "testsupport.h"
@@ -76,7 +77,7 @@ void TestWebEngineExtras::init()
 
 void TestWebEngineExtras::cleanup()
 {
-    WebEngineControl::savePathChooser() = [](QWidget *, const QString &) { return QString(); };
+    pagedialogs::savePathChooser() = [](QWidget *, const QString &) { return QString(); };
     forms_.reset();
     QVERIFY2(errors_->messages.isEmpty() || QTest::currentTestFailed(), qPrintable(errors_->messages.join('|')));
     errors_.reset();
@@ -124,7 +125,7 @@ void TestWebEngineExtras::downloadAsksAndSaves()
     });
     QTemporaryDir target;
     QString proposed;
-    WebEngineControl::savePathChooser() = [&](QWidget *, const QString &p) {
+    pagedialogs::savePathChooser() = [&](QWidget *, const QString &p) {
         proposed = p;
         return target.path() + "/saved.bin";
     };
@@ -159,7 +160,7 @@ void TestWebEngineExtras::downloadCancelledOrFailed()
     });
     QTemporaryDir target;
     int asked = 0;
-    WebEngineControl::savePathChooser() = [&](QWidget *, const QString &) {
+    pagedialogs::savePathChooser() = [&](QWidget *, const QString &) {
         ++asked;
         return QString();  // the user cancels
     };
@@ -168,7 +169,7 @@ void TestWebEngineExtras::downloadCancelledOrFailed()
     QCOMPARE(asked, 1);
     QVERIFY(QDir(target.path()).isEmpty());
 
-    WebEngineControl::savePathChooser() = [&](QWidget *, const QString &) { return target.path() + "/b.bin"; };
+    pagedialogs::savePathChooser() = [&](QWidget *, const QString &) { return target.path() + "/b.bin"; };
     MainForm->txtAddress->setText(server.url("/broken").toString());
     MainForm->btnMove->click();
     QTRY_VERIFY_WITH_TIMEOUT(MainForm->StatusBar1->panelText().startsWith("b.bin をダウンロードしています"), kLoad);

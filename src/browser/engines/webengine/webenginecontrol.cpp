@@ -1,19 +1,12 @@
 #include "webenginecontrol.h"
 
+#include "browser/pagedialogs.h"
+
 #include <QAction>
 #include <QAuthenticator>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QDir>
-#include <QFileDialog>
-#include <QFormLayout>
-#include <QInputDialog>
+#include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QStandardPaths>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEngineCertificateError>
@@ -22,21 +15,6 @@
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
-
-namespace {
-
-const QString kDialogTitle = QStringLiteral("Web ページからのメッセージ");
-
-QString sizeText(qint64 bytes)
-{
-    if (bytes < 1024)
-        return QStringLiteral("%1 バイト").arg(bytes);
-    if (bytes < 1024 * 1024)
-        return QStringLiteral("%1 KB").arg(bytes / 1024);
-    return QStringLiteral("%1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1);
-}
-
-}  // namespace
 
 WebEnginePage::WebEnginePage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
 {
@@ -73,7 +51,7 @@ QWebEnginePage *WebEnginePage::createWindow(WebWindowType)
 
 void WebEnginePage::javaScriptAlert(const QUrl &, const QString &msg)
 {
-    QMessageBox::information(QWebEngineView::forPage(this), kDialogTitle, msg);
+    pagedialogs::alert(QWebEngineView::forPage(this), msg);
 }
 
 bool WebEnginePage::javaScriptConfirm(const QUrl &, const QString &msg)
@@ -82,19 +60,14 @@ bool WebEnginePage::javaScriptConfirm(const QUrl &, const QString &msg)
     // with its own English text and no translation installed for it.
     static const QString leaving =
         QStringLiteral("Are you sure you want to leave this page? Changes that you made may not be saved.");
-    const QString text = msg == leaving
-                             ? QStringLiteral("このページから移動しますか？ 行った変更は保存されない可能性があります。")
-                             : msg;
-    return QMessageBox::question(QWebEngineView::forPage(this), kDialogTitle, text,
-                                 QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    QWidget *view = QWebEngineView::forPage(this);
+    return msg == leaving ? pagedialogs::confirmLeaving(view) : pagedialogs::confirm(view, msg);
 }
 
 bool WebEnginePage::javaScriptPrompt(const QUrl &, const QString &msg, const QString &defaultValue,
                                      QString *result)
 {
-    bool ok = false;
-    *result = QInputDialog::getText(QWebEngineView::forPage(this), kDialogTitle, msg, QLineEdit::Normal, defaultValue, &ok);
-    return ok;
+    return pagedialogs::prompt(QWebEngineView::forPage(this), msg, defaultValue, result);
 }
 
 static QWebEngineProfile *theProfile = nullptr;
@@ -116,14 +89,6 @@ void WebEngineControl::releaseSharedProfile()
     // left to the process's end can lose the last minutes of them.
     delete theProfile;
     theProfile = nullptr;
-}
-
-WebEngineControl::SavePathChooser &WebEngineControl::savePathChooser()
-{
-    static SavePathChooser chooser = [](QWidget *parent, const QString &proposed) {
-        return QFileDialog::getSaveFileName(parent, QStringLiteral("名前を付けて保存"), proposed);
-    };
-    return chooser;
 }
 
 WebEngineControl::WebEngineControl(QWidget *parent)
@@ -180,7 +145,7 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     connect(page_, &QWebEnginePage::certificateError, this, [this](const QWebEngineCertificateError &error) {
         QWebEngineCertificateError e = error;
         e.rejectCertificate();
-        emit StatusMessage(QStringLiteral("証明書に問題があるため接続を中止しました: %1").arg(error.description()));
+        emit StatusMessage(pagedialogs::certificateRefusedText(error.description()));
     });
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
@@ -218,12 +183,10 @@ void WebEngineControl::showContextMenu(const QPoint &pos)
 
 void WebEngineControl::handleDownload(QWebEngineDownloadRequest *download)
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    const QString proposed = QDir(folder.isEmpty() ? QDir::homePath() : folder).filePath(download->suggestedFileName());
-    const QString path = savePathChooser()(this, proposed);
+    const QString path = pagedialogs::chooseDownloadPath(this, download->suggestedFileName());
     if (path.isEmpty()) {
         download->cancel();
-        emit StatusMessage(QStringLiteral("ダウンロードを中止しました"));
+        emit StatusMessage(pagedialogs::downloadCancelledText(QString()));
         return;
     }
     const QFileInfo target(path);
@@ -231,11 +194,7 @@ void WebEngineControl::handleDownload(QWebEngineDownloadRequest *download)
     download->setDownloadFileName(target.fileName());
     const QString name = target.fileName();
     connect(download, &QWebEngineDownloadRequest::receivedBytesChanged, this, [this, download, name] {
-        const qint64 total = download->totalBytes();
-        emit StatusMessage(total > 0 ? QStringLiteral("%1 をダウンロードしています... %2 / %3")
-                                           .arg(name, sizeText(download->receivedBytes()), sizeText(total))
-                                     : QStringLiteral("%1 をダウンロードしています... %2")
-                                           .arg(name, sizeText(download->receivedBytes())));
+        emit StatusMessage(pagedialogs::downloadProgressText(name, download->receivedBytes(), download->totalBytes()));
     });
     // An interrupted download that could be resumed is not "finished"; the
     // user still needs to hear that it stopped.
@@ -245,56 +204,23 @@ void WebEngineControl::handleDownload(QWebEngineDownloadRequest *download)
         case QWebEngineDownloadRequest::DownloadInProgress:
             break;
         case QWebEngineDownloadRequest::DownloadCompleted:
-            emit StatusMessage(QStringLiteral("%1 のダウンロードが完了しました").arg(name));
+            emit StatusMessage(pagedialogs::downloadFinishedText(name));
             break;
         case QWebEngineDownloadRequest::DownloadCancelled:
-            emit StatusMessage(QStringLiteral("%1 のダウンロードを中止しました").arg(name));
+            emit StatusMessage(pagedialogs::downloadCancelledText(name));
             break;
         case QWebEngineDownloadRequest::DownloadInterrupted:
-            emit StatusMessage(QStringLiteral("%1 のダウンロードに失敗しました (%2)")
-                                   .arg(name, download->interruptReasonString()));
+            emit StatusMessage(pagedialogs::downloadFailedText(name, download->interruptReasonString()));
             break;
         }
     });
     download->accept();
 }
 
-bool askForCredentials(QWidget *parent, const QString &text, QString *user, QString *password)
-{
-    QDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("CredentialsDialog"));
-    dialog.setWindowTitle(QStringLiteral("認証が必要です"));
-    auto *form = new QFormLayout(&dialog);
-    auto *message = new QLabel(text, &dialog);
-    message->setWordWrap(true);
-    form->addRow(message);
-    auto *userEdit = new QLineEdit(&dialog);
-    userEdit->setObjectName(QStringLiteral("txtUser"));
-    auto *passwordEdit = new QLineEdit(&dialog);
-    passwordEdit->setObjectName(QStringLiteral("txtPassword"));
-    passwordEdit->setEchoMode(QLineEdit::Password);
-    form->addRow(QStringLiteral("ユーザー名:"), userEdit);
-    form->addRow(QStringLiteral("パスワード:"), passwordEdit);
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    form->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    *user = userEdit->text();
-    *password = passwordEdit->text();
-    return true;
-}
-
 void WebEngineControl::askCredentials(const QString &who, QAuthenticator *authenticator)
 {
     QString user, password;
-    const QString realm = authenticator->realm();
-    const QString text = realm.isEmpty()
-                             ? QStringLiteral("%1 がユーザー名とパスワードを求めています。").arg(who)
-                             : QStringLiteral("%1 がユーザー名とパスワードを求めています。\n領域: %2").arg(who, realm);
-    if (!askForCredentials(this, text, &user, &password)) {
+    if (!pagedialogs::askCredentials(this, who, authenticator->realm(), &user, &password)) {
         // A null authenticator cancels: the page shows the server's answer.
         *authenticator = QAuthenticator();
         return;

@@ -53,12 +53,6 @@ public:
     // At the program's end, after every window has gone.
     static void releaseSharedProfile();
 
-    // Where a download goes: asks the user, starting from the proposed path
-    // in the download folder; empty when the user cancels. Replaceable so
-    // tests answer without a modal dialog.
-    using SavePathChooser = std::function<QString(QWidget *parent, const QString &proposed)>;
-    static SavePathChooser &savePathChooser();
-
 private:
     void showContextMenu(const QPoint &pos);
     void handleDownload(QWebEngineDownloadRequest *download);
@@ -69,6 +63,3 @@ private:
     WebEnginePage *page_;
     QLabel *crashNotice_;
 };
-
-// Asks for a user name and password; false when the user cancels.
-bool askForCredentials(QWidget *parent, const QString &text, QString *user, QString *password);

@@ -1,0 +1,125 @@
+#include "pagedialogs.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
+
+namespace pagedialogs {
+
+static const QString kTitle = QStringLiteral("Web ページからのメッセージ");
+
+void alert(QWidget *page, const QString &message)
+{
+    QMessageBox::information(page, kTitle, message);
+}
+
+bool confirm(QWidget *page, const QString &message)
+{
+    return QMessageBox::question(page, kTitle, message, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+bool prompt(QWidget *page, const QString &message, const QString &defaultValue, QString *result)
+{
+    bool ok = false;
+    *result = QInputDialog::getText(page, kTitle, message, QLineEdit::Normal, defaultValue, &ok);
+    return ok;
+}
+
+bool confirmLeaving(QWidget *page)
+{
+    return confirm(page, QStringLiteral("このページから移動しますか？ 行った変更は保存されない可能性があります。"));
+}
+
+bool askCredentials(QWidget *page, const QString &who, const QString &realm, QString *user, QString *password)
+{
+    QDialog dialog(page);
+    dialog.setObjectName(QStringLiteral("CredentialsDialog"));
+    dialog.setWindowTitle(QStringLiteral("認証が必要です"));
+    auto *form = new QFormLayout(&dialog);
+    const QString text = realm.isEmpty()
+                             ? QStringLiteral("%1 がユーザー名とパスワードを求めています。").arg(who)
+                             : QStringLiteral("%1 がユーザー名とパスワードを求めています。\n領域: %2").arg(who, realm);
+    auto *message = new QLabel(text, &dialog);
+    message->setWordWrap(true);
+    form->addRow(message);
+    auto *userEdit = new QLineEdit(&dialog);
+    userEdit->setObjectName(QStringLiteral("txtUser"));
+    auto *passwordEdit = new QLineEdit(&dialog);
+    passwordEdit->setObjectName(QStringLiteral("txtPassword"));
+    passwordEdit->setEchoMode(QLineEdit::Password);
+    form->addRow(QStringLiteral("ユーザー名:"), userEdit);
+    form->addRow(QStringLiteral("パスワード:"), passwordEdit);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    *user = userEdit->text();
+    *password = passwordEdit->text();
+    return true;
+}
+
+SavePathChooser &savePathChooser()
+{
+    static SavePathChooser chooser = [](QWidget *page, const QString &proposed) {
+        return QFileDialog::getSaveFileName(page, QStringLiteral("名前を付けて保存"), proposed);
+    };
+    return chooser;
+}
+
+QString chooseDownloadPath(QWidget *page, const QString &suggestedFileName)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    const QString name = suggestedFileName.isEmpty() ? QStringLiteral("download") : suggestedFileName;
+    return savePathChooser()(page, QDir(folder).filePath(name));
+}
+
+static QString sizeText(qint64 bytes)
+{
+    if (bytes < 1024)
+        return QStringLiteral("%1 バイト").arg(bytes);
+    if (bytes < 1024 * 1024)
+        return QStringLiteral("%1 KB").arg(bytes / 1024);
+    return QStringLiteral("%1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1);
+}
+
+QString downloadProgressText(const QString &name, qint64 received, qint64 total)
+{
+    return total > 0 ? QStringLiteral("%1 をダウンロードしています... %2 / %3").arg(name, sizeText(received), sizeText(total))
+                     : QStringLiteral("%1 をダウンロードしています... %2").arg(name, sizeText(received));
+}
+
+QString downloadFinishedText(const QString &name)
+{
+    return QStringLiteral("%1 のダウンロードが完了しました").arg(name);
+}
+
+QString downloadFailedText(const QString &name, const QString &reason)
+{
+    return QStringLiteral("%1 のダウンロードに失敗しました (%2)").arg(name, reason);
+}
+
+QString downloadCancelledText(const QString &name)
+{
+    return name.isEmpty() ? QStringLiteral("ダウンロードを中止しました")
+                          : QStringLiteral("%1 のダウンロードを中止しました").arg(name);
+}
+
+QString certificateRefusedText(const QString &reason)
+{
+    return QStringLiteral("証明書に問題があるため接続を中止しました: %1").arg(reason);
+}
+
+}  // namespace pagedialogs

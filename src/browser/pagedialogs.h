@@ -1,0 +1,38 @@
+#pragma once
+// The dialogs a page brings up, shared by both engines so they look and
+// read the same: the page's own messages (alert, confirm, prompt, "leave
+// this page?"), credentials for a site or proxy, and where to save a
+// download. Each is modal to the page's window.
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace pagedialogs {
+
+void alert(QWidget *page, const QString &message);
+bool confirm(QWidget *page, const QString &message);
+bool prompt(QWidget *page, const QString &message, const QString &defaultValue, QString *result);
+// The question before a page with unsaved input is left or closed.
+bool confirmLeaving(QWidget *page);
+
+// Asks for a user name and password; false when the user cancels.
+// who: the host (or "プロキシ host"), realm: as the server names it.
+bool askCredentials(QWidget *page, const QString &who, const QString &realm, QString *user, QString *password);
+
+// Where a download goes: the user chooses, starting from the proposed file
+// name in the user's download folder; empty when the user cancels.
+// Replaceable so tests answer without a modal dialog.
+using SavePathChooser = std::function<QString(QWidget *page, const QString &proposedPath)>;
+SavePathChooser &savePathChooser();
+QString chooseDownloadPath(QWidget *page, const QString &suggestedFileName);
+
+// Status-bar texts of a download.
+QString downloadProgressText(const QString &name, qint64 received, qint64 total);
+QString downloadFinishedText(const QString &name);
+QString downloadFailedText(const QString &name, const QString &reason);
+QString downloadCancelledText(const QString &name);  // empty name: cancelled before it began
+QString certificateRefusedText(const QString &reason);
+
+}  // namespace pagedialogs
