@@ -15,6 +15,10 @@ int main(int argc, char *argv[])
     // Qt WebEngine shares its GL context with the widgets; this must precede
     // the application object.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The Gekko slot embeds X windows: on a Wayland desktop run on XWayland.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexel"));
     // The user interface is Japanese whatever the desktop's language: Qt's

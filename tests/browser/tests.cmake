@@ -6,3 +6,4 @@ vexel_add_test(test_webengine_extras ${CMAKE_CURRENT_LIST_DIR}/test_webengine_ex
 add_executable(test_persistence ${CMAKE_CURRENT_LIST_DIR}/test_persistence.cpp)
 target_link_libraries(test_persistence PRIVATE vexel_testsupport)
 add_test(NAME test_persistence COMMAND test_persistence)
+vexel_add_test(test_firstwindow ${CMAKE_CURRENT_LIST_DIR}/test_firstwindow.cpp X11)

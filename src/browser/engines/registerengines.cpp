@@ -10,9 +10,6 @@ namespace engines {
 void registerBuiltInEngines()
 {
     registerEngine(IE_CLSID, [](QWidget *parent) -> EngineControl * { return new WebEngineControl(parent); });
-    // Made now, before any window is shown: the first web view added to a
-    // shown window otherwise makes the window hide and reappear.
-    WebEngineControl::sharedProfile();
     // Its host process starts with the first Gecko window.
     registerEngine(MOZILLA_CLSID, [](QWidget *parent) -> EngineControl * { return new WebKitControl(parent); });
     // A Gecko view's container makes the MDI children native X windows, and
@@ -26,6 +23,9 @@ void registerBuiltInEngines()
     if (QGuiApplication::platformName() == QLatin1String("xcb") && gl && gl->isValid() &&
         !qEnvironmentVariableIsSet("QT_WIDGETS_RHI"))
         qputenv("QT_WIDGETS_RHI", "1");
+    // Drawing through OpenGL from the start also keeps the first web view
+    // from making the shown frame hide and reappear on a new native window.
+    // The web engine itself starts with the first window.
 }
 
 }  // namespace engines
