@@ -6,7 +6,6 @@
 
 #include "app/errors.h"
 
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QToolButton>
 #include <csignal>
@@ -250,24 +249,6 @@ void TestWebKitFailures::killedHostLeavesFrameAndIEGoing()
     QTRY_COMPARE(mz->windowTitle(), QString("A"));
     QTRY_VERIFY(!MainForm->StopCtrl->isEnabled());
     QVERIFY(errors.messages.isEmpty());
-}
-
-// The web processes the host has started, by their name.
-static QList<pid_t> webProcessesOf(qint64 host)
-{
-    QList<pid_t> found;
-    QDirIterator tasks(QStringLiteral("/proc/%1/task").arg(host));
-    while (tasks.hasNext()) {
-        QFile children(tasks.next() + QStringLiteral("/children"));
-        if (!children.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray &pid : children.readAll().split(' ')) {
-            QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(pid.trimmed())));
-            if (!pid.trimmed().isEmpty() && comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith("WebKitWebProces"))
-                found << pid.trimmed().toInt();
-        }
-    }
-    return found;
 }
 
 void TestWebKitFailures::crashedPageComesBackWithReload()

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -137,4 +138,40 @@ inline bool xWindowExists(quint32 window)
     free(reply);
     free(error);
     return exists;
+}
+
+// The processes the host has started whose name begins with prefix
+// ("WebKitWebProces", "WebKitNetworkP").
+inline QList<pid_t> childProcessesOf(qint64 host, const QByteArray &prefix)
+{
+    QList<pid_t> found;
+    QDirIterator tasks(QStringLiteral("/proc/%1/task").arg(host));
+    while (tasks.hasNext()) {
+        QFile children(tasks.next() + QStringLiteral("/children"));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &pid : children.readAll().split(' ')) {
+            QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(pid.trimmed())));
+            if (!pid.trimmed().isEmpty() && comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith(prefix))
+                found << pid.trimmed().toInt();
+        }
+    }
+    return found;
+}
+
+// The web processes the host has started.
+inline QList<pid_t> webProcessesOf(qint64 host)
+{
+    return childProcessesOf(host, "WebKitWebProces");
+}
+
+// Whether a process has ended (a zombie nobody reaps counts as ended).
+inline bool processEnded(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close < 0 || text.mid(close + 2, 1) == "Z";
 }

@@ -13,14 +13,30 @@
    <v> back | forward | stop | reload <v> error <text>        (create failed)
    <v> find <f|b> <text>  ("" ends)   <v> uri <uri>
    <v> zoom <factor>                  <v> title <text>
-   <v> release                        <v> progress <0..100>
-                                      <v> status <link uri or "">
+   <v> tryclose                       <v> progress <0..100>
+   <v> release                        <v> status <link uri or "">
                                       <v> history <back 0|1> <forward 0|1>
                                       <v> newwindow <uri>
                                       <v> press               (button pressed in the page)
                                       <v> leave <next|prev>   (Tab ran off the page)
-                                      <v> close               (window.close())
+                                      <v> close               (window.close(), or tryclose agreed)
                                       <v> crashed <reason>    (its web process ended)
+                                      <v> certificate <problem,...>  (a page refused)
+                                      <v> findbar             (from the page's context menu)
+                                      <v> zoomstep <1|-1|0>   (from the page's context menu)
+
+   Questions to the user, each numbered <q> by the host; the page (or the
+   download) waits for the answer, nothing else does:
+   <v> dialog <q> <alert|confirm|prompt|leave> <message> <default text>
+         answered by  <v> answer <q> <ok 0|1> <prompt's text>
+   <v> auth <q> <site|proxy> <host> <realm>
+         answered by  <v> credentials <q> <ok 0|1> <user> <password>
+   <v> download <q> <suggested file name>
+         answered by  <v> save <q> <path>   ("" cancels: nothing is saved)
+   and how a download goes on:
+   <v> downloading <name> <received bytes> <total bytes, 0 unknown>
+   <v> downloaded <name>
+   <v> downloadfailed <name> <network|destination|cancelled|other>
 
    Keyboard focus travels as XEmbed messages on the plug window; keys the
    plug receives directly are sent back to the frame's window, which hands

@@ -1,11 +1,13 @@
 #include "webkitcontrol.h"
 
 #include "app/errors.h"
+#include "browser/pagedialogs.h"
 #include "webkithost.h"
 #include "xembed.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -50,6 +52,38 @@ bool inMdiArea(const QWidget *widget)
 }
 
 const QString reloadHint = QStringLiteral("\n再読み込みすると、もう一度表示します。");
+
+QByteArray encoded(const QString &text)
+{
+    return QUrl::toPercentEncoding(text);
+}
+
+// Why the host refused a certificate, in the user's words.
+QString certificateProblems(const QByteArray &words)
+{
+    static const QHash<QByteArray, QString> texts = {
+        {"unknown-ca", QStringLiteral("発行元を確認できない証明書です")},
+        {"bad-identity", QStringLiteral("証明書がサイトの名前と一致しません")},
+        {"not-activated", QStringLiteral("証明書はまだ有効になっていません")},
+        {"expired", QStringLiteral("証明書の有効期限が切れています")},
+        {"revoked", QStringLiteral("証明書は失効しています")},
+        {"insecure", QStringLiteral("証明書の署名方式が安全ではありません")},
+    };
+    QStringList problems;
+    for (const QByteArray &word : words.split(','))
+        if (const QString text = texts.value(word); !text.isEmpty() && !problems.contains(text))
+            problems << text;
+    return problems.isEmpty() ? QStringLiteral("証明書を検証できません") : problems.join(QStringLiteral("、"));
+}
+
+QString downloadFailure(const QByteArray &reason)
+{
+    if (reason == "network")
+        return QStringLiteral("ネットワークエラー");
+    if (reason == "destination")
+        return QStringLiteral("保存先に書き込めません");
+    return QStringLiteral("不明なエラー");
+}
 
 }  // namespace
 
@@ -226,6 +260,16 @@ void WebKitControl::SetZoomFactor(qreal factor)
     send("zoom", QByteArray::number(factor));
 }
 
+bool WebKitControl::RequestClose()
+{
+    // The page runs its beforeunload handler and answers "close" when the
+    // window may go. A page or host that has gone has no one to ask.
+    if (state_ != State::Live || !host_ || !host_->isAlive())
+        return false;
+    send("tryclose");
+    return true;
+}
+
 // --- Events from the host ---------------------------------------------------
 
 const QHash<QByteArray, WebKitControl::Handler> &WebKitControl::handlers()
@@ -241,6 +285,15 @@ const QHash<QByteArray, WebKitControl::Handler> &WebKitControl::handlers()
         {"leave", &WebKitControl::onLeave},
         {"close", &WebKitControl::onClose},
         {"crashed", &WebKitControl::onCrashed},
+        {"certificate", &WebKitControl::onCertificate},
+        {"findbar", &WebKitControl::onFindBar},
+        {"zoomstep", &WebKitControl::onZoomStep},
+        {"dialog", &WebKitControl::onDialog},
+        {"auth", &WebKitControl::onAuth},
+        {"download", &WebKitControl::onDownload},
+        {"downloading", &WebKitControl::onDownloading},
+        {"downloaded", &WebKitControl::onDownloaded},
+        {"downloadfailed", &WebKitControl::onDownloadFailed},
     };
     return table;
 }
@@ -328,7 +381,10 @@ void WebKitControl::onLeave(const QList<QByteArray> &fields)
 
 void WebKitControl::onClose(const QList<QByteArray> &)
 {
-    emit CloseRequested();
+    if (asking_ > 0)
+        closeWaiting_ = true;
+    else
+        emit CloseRequested();
 }
 
 void WebKitControl::onCrashed(const QList<QByteArray> &fields)
@@ -339,6 +395,114 @@ void WebKitControl::onCrashed(const QList<QByteArray> &fields)
     const QByteArray reason = fields.value(0);
     showCrash(reason == "memory" ? QStringLiteral("メモリを使いすぎたため、ページを表示していたプロセスが終了しました。")
                                  : QStringLiteral("ページを表示していたプロセスが異常終了しました。"));
+}
+
+void WebKitControl::onCertificate(const QList<QByteArray> &fields)
+{
+    emit StatusMessage(pagedialogs::certificateRefusedText(certificateProblems(fields.value(0))));
+}
+
+void WebKitControl::onFindBar(const QList<QByteArray> &)
+{
+    emit FindRequested();
+}
+
+void WebKitControl::onZoomStep(const QList<QByteArray> &fields)
+{
+    emit ZoomRequested(qBound(-1, fields.value(0).toInt(), 1));
+}
+
+// --- The page's questions ---------------------------------------------------
+
+void WebKitControl::ask(const QByteArray &verb, const std::function<QByteArray()> &dialog)
+{
+    QPointer<WebKitControl> self(this);
+    const QPointer<WebKitHost> asker = host_;
+    const int view = view_;
+    ++asking_;
+    const QByteArray answer = dialog();
+    if (!self)
+        return;
+    // To the host and view that asked, not to one that has replaced them.
+    if (host_ && host_ == asker && view_ == view)
+        send(verb, answer);
+    if (--asking_ == 0 && closeWaiting_) {
+        closeWaiting_ = false;
+        emit CloseRequested();
+    }
+}
+
+void WebKitControl::onDialog(const QList<QByteArray> &fields)
+{
+    const QByteArray number = fields.value(0);
+    const QByteArray type = fields.value(1);
+    const QString message = textField(fields, 2);
+    const QString proposed = textField(fields, 3);
+    ask("answer", [&] {
+        bool ok = true;
+        QString text;
+        if (type == "alert")
+            pagedialogs::alert(this, message);
+        else if (type == "confirm")
+            ok = pagedialogs::confirm(this, message);
+        else if (type == "prompt")
+            ok = pagedialogs::prompt(this, message, proposed, &text);
+        else if (type == "leave")
+            ok = pagedialogs::confirmLeaving(this);
+        else
+            ok = false;
+        return number + (ok ? " 1 " : " 0 ") + encoded(text);
+    });
+}
+
+void WebKitControl::onAuth(const QList<QByteArray> &fields)
+{
+    const QByteArray number = fields.value(0);
+    const QString host = textField(fields, 2);
+    const QString who = fields.value(1) == "proxy" ? QStringLiteral("プロキシ %1").arg(host) : host;
+    const QString realm = textField(fields, 3);
+    ask("credentials", [&] {
+        QString user, password;
+        // Cancelled, the page shows what the server answers without them.
+        if (!pagedialogs::askCredentials(this, who, realm, &user, &password))
+            return number + " 0";
+        return number + " 1 " + encoded(user) + ' ' + encoded(password);
+    });
+}
+
+void WebKitControl::onDownload(const QList<QByteArray> &fields)
+{
+    const QByteArray number = fields.value(0);
+    // Only a file name: what the server proposes does not choose the folder.
+    const QString suggested = QFileInfo(textField(fields, 1)).fileName();
+    ask("save", [&] {
+        const QString path = pagedialogs::chooseDownloadPath(this, suggested);
+        if (path.isEmpty()) {
+            emit StatusMessage(pagedialogs::downloadCancelledText(QString()));
+            return number + ' ';
+        }
+        return number + ' ' + encoded(QFileInfo(path).absoluteFilePath());
+    });
+}
+
+void WebKitControl::onDownloading(const QList<QByteArray> &fields)
+{
+    const qint64 received = fields.value(1).toLongLong();
+    const qint64 total = fields.value(2).toLongLong();
+    emit StatusMessage(pagedialogs::downloadProgressText(textField(fields, 0), received, total));
+}
+
+void WebKitControl::onDownloaded(const QList<QByteArray> &fields)
+{
+    emit StatusMessage(pagedialogs::downloadFinishedText(textField(fields, 0)));
+}
+
+void WebKitControl::onDownloadFailed(const QList<QByteArray> &fields)
+{
+    const QString name = textField(fields, 0);
+    const QByteArray reason = fields.value(1);
+    emit StatusMessage(reason == "cancelled" ? pagedialogs::downloadCancelledText(name)
+                                             : pagedialogs::downloadFailedText(name, downloadFailure(reason)));
 }
 
 // --- Keyboard and focus -----------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QPointer>
+#include <functional>
 
 class QLabel;
 class QStackedLayout;
@@ -29,6 +30,7 @@ public:
     void FindText(const QString &text, bool backward) override;
     qreal ZoomFactor() const override;
     void SetZoomFactor(qreal factor) override;
+    bool RequestClose() override;
 
     // From the host: an event of this control's view, and the end of the
     // host itself.
@@ -39,6 +41,9 @@ public:
     // that its page has gone.
     quint32 plugWindow() const { return plug_; }
     bool showsCrash() const;
+    // Whether the page has closed itself while one of its questions is open:
+    // the window closes once it is answered.
+    bool closesAfterQuestion() const { return closeWaiting_; }
 
     // A page asks for no size of its own: the frame's cascade leaves the
     // window as large as it is, as it does an IE window.
@@ -65,6 +70,11 @@ private:
     void send(const QByteArray &verb, const QByteArray &fields = QByteArray());
     void tellFocus(Qt::FocusReason reason);
     void leaveToFrame(bool next);
+    // Shows one of the page's questions (a modal dialog) and sends the
+    // answer it returns, unless the control went meanwhile. The window does
+    // not close under an open question: a page closing itself meanwhile
+    // closes it once the question is answered.
+    void ask(const QByteArray &verb, const std::function<QByteArray()> &dialog);
 
     void onUri(const QList<QByteArray> &fields);
     void onTitle(const QList<QByteArray> &fields);
@@ -76,6 +86,15 @@ private:
     void onLeave(const QList<QByteArray> &fields);
     void onClose(const QList<QByteArray> &fields);
     void onCrashed(const QList<QByteArray> &fields);
+    void onCertificate(const QList<QByteArray> &fields);
+    void onFindBar(const QList<QByteArray> &fields);
+    void onZoomStep(const QList<QByteArray> &fields);
+    void onDialog(const QList<QByteArray> &fields);
+    void onAuth(const QList<QByteArray> &fields);
+    void onDownload(const QList<QByteArray> &fields);
+    void onDownloading(const QList<QByteArray> &fields);
+    void onDownloaded(const QList<QByteArray> &fields);
+    void onDownloadFailed(const QList<QByteArray> &fields);
 
     QPointer<WebKitHost> host_;
     int view_ = 0;
@@ -91,4 +110,6 @@ private:
     bool canGoForward_ = false;
     int progress_ = 100;
     qreal zoom_ = 1.0;
+    int asking_ = 0;            // the page's questions open now
+    bool closeWaiting_ = false;  // the page closed itself while one was open
 };

@@ -6,9 +6,11 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <signal.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -40,6 +42,21 @@ void host_send_text(guint id, const char *verb, const char *text)
     char *escaped = g_uri_escape_string(text ? text : "", NULL, FALSE);
     host_send(id, verb, escaped);
     g_free(escaped);
+}
+
+void host_send_texts(guint id, const char *verb, ...)
+{
+    GString *fields = g_string_new(NULL);
+    va_list args;
+    va_start(args, verb);
+    for (const char *text = va_arg(args, const char *); text; text = va_arg(args, const char *)) {
+        if (fields->len)
+            g_string_append_c(fields, ' ');
+        g_string_append_uri_escaped(fields, text, NULL, FALSE);
+    }
+    va_end(args);
+    host_send(id, verb, fields->str);
+    g_string_free(fields, TRUE);
 }
 
 static void handle_line(char *line)
@@ -107,6 +124,10 @@ int main(int argc, char *argv[])
         return 1;
     }
     signal(SIGPIPE, SIG_IGN);
+    /* The frame speaks Japanese whatever the desktop's language; so do the
+       engine's own pages and messages (error pages), here and in the
+       engine's processes. */
+    g_setenv("LANGUAGE", "ja", TRUE);
 
     /* The views are embedded as X windows, also in a Wayland session. */
     gdk_set_allowed_backends("x11");
@@ -114,6 +135,12 @@ int main(int argc, char *argv[])
         g_printerr("vexel-webkit: cannot open the X display\n");
         return 1;
     }
+    /* gettext ignores LANGUAGE in the plain C locale (GTK has just set the
+       environment's); C.UTF-8 does not. */
+    const char *messages = setlocale(LC_MESSAGES, NULL);
+    if ((!messages || strcmp(messages, "C") == 0 || strcmp(messages, "POSIX") == 0) &&
+        setlocale(LC_MESSAGES, "C.UTF-8"))
+        g_setenv("LC_MESSAGES", "C.UTF-8", TRUE);
     views_init();
 
     GIOChannel *channel = g_io_channel_unix_new(in);

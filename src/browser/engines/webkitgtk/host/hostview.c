@@ -1,21 +1,15 @@
 #include "hostview.h"
 
+#include "hostask.h"
+#include "hostdownload.h"
+#include "hostmenu.h"
+
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
-#include <gtk/gtk.h>
 #include <gtk/gtkx.h>
 #include <math.h>
 #include <stdlib.h>
 #include <string.h>
-#include <webkit2/webkit2.h>
-
-typedef struct {
-    guint id;
-    GtkWidget *plug;
-    WebKitWebView *web;
-    char *status;  /* the status text last sent */
-    int progress;  /* the progress last sent, -1 when none this load */
-} HostView;
 
 static WebKitWebContext *context;
 static GHashTable *views; /* id -> HostView */
@@ -31,12 +25,30 @@ void views_init(void)
     g_mkdir_with_parents(data, 0700);
     webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager), cookies,
                                                  WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+    /* A certificate that does not check out is refused: WebKit shows its
+       error page, nothing is accepted behind the user's back. */
+    webkit_website_data_manager_set_tls_errors_policy(manager, WEBKIT_TLS_ERRORS_POLICY_FAIL);
     context = webkit_web_context_new_with_website_data_manager(manager);
     g_object_unref(manager);
     g_free(cookies);
     g_free(cache);
     g_free(data);
+    /* As the other engine asks servers: Japanese first. */
+    static const char *const languages[] = {"ja", "en", NULL};
+    webkit_web_context_set_preferred_languages(context, languages);
+    downloads_init(context);
     views = g_hash_table_new(g_direct_hash, g_direct_equal);
+}
+
+HostView *view_of(WebKitWebView *web)
+{
+    GHashTableIter it;
+    gpointer key, value;
+    g_hash_table_iter_init(&it, views);
+    while (g_hash_table_iter_next(&it, &key, &value))
+        if (((HostView *)value)->web == web)
+            return value;
+    return NULL;
 }
 
 /* --- Events to the frame ------------------------------------------------ */
@@ -138,6 +150,62 @@ static void on_close(WebKitWebView *web, HostView *v)
 {
     (void)web;
     host_send(v->id, "close", NULL);
+}
+
+/* The page is refused (WebKit's error page follows); the frame says why in
+   its status bar. */
+static gboolean on_tls_errors(WebKitWebView *web, const char *uri, GTlsCertificate *certificate,
+                              GTlsCertificateFlags errors, HostView *v)
+{
+    (void)web;
+    (void)uri;
+    (void)certificate;
+    static const struct {
+        GTlsCertificateFlags flag;
+        const char *word;
+    } words[] = {
+        {G_TLS_CERTIFICATE_UNKNOWN_CA, "unknown-ca"},   {G_TLS_CERTIFICATE_BAD_IDENTITY, "bad-identity"},
+        {G_TLS_CERTIFICATE_NOT_ACTIVATED, "not-activated"}, {G_TLS_CERTIFICATE_EXPIRED, "expired"},
+        {G_TLS_CERTIFICATE_REVOKED, "revoked"},         {G_TLS_CERTIFICATE_INSECURE, "insecure"},
+    };
+    GString *problems = g_string_new(NULL);
+    for (guint i = 0; i < G_N_ELEMENTS(words); ++i) {
+        if (errors & words[i].flag) {
+            if (problems->len)
+                g_string_append_c(problems, ',');
+            g_string_append(problems, words[i].word);
+        }
+    }
+    host_send(v->id, "certificate", problems->len ? problems->str : "other");
+    g_string_free(problems, TRUE);
+    return FALSE;
+}
+
+/* WebKit's error page gives the failure in the words of the process that
+   failed: the network process, which runs in the C locale and so speaks
+   English whatever the host's language. The same page, with the message
+   as this process translates it where a translation has it. */
+static gboolean on_load_failed(WebKitWebView *web, WebKitLoadEvent event, const char *uri, GError *error, HostView *v)
+{
+    (void)event;
+    (void)v;
+    static const char *const domains[] = {"WebKitGTK-4.1", "libsoup-3.0", "glib-networking", "glib20"};
+    /* What WebKit shows no page for (a stopped load, a download). */
+    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+        g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
+        g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD))
+        return FALSE;
+    const char *message = error->message;
+    for (guint i = 0; i < G_N_ELEMENTS(domains) && message == error->message; ++i)
+        message = g_dgettext(domains[i], error->message);
+    if (message == error->message)
+        return FALSE;
+    char *text = g_markup_escape_text(message, -1);
+    char *html = g_strdup_printf("<html><body>%s</body></html>", text);
+    webkit_web_view_load_alternate_html(web, html, uri, NULL);
+    g_free(html);
+    g_free(text);
+    return TRUE;
 }
 
 static void on_web_process_terminated(WebKitWebView *web, WebKitWebProcessTerminationReason reason, HostView *v)
@@ -271,7 +339,13 @@ void view_create(guint id)
     g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(on_web_process_terminated), v);
     g_signal_connect(v->web, "button-press-event", G_CALLBACK(on_button_press), v);
     g_signal_connect(v->web, "leave-notify-event", G_CALLBACK(on_leave), v);
+    g_signal_connect(v->web, "load-failed-with-tls-errors", G_CALLBACK(on_tls_errors), v);
+    g_signal_connect(v->web, "load-failed", G_CALLBACK(on_load_failed), v);
+    g_signal_connect(v->web, "script-dialog", G_CALLBACK(ask_script_dialog), v);
+    g_signal_connect(v->web, "authenticate", G_CALLBACK(ask_credentials), v);
+    g_signal_connect(v->web, "decide-policy", G_CALLBACK(download_decide_policy), v);
     g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(on_history), v);
+    menu_attach(v);
 
     gtk_container_add(GTK_CONTAINER(v->plug), GTK_WIDGET(v->web));
     /* Shown but not mapped: a plug waits for its embedder to map it. */
@@ -287,71 +361,142 @@ void view_create(guint id)
 static void view_release(HostView *v)
 {
     g_hash_table_remove(views, GUINT_TO_POINTER(v->id));
+    menu_detach(v);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(v->web), v);
     g_signal_handlers_disconnect_by_data(v->web, v);
     g_signal_handlers_disconnect_by_data(v->plug, v);
+    /* What the page still waits to hear gets "no"; a download not yet
+       placed is not saved. */
+    questions_drop_view(v->id);
     gtk_widget_destroy(v->plug);
     g_free(v->status);
     g_free(v);
 }
 
-static char *text_field(char **fields, guint count, guint index)
+char *view_text_field(char **fields, guint count, guint index)
 {
     char *text = index < count ? g_uri_unescape_string(fields[index], NULL) : NULL;
     return text ? text : g_strdup("");
 }
 
-static void view_find(HostView *v, gboolean backward, const char *text)
+guint view_number_field(char **fields, guint count, guint index)
 {
+    if (index >= count)
+        return 0;
+    char *end = NULL;
+    const guint64 n = g_ascii_strtoull(fields[index], &end, 10);
+    return end != fields[index] && *end == '\0' && n <= G_MAXUINT ? (guint)n : 0;
+}
+
+static void request_load(HostView *v, char **fields, guint count)
+{
+    char *uri = view_text_field(fields, count, 0);
+    webkit_web_view_load_uri(v->web, *uri ? uri : "about:blank");
+    g_free(uri);
+}
+
+static void request_back(HostView *v, char **fields, guint count)
+{
+    (void)fields;
+    (void)count;
+    webkit_web_view_go_back(v->web);
+}
+
+static void request_forward(HostView *v, char **fields, guint count)
+{
+    (void)fields;
+    (void)count;
+    webkit_web_view_go_forward(v->web);
+}
+
+static void request_stop(HostView *v, char **fields, guint count)
+{
+    (void)fields;
+    (void)count;
+    webkit_web_view_stop_loading(v->web);
+}
+
+static void request_reload(HostView *v, char **fields, guint count)
+{
+    (void)fields;
+    (void)count;
+    webkit_web_view_reload(v->web);
+}
+
+static void request_find(HostView *v, char **fields, guint count)
+{
+    char *text = view_text_field(fields, count, 1);
     WebKitFindController *find = webkit_web_view_get_find_controller(v->web);
+    const gboolean backward = count > 0 && strcmp(fields[0], "b") == 0;
+    const char *current = webkit_find_controller_get_search_text(find);
     if (!*text) {
         webkit_find_controller_search_finish(find);
-        return;
-    }
-    /* The same text again goes on from the current match. */
-    const char *current = webkit_find_controller_get_search_text(find);
-    if (current && strcmp(current, text) == 0) {
+    } else if (current && strcmp(current, text) == 0) {
+        /* The same text again goes on from the current match. */
         if (backward)
             webkit_find_controller_search_previous(find);
         else
             webkit_find_controller_search_next(find);
-        return;
+    } else {
+        guint32 options = WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND;
+        if (backward)
+            options |= WEBKIT_FIND_OPTIONS_BACKWARDS;
+        webkit_find_controller_search(find, text, options, G_MAXUINT);
     }
-    guint32 options = WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND;
-    if (backward)
-        options |= WEBKIT_FIND_OPTIONS_BACKWARDS;
-    webkit_find_controller_search(find, text, options, G_MAXUINT);
+    g_free(text);
 }
+
+static void request_zoom(HostView *v, char **fields, guint count)
+{
+    const double factor = count > 0 ? g_ascii_strtod(fields[0], NULL) : 1.0;
+    if (factor > 0 && isfinite(factor))
+        webkit_web_view_set_zoom_level(v->web, factor);
+}
+
+/* The page's beforeunload handler may ask (a "leave" dialog); "close"
+   follows when the window may go, nothing when the user stays. */
+static void request_try_close(HostView *v, char **fields, guint count)
+{
+    (void)fields;
+    (void)count;
+    webkit_web_view_try_close(v->web);
+}
+
+static void request_release(HostView *v, char **fields, guint count)
+{
+    (void)fields;
+    (void)count;
+    view_release(v);
+}
+
+static const struct {
+    const char *verb;
+    void (*run)(HostView *v, char **fields, guint count);
+} requests[] = {
+    {"load", request_load},
+    {"back", request_back},
+    {"forward", request_forward},
+    {"stop", request_stop},
+    {"reload", request_reload},
+    {"find", request_find},
+    {"zoom", request_zoom},
+    {"tryclose", request_try_close},
+    {"answer", answer_dialog},
+    {"credentials", answer_credentials},
+    {"save", answer_download},
+    {"release", request_release},
+};
 
 gboolean view_request(guint id, const char *verb, char **fields, guint count)
 {
-    HostView *v = g_hash_table_lookup(views, GUINT_TO_POINTER(id));
-    if (!v)
-        return TRUE; /* a view already released: nothing to do */
-    if (strcmp(verb, "load") == 0) {
-        char *uri = text_field(fields, count, 0);
-        webkit_web_view_load_uri(v->web, *uri ? uri : "about:blank");
-        g_free(uri);
-    } else if (strcmp(verb, "back") == 0) {
-        webkit_web_view_go_back(v->web);
-    } else if (strcmp(verb, "forward") == 0) {
-        webkit_web_view_go_forward(v->web);
-    } else if (strcmp(verb, "stop") == 0) {
-        webkit_web_view_stop_loading(v->web);
-    } else if (strcmp(verb, "reload") == 0) {
-        webkit_web_view_reload(v->web);
-    } else if (strcmp(verb, "find") == 0) {
-        char *text = text_field(fields, count, 1);
-        view_find(v, count > 0 && strcmp(fields[0], "b") == 0, text);
-        g_free(text);
-    } else if (strcmp(verb, "zoom") == 0) {
-        const double factor = count > 0 ? g_ascii_strtod(fields[0], NULL) : 1.0;
-        if (factor > 0 && isfinite(factor))
-            webkit_web_view_set_zoom_level(v->web, factor);
-    } else if (strcmp(verb, "release") == 0) {
-        view_release(v);
-    } else {
-        return FALSE;
+    for (guint i = 0; i < G_N_ELEMENTS(requests); ++i) {
+        if (strcmp(verb, requests[i].verb) == 0) {
+            HostView *v = g_hash_table_lookup(views, GUINT_TO_POINTER(id));
+            /* A view already released: nothing to do. */
+            if (v)
+                requests[i].run(v, fields, count);
+            return TRUE;
+        }
     }
-    return TRUE;
+    return FALSE;
 }

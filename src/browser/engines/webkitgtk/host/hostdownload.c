@@ -1,0 +1,179 @@
+#include "hostdownload.h"
+
+#include "hostask.h"
+
+#include <string.h>
+
+typedef struct {
+    guint view;      /* whose window hears about it; 0 while none */
+    char *name;      /* the file's name as the user chose it */
+    gboolean failed;
+    gint64 reported; /* when progress was last sent (monotonic, µs) */
+} Download;
+
+/* Progress reaches the status bar this often at most: a fast download
+   writes thousands of pieces. */
+#define PROGRESS_INTERVAL_US 100000
+
+static Download *state_of(WebKitDownload *download)
+{
+    return g_object_get_data(G_OBJECT(download), "vexel-download");
+}
+
+static void download_free(gpointer data)
+{
+    Download *d = data;
+    g_free(d->name);
+    g_free(d);
+}
+
+/* What the status bar calls it before the user chose a name: the last part
+   of its address. */
+static char *name_from_request(WebKitDownload *download)
+{
+    WebKitURIRequest *request = webkit_download_get_request(download);
+    GUri *uri = request ? g_uri_parse(webkit_uri_request_get_uri(request), G_URI_FLAGS_NONE, NULL) : NULL;
+    char *name = NULL;
+    if (uri) {
+        char *path = g_uri_unescape_string(g_uri_get_path(uri), NULL);
+        name = path && *path ? g_path_get_basename(path) : NULL;
+        if (name && (strcmp(name, "/") == 0 || strcmp(name, ".") == 0))
+            g_clear_pointer(&name, g_free);
+        g_free(path);
+        g_uri_unref(uri);
+    }
+    return name ? name : g_strdup("download");
+}
+
+static gboolean on_decide_destination(WebKitDownload *download, const char *suggested, gpointer data)
+{
+    (void)data;
+    Download *d = state_of(download);
+    WebKitWebView *web = webkit_download_get_web_view(download);
+    HostView *v = web ? view_of(web) : NULL;
+    if (!v) {
+        /* No window left to ask in. */
+        webkit_download_cancel(download);
+        return TRUE;
+    }
+    d->view = v->id;
+    /* The download waits until the frame answers. */
+    char number[16];
+    g_snprintf(number, sizeof number, "%u", question_add(v->id, QUESTION_DOWNLOAD, g_object_ref(download)));
+    host_send_texts(v->id, "download", number, suggested ? suggested : "", NULL);
+    return TRUE;
+}
+
+static void send_progress(WebKitDownload *download, Download *d)
+{
+    WebKitURIResponse *response = webkit_download_get_response(download);
+    char received[24], total[24];
+    g_snprintf(received, sizeof received, "%" G_GUINT64_FORMAT, webkit_download_get_received_data_length(download));
+    g_snprintf(total, sizeof total, "%" G_GUINT64_FORMAT,
+               response ? webkit_uri_response_get_content_length(response) : (guint64)0);
+    host_send_texts(d->view, "downloading", d->name, received, total, NULL);
+}
+
+static void on_received_data(WebKitDownload *download, guint64 length, gpointer data)
+{
+    (void)length;
+    (void)data;
+    Download *d = state_of(download);
+    if (!d->name)
+        return;
+    const gint64 now = g_get_monotonic_time();
+    if (d->reported && now - d->reported < PROGRESS_INTERVAL_US)
+        return;
+    d->reported = now;
+    send_progress(download, d);
+}
+
+static void on_failed(WebKitDownload *download, GError *error, gpointer data)
+{
+    (void)data;
+    Download *d = state_of(download);
+    d->failed = TRUE;
+    const gboolean cancelled = g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_CANCELLED_BY_USER);
+    /* Cancelled before a place was chosen: the user said no (and the frame
+       said so), or there was no one to ask. */
+    if (!d->view || (cancelled && !d->name))
+        return;
+    const char *reason = "other";
+    if (cancelled)
+        reason = "cancelled";
+    else if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_DESTINATION))
+        reason = "destination";
+    else if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_NETWORK))
+        reason = "network";
+    char *name = d->name ? g_strdup(d->name) : name_from_request(download);
+    host_send_texts(d->view, "downloadfailed", name, reason, NULL);
+    g_free(name);
+}
+
+static void on_finished(WebKitDownload *download, gpointer data)
+{
+    (void)data;
+    Download *d = state_of(download);
+    if (!d->failed && d->name) {
+        send_progress(download, d);
+        host_send_texts(d->view, "downloaded", d->name, NULL);
+    }
+    /* The reference taken when it started. */
+    g_object_unref(download);
+}
+
+static void on_download_started(WebKitWebContext *context, WebKitDownload *download, gpointer data)
+{
+    (void)context;
+    (void)data;
+    g_object_set_data_full(G_OBJECT(download), "vexel-download", g_new0(Download, 1), download_free);
+    /* Kept until it finishes, whoever else lets go of it. */
+    g_object_ref(download);
+    g_signal_connect(download, "decide-destination", G_CALLBACK(on_decide_destination), NULL);
+    g_signal_connect(download, "received-data", G_CALLBACK(on_received_data), NULL);
+    g_signal_connect(download, "failed", G_CALLBACK(on_failed), NULL);
+    g_signal_connect(download, "finished", G_CALLBACK(on_finished), NULL);
+}
+
+void downloads_init(WebKitWebContext *context)
+{
+    g_signal_connect(context, "download-started", G_CALLBACK(on_download_started), NULL);
+}
+
+gboolean download_decide_policy(WebKitWebView *web, WebKitPolicyDecision *decision, WebKitPolicyDecisionType type,
+                                HostView *v)
+{
+    (void)web;
+    (void)v;
+    if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE)
+        return FALSE;
+    WebKitResponsePolicyDecision *response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+    /* What the view shows, and the empty answers that leave the page as it
+       is, take WebKit's own course (which also downloads attachments). */
+    if (webkit_response_policy_decision_is_mime_type_supported(response))
+        return FALSE;
+    const guint status = webkit_uri_response_get_status_code(webkit_response_policy_decision_get_response(response));
+    if (status == 204 || status == 205)
+        return FALSE;
+    webkit_policy_decision_download(decision);
+    return TRUE;
+}
+
+void answer_download(HostView *v, char **fields, guint count)
+{
+    WebKitDownload *download = question_take(view_number_field(fields, count, 0), v->id, QUESTION_DOWNLOAD);
+    if (!download)
+        return;
+    char *path = view_text_field(fields, count, 1);
+    if (g_path_is_absolute(path)) {
+        Download *d = state_of(download);
+        d->name = g_path_get_basename(path);
+        /* The frame's save dialog has asked before replacing a file. */
+        webkit_download_set_allow_overwrite(download, TRUE);
+        webkit_download_set_destination(download, path);
+    } else {
+        webkit_download_cancel(download);
+    }
+    g_free(path);
+    g_object_unref(download);
+}

@@ -1,0 +1,163 @@
+#include "hostmenu.h"
+
+static void go_back(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)parameter;
+    webkit_web_view_go_back(((HostView *)data)->web);
+}
+
+static void go_forward(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)parameter;
+    webkit_web_view_go_forward(((HostView *)data)->web);
+}
+
+static void reload(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)parameter;
+    webkit_web_view_reload(((HostView *)data)->web);
+}
+
+/* Editing commands run on the page's selection or focused field; the action's
+   name is the command's. */
+static void edit(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)parameter;
+    webkit_web_view_execute_editing_command(((HostView *)data)->web, g_action_get_name(G_ACTION(action)));
+}
+
+static void copy_address(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)data;
+    gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), g_variant_get_string(parameter, NULL), -1);
+}
+
+/* The frame opens the window, of the engine its menu chooses, as for a page
+   asking for one. */
+static void open_link(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    host_send_text(((HostView *)data)->id, "newwindow", g_variant_get_string(parameter, NULL));
+}
+
+static void find(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)parameter;
+    host_send(((HostView *)data)->id, "findbar", NULL);
+}
+
+static void zoom_in(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)parameter;
+    host_send(((HostView *)data)->id, "zoomstep", "1");
+}
+
+static void zoom_out(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)parameter;
+    host_send(((HostView *)data)->id, "zoomstep", "-1");
+}
+
+static void zoom_reset(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)parameter;
+    host_send(((HostView *)data)->id, "zoomstep", "0");
+}
+
+static const GActionEntry actions[] = {
+    {.name = "back", .activate = go_back},
+    {.name = "forward", .activate = go_forward},
+    {.name = "reload", .activate = reload},
+    {.name = WEBKIT_EDITING_COMMAND_CUT, .activate = edit},
+    {.name = WEBKIT_EDITING_COMMAND_COPY, .activate = edit},
+    {.name = WEBKIT_EDITING_COMMAND_PASTE, .activate = edit},
+    {.name = WEBKIT_EDITING_COMMAND_SELECT_ALL, .activate = edit},
+    {.name = "copy-address", .activate = copy_address, .parameter_type = "s"},
+    {.name = "open-link", .activate = open_link, .parameter_type = "s"},
+    {.name = "find", .activate = find},
+    {.name = "zoom-in", .activate = zoom_in},
+    {.name = "zoom-out", .activate = zoom_out},
+    {.name = "zoom-reset", .activate = zoom_reset},
+};
+
+static GAction *action_of(HostView *v, const char *name)
+{
+    return g_action_map_lookup_action(G_ACTION_MAP(v->menu_actions), name);
+}
+
+static void add(WebKitContextMenu *menu, HostView *v, const char *name, const char *label, const char *target)
+{
+    webkit_context_menu_append(menu, webkit_context_menu_item_new_from_gaction(
+                                         action_of(v, name), label, target ? g_variant_new_string(target) : NULL));
+}
+
+static void add_separator(WebKitContextMenu *menu)
+{
+    webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+}
+
+static gboolean on_context_menu(WebKitWebView *web, WebKitContextMenu *menu, GdkEvent *event,
+                                WebKitHitTestResult *hit, HostView *v)
+{
+    (void)event;
+    webkit_context_menu_remove_all(menu);
+    g_simple_action_set_enabled(G_SIMPLE_ACTION(action_of(v, "back")), webkit_web_view_can_go_back(web));
+    g_simple_action_set_enabled(G_SIMPLE_ACTION(action_of(v, "forward")), webkit_web_view_can_go_forward(web));
+    add(menu, v, "back", "戻る", NULL);
+    add(menu, v, "forward", "進む", NULL);
+    add(menu, v, "reload", "再読み込み", NULL);
+
+    const char *link = webkit_hit_test_result_context_is_link(hit) ? webkit_hit_test_result_get_link_uri(hit) : NULL;
+    const char *image = webkit_hit_test_result_context_is_image(hit) ? webkit_hit_test_result_get_image_uri(hit) : NULL;
+    if ((link && *link) || (image && *image))
+        add_separator(menu);
+    if (link && *link) {
+        add(menu, v, "open-link", "リンクを新しいウィンドウで開く", link);
+        add(menu, v, "copy-address", "リンクのアドレスをコピー", link);
+    }
+    if (image && *image)
+        add(menu, v, "copy-address", "画像のアドレスをコピー", image);
+
+    if (webkit_hit_test_result_context_is_editable(hit)) {
+        add_separator(menu);
+        add(menu, v, WEBKIT_EDITING_COMMAND_CUT, "切り取り", NULL);
+        add(menu, v, WEBKIT_EDITING_COMMAND_COPY, "コピー", NULL);
+        add(menu, v, WEBKIT_EDITING_COMMAND_PASTE, "貼り付け", NULL);
+        add(menu, v, WEBKIT_EDITING_COMMAND_SELECT_ALL, "すべて選択", NULL);
+    } else if (webkit_hit_test_result_context_is_selection(hit)) {
+        add_separator(menu);
+        add(menu, v, WEBKIT_EDITING_COMMAND_COPY, "コピー", NULL);
+    }
+
+    add_separator(menu);
+    add(menu, v, "find", "ページ内を検索...", NULL);
+    add(menu, v, "zoom-in", "拡大", NULL);
+    add(menu, v, "zoom-out", "縮小", NULL);
+    add(menu, v, "zoom-reset", "標準の大きさ", NULL);
+    return FALSE;
+}
+
+void menu_attach(HostView *v)
+{
+    v->menu_actions = g_simple_action_group_new();
+    g_action_map_add_action_entries(G_ACTION_MAP(v->menu_actions), actions, G_N_ELEMENTS(actions), v);
+    g_signal_connect(v->web, "context-menu", G_CALLBACK(on_context_menu), v);
+}
+
+void menu_detach(HostView *v)
+{
+    /* A menu still open keeps its actions; they must no longer reach the
+       view. */
+    for (guint i = 0; i < G_N_ELEMENTS(actions); ++i)
+        g_simple_action_set_enabled(G_SIMPLE_ACTION(action_of(v, actions[i].name)), FALSE);
+    g_signal_handlers_disconnect_by_func(v->web, G_CALLBACK(on_context_menu), v);
+    g_clear_object(&v->menu_actions);
+}

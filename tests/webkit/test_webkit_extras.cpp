@@ -1,0 +1,833 @@
+// What users expect of a browser window beyond the frame's commands, on the
+// Gecko slot's engine: downloads, authentication, certificate errors, the
+// page's dialogs, closing with beforeunload, the page's context menu and
+// engine data kept across a restart of the engine host.
+
+#include "webkittests.h"
+
+#include "app/findbar.h"
+#include "browser/pagedialogs.h"
+#include "httpserver.h"
+
+#include <QClipboard>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslServer>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QToolButton>
+#include <csignal>
+
+namespace {
+
+constexpr int kWait = 15000;
+
+// Answers the modal dialogs as they come up, one act each, in order, and
+// records what each showed.
+class ModalAnswers : public QObject {
+public:
+    using Act = std::function<void(QWidget *)>;
+    explicit ModalAnswers(QList<Act> acts) : acts_(std::move(acts))
+    {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (!modal || modal->property("vexelAnswered").toBool() || acts_.isEmpty())
+                return;
+            modal->setProperty("vexelAnswered", true);
+            if (auto *box = qobject_cast<QMessageBox *>(modal))
+                texts << box->text();
+            else if (auto *input = qobject_cast<QInputDialog *>(modal))
+                texts << input->labelText();
+            else
+                texts << modal->findChildren<QLabel *>().value(0)->text();
+            parents << modal->parentWidget();
+            acts_.takeFirst()(modal);
+        });
+        timer_.start(20);
+    }
+    bool done() const { return acts_.isEmpty(); }
+    QStringList texts;
+    QList<QPointer<QWidget>> parents;
+
+private:
+    QList<Act> acts_;
+    QTimer timer_;
+};
+
+void clickBox(QWidget *modal, QMessageBox::StandardButton button)
+{
+    static_cast<QMessageBox *>(modal)->button(button)->click();
+}
+
+ModalAnswers::Act press(QMessageBox::StandardButton button)
+{
+    return [button](QWidget *modal) { clickBox(modal, button); };
+}
+
+ModalAnswers::Act typeAndAccept(const QString &text)
+{
+    return [text](QWidget *modal) {
+        auto *input = static_cast<QInputDialog *>(modal);
+        input->setTextValue(text);
+        input->accept();
+    };
+}
+
+ModalAnswers::Act credentials(const QString &user, const QString &password)
+{
+    return [user, password](QWidget *dialog) {
+        dialog->findChild<QLineEdit *>("txtUser")->setText(user);
+        dialog->findChild<QLineEdit *>("txtPassword")->setText(password);
+        QMetaObject::invokeMethod(dialog, "accept");
+    };
+}
+
+void reject(QWidget *dialog)
+{
+    QMetaObject::invokeMethod(dialog, "reject");
+}
+
+HttpResponse attachment(const QByteArray &type, const QByteArray &name, const QByteArray &body)
+{
+    return HttpResponse{200, "OK",
+                        {{"Content-Type", type}, {"Content-Disposition", "attachment; filename=\"" + name + "\""}},
+                        body, false};
+}
+
+// The pop-up menus on the screen: GTK's are viewable override-redirect
+// windows straight below the root, which the frame has none of.
+QList<quint32> popupMenus()
+{
+    QList<quint32> menus;
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        return menus;
+    xcb_connection_t *c = x11->connection();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+    if (!tree)
+        return menus;
+    const xcb_window_t *children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
+        xcb_get_window_attributes_reply_t *a =
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr);
+        if (a && a->override_redirect && a->map_state == XCB_MAP_STATE_VIEWABLE)
+            menus << children[i];
+        free(a);
+    }
+    free(tree);
+    return menus;
+}
+
+// Opens the page's context menu with a real right click at a point of the
+// page and chooses its index-th item among those that can be chosen (the
+// keyboard skips separators and disabled items).
+bool chooseFromContextMenu(QWidget *page, const QPoint &at, int index)
+{
+    if (!popupMenus().isEmpty() || !movePointer(onScreen(page, at)) ||
+        !xdotool({QStringLiteral("click"), QStringLiteral("3")}))
+        return false;
+    if (!QTest::qWaitFor([] { return !popupMenus().isEmpty(); }, kWait))
+        return false;
+    // Home selects the first item whatever the pointer rests on.
+    QStringList keys{QStringLiteral("Home")};
+    for (int i = 0; i < index; ++i)
+        keys << QStringLiteral("Down");
+    keys << QStringLiteral("Return");
+    return xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("50")} + keys) &&
+           QTest::qWaitFor([] { return popupMenus().isEmpty(); }, kWait);
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(HttpResponse)
+
+class TestWebKitExtras : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void downloadAsksAndSaves_data();
+    void downloadAsksAndSaves();
+    void downloadCancelledSavesNothing();
+    void downloadThatFailsSaysSo();
+    void downloadIntoAMissingFolderSaysSo();
+    void pageClosingItselfWaitsForTheSaveDialog();
+    void authentication();
+    void proxyAuthentication();
+    void selfSignedCertificateRefused();
+    void pageDialogs();
+    void leavingPageAsksFirst();
+    void crashedPageClosesWithoutAsking();
+    void pagesWithoutAQuestionClose_data();
+    void pagesWithoutAQuestionClose();
+    void contextMenuNavigates();
+    void contextMenuLinks();
+    void contextMenuCopiesTheSelection();
+    void contextMenuFindAndZoom();
+    void cookiesAndStorageSurviveHostRestart_data();
+    void cookiesAndStorageSurviveHostRestart();
+
+private:
+    QString downloadFolder() const;
+
+    std::unique_ptr<TestDirs> dirs_;
+    std::unique_ptr<ErrorRecorder> errors_;
+    std::unique_ptr<Forms> forms_;
+    std::unique_ptr<Pages> pages_;
+    pagedialogs::SavePathChooser chooser_;
+};
+
+void TestWebKitExtras::initTestCase()
+{
+    engines::registerBuiltInEngines();
+    chooser_ = pagedialogs::savePathChooser();
+    // The user's download folder of the run, for the frame and the engine
+    // host alike: where WebKit would save a download nobody asked about.
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    const QString downloads = QDir(config).absoluteFilePath("../downloads");
+    QVERIFY(QDir().mkpath(config) && QDir().mkpath(downloads));
+    QFile dirs(config + "/user-dirs.dirs");
+    QVERIFY(dirs.open(QIODevice::WriteOnly));
+    dirs.write("XDG_DOWNLOAD_DIR=\"" + QDir::cleanPath(downloads).toUtf8() + "\"\n");
+    dirs.close();
+    QCOMPARE(downloadFolder(), QDir::cleanPath(downloads));
+}
+
+void TestWebKitExtras::init()
+{
+    failOnXErrors();
+    dirs_ = std::make_unique<TestDirs>();
+    prepareFrame(*dirs_);
+    errors_ = std::make_unique<ErrorRecorder>();
+    forms_ = std::make_unique<Forms>();
+    pages_ = std::make_unique<Pages>();
+    QVERIFY(activateFrame());
+}
+
+void TestWebKitExtras::cleanup()
+{
+    pagedialogs::savePathChooser() = chooser_;
+    pages_.reset();
+    forms_.reset();
+    QVERIFY2(errors_->messages.isEmpty() || QTest::currentTestFailed(), qPrintable(errors_->messages.join('|')));
+    errors_.reset();
+    dirs_.reset();
+    // Nothing ever lands in the download folder unasked.
+    QCOMPARE(QDir(downloadFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+QString TestWebKitExtras::downloadFolder() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+}
+
+// --- Downloads ----------------------------------------------------------------
+
+void TestWebKitExtras::downloadAsksAndSaves_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<HttpResponse>("response");
+    QTest::addColumn<QString>("proposed");
+    const QByteArray content(300000, 'x');
+    QTest::newRow("attachment") << QByteArray("/get") << attachment("application/octet-stream", "report.bin", content)
+                                << "report.bin";
+    // An attachment is saved even where the page could show it.
+    QTest::newRow("attachment the page could show")
+        << QByteArray("/get") << attachment("text/plain", "notes.txt", content) << "notes.txt";
+    // What the page cannot show is saved under the name in its address.
+    QTest::newRow("a type the page cannot show")
+        << QByteArray("/files/data.xyz")
+        << HttpResponse{200, "OK", {{"Content-Type", "application/x-vexel-test"}}, content, false} << "data.xyz";
+}
+
+void TestWebKitExtras::downloadAsksAndSaves()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(HttpResponse, response);
+    QFETCH(QString, proposed);
+    HttpServer server;
+    server.route(path, [&](const HttpRequest &) { return response; });
+    QTemporaryDir target;
+    QString asked;
+    QWidget *askedFor = nullptr;
+    pagedialogs::savePathChooser() = [&](QWidget *page, const QString &p) {
+        asked = p;
+        askedFor = page;
+        return target.path() + "/saved.bin";
+    };
+    const QString opener = pages_->page("opener.html", "opener");
+    TBrowserWindow *w = openGecko(opener);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("opener"), kWait);
+    QSignalSpy messages(w->control(), &EngineControl::StatusMessage);
+    MainForm->txtAddress->setText(server.url(QString::fromLatin1(path)).toString());
+    MainForm->btnMoveClick();
+
+    QTRY_VERIFY_WITH_TIMEOUT(MainForm->StatusBar1->panelText().contains("完了"), kWait);
+    QCOMPARE(MainForm->StatusBar1->panelText(), QString("saved.bin のダウンロードが完了しました"));
+    QCOMPARE(asked, QDir(downloadFolder()).filePath(proposed));
+    QCOMPARE(askedFor, w->control());
+    QFile saved(target.path() + "/saved.bin");
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), response.body);
+    QCOMPARE(QDir(target.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"saved.bin"});
+    // Progress came first, in the status bar's words.
+    QVERIFY(messages.size() >= 2);
+    QVERIFY2(messages.first().first().toString().startsWith("saved.bin をダウンロードしています... "),
+             qPrintable(messages.first().first().toString()));
+    QVERIFY(messages.first().first().toString().endsWith(" / 292 KB"));
+    // A download message is no link address; the page stays as it was.
+    QVERIFY(w->LastStatusText.isEmpty());
+    QTRY_COMPARE(w->control()->LocationURL(), opener);
+    QCOMPARE(w->windowTitle(), QString("opener"));
+}
+
+void TestWebKitExtras::downloadCancelledSavesNothing()
+{
+    HttpServer server;
+    server.route("/get", [](const HttpRequest &) { return attachment("application/octet-stream", "a.bin", "abc"); });
+    QTemporaryDir target;
+    int asked = 0;
+    pagedialogs::savePathChooser() = [&](QWidget *, const QString &) {
+        ++asked;
+        return QString();  // the user cancels
+    };
+    // A link on a page, clicked.
+    const QString page = pages_->page(
+        "links.html", "links",
+        "<a href=\"" + server.url("/get").toEncoded() +
+            "\" style=\"position:absolute;left:20px;top:20px;width:200px;height:40px;display:block\">get</a>");
+    TBrowserWindow *w = openGecko(page);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("links"), kWait);
+    QSignalSpy messages(w->control(), &EngineControl::StatusMessage);
+    QVERIFY(clickAt(onScreen(w->control(), QPoint(60, 40))));
+    QTRY_COMPARE_WITH_TIMEOUT(MainForm->StatusBar1->panelText(), QString("ダウンロードを中止しました"), kWait);
+    QCOMPARE(asked, 1);
+    QVERIFY(QDir(target.path()).isEmpty());
+
+    // Asked again next time, and only what was said: the host's own
+    // cancellation adds nothing.
+    QVERIFY(clickAt(onScreen(w->control(), QPoint(80, 40))));
+    QTRY_COMPARE_WITH_TIMEOUT(asked, 2, kWait);
+    QTRY_COMPARE(messages.size(), 2);
+    for (const QList<QVariant> &m : messages)
+        QCOMPARE(m.first().toString(), QString("ダウンロードを中止しました"));
+    QCOMPARE(w->control()->LocationURL(), page);
+}
+
+void TestWebKitExtras::downloadThatFailsSaysSo()
+{
+    HttpServer server;
+    // The server sends part of the file, then fails.
+    server.route("/broken", [](const HttpRequest &) {
+        return HttpResponse{200, "OK",
+                            {{"Content-Type", "application/octet-stream"},
+                             {"Content-Disposition", "attachment; filename=\"b.bin\""},
+                             {"Content-Length", "100000"}},
+                            QByteArray(1000, 'b'), true};
+    });
+    QTemporaryDir target;
+    pagedialogs::savePathChooser() = [&](QWidget *, const QString &) { return target.path() + "/b.bin"; };
+    TBrowserWindow *w = openGecko(server.url("/broken").toString());
+    QTRY_VERIFY_WITH_TIMEOUT(MainForm->StatusBar1->panelText().startsWith("b.bin をダウンロードしています"), kWait);
+    QVERIFY(MainForm->StatusBar1->panelText().endsWith(" / 97 KB"));
+    server.dropConnections();
+    QTRY_VERIFY_WITH_TIMEOUT(MainForm->StatusBar1->panelText().contains("失敗"), kWait);
+    QCOMPARE(MainForm->StatusBar1->panelText(), QString("b.bin のダウンロードに失敗しました (ネットワークエラー)"));
+    QVERIFY(w->LastStatusText.isEmpty());
+}
+
+void TestWebKitExtras::downloadIntoAMissingFolderSaysSo()
+{
+    HttpServer server;
+    server.route("/get", [](const HttpRequest &) { return attachment("application/octet-stream", "d.bin", "data"); });
+    QTemporaryDir target;
+    pagedialogs::savePathChooser() = [&](QWidget *, const QString &) { return target.path() + "/gone/d.bin"; };
+    TBrowserWindow *w = openGecko(server.url("/get").toString());
+    QTRY_VERIFY_WITH_TIMEOUT(MainForm->StatusBar1->panelText().contains("失敗"), kWait);
+    QCOMPARE(MainForm->StatusBar1->panelText(), QString("d.bin のダウンロードに失敗しました (保存先に書き込めません)"));
+    QVERIFY(QDir(target.path()).isEmpty());
+    QVERIFY(w->LastStatusText.isEmpty());
+}
+
+void TestWebKitExtras::pageClosingItselfWaitsForTheSaveDialog()
+{
+    HttpServer server;
+    const QByteArray content(50000, 'c');
+    server.route("/get", [&](const HttpRequest &) { return attachment("application/octet-stream", "c.bin", content); });
+    bool asked = false;
+    server.route("/asked", [&](const HttpRequest &) {
+        return HttpResponse{200, "OK", {{"Content-Type", "text/plain"}}, asked ? "yes" : "no", false};
+    });
+    // The page starts a download, then closes its window once the user is
+    // being asked where to save it.
+    server.route("/closing", [](const HttpRequest &) {
+        return HttpResponse{200, "OK", {},
+                            "<title>closing</title><iframe src=\"/get\"></iframe><script>"
+                            "setInterval(() => fetch('/asked').then(r => r.text())"
+                            "  .then(t => { if (t == 'yes') window.close(); }), 50);</script>",
+                            false};
+    });
+    QTemporaryDir target;
+    QPointer<TBrowserWindow> w = openGecko(server.url("/closing").toString());
+    bool stayedWhileAsked = false;
+    pagedialogs::savePathChooser() = [&](QWidget *, const QString &) {
+        asked = true;
+        // The page has closed itself meanwhile; the window waits for the answer.
+        stayedWhileAsked = QTest::qWaitFor([&] { return w && geckoOf(w)->closesAfterQuestion(); }, kWait) && w;
+        return target.path() + "/c.bin";
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(w.isNull(), kWait);
+    QVERIFY(stayedWhileAsked);
+    // The answer reached the host before the window went: the file is saved.
+    QFile saved(target.path() + "/c.bin");
+    QTRY_VERIFY_WITH_TIMEOUT(saved.size() == content.size(), kWait);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), content);
+}
+
+// --- Authentication and certificates -------------------------------------------
+
+void TestWebKitExtras::authentication()
+{
+    HttpServer server;
+    server.route("/secret", [](const HttpRequest &r) {
+        if (r.headers.value("authorization") == "Basic " + QByteArray("user:パス").toBase64())
+            return HttpResponse{200, "OK", {}, "<title>Welcome</title>", false};
+        return HttpResponse{401, "Unauthorized", {{"WWW-Authenticate", "Basic realm=\"vault\""}},
+                            "<title>Denied</title>", false};
+    });
+    {
+        ModalAnswers answers({credentials("user", "パス")});
+        TBrowserWindow *w = openGecko(server.url("/secret").toString());
+        QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("Welcome"), kWait);
+        QCOMPARE(answers.texts.size(), 1);
+        QCOMPARE(answers.texts.first(), QString("127.0.0.1 がユーザー名とパスワードを求めています。\n領域: vault"));
+        QVERIFY(answers.parents.first() && w->isAncestorOf(answers.parents.first()));
+    }
+
+    // A wrong password asks again; cancel then shows the server's own
+    // answer. (Another server: the engine remembers the first one's
+    // credentials.)
+    HttpServer other;
+    other.route("/secret", [](const HttpRequest &) {
+        return HttpResponse{401, "Unauthorized", {{"WWW-Authenticate", "Basic realm=\"vault\""}},
+                            "<title>Denied</title>", false};
+    });
+    ModalAnswers answers({credentials("user", "wrong"), reject});
+    TBrowserWindow *second = openGecko(other.url("/secret").toString());
+    QTRY_COMPARE_WITH_TIMEOUT(second->windowTitle(), QString("Denied"), kWait);
+    QVERIFY(answers.done());
+    QCOMPARE(other.requestCount("/secret"), 2);
+    QCOMPARE(second->control()->LocationURL(), other.url("/secret").toString());
+}
+
+void TestWebKitExtras::proxyAuthentication()
+{
+    // A proxy on loopback that asks for credentials, for a host of its own
+    // (the engine's host takes its proxy from the environment it starts in).
+    HttpServer proxy;
+    proxy.route("http://vexel.test/page", [](const HttpRequest &r) {
+        if (r.headers.value("proxy-authorization") == "Basic " + QByteArray("puser:ppw").toBase64())
+            return HttpResponse{200, "OK", {}, "<title>Through</title>", false};
+        return HttpResponse{407, "Proxy Authentication Required", {{"Proxy-Authenticate", "Basic realm=\"gate\""}},
+                            "<title>Blocked</title>", false};
+    });
+    const QByteArray before = qgetenv("http_proxy");
+    qputenv("http_proxy", proxy.url(QString()).toEncoded());
+    auto restore = qScopeGuard([&] {
+        if (before.isNull())
+            qunsetenv("http_proxy");
+        else
+            qputenv("http_proxy", before);
+        if (const qint64 pid = WebKitHost::runningProcessId())
+            ::kill(pid_t(pid), SIGKILL);
+    });
+    if (const qint64 pid = WebKitHost::runningProcessId()) {
+        ::kill(pid_t(pid), SIGKILL);
+        QTRY_COMPARE(WebKitHost::runningProcessId(), qint64(0));
+    }
+    ModalAnswers answers({credentials("puser", "ppw")});
+    TBrowserWindow *w = openGecko("http://vexel.test/page");
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("Through"), kWait);
+    QCOMPARE(answers.texts, QStringList{"プロキシ 127.0.0.1 がユーザー名とパスワードを求めています。\n領域: gate"});
+}
+
+void TestWebKitExtras::selfSignedCertificateRefused()
+{
+    QTemporaryDir keys;
+    QProcess openssl;
+    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", keys.path() + "/key.pem",
+                              "-out", keys.path() + "/cert.pem", "-days", "2", "-subj", "/CN=127.0.0.1"});
+    QVERIFY(openssl.waitForFinished(60000));
+    QCOMPARE(openssl.exitCode(), 0);
+    QFile certFile(keys.path() + "/cert.pem"), keyFile(keys.path() + "/key.pem");
+    QVERIFY(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(QSslCertificate(&certFile));
+    tls.setPrivateKey(QSslKey(&keyFile, QSsl::Rsa));
+    QSslServer server;
+    server.setSslConfiguration(tls);
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    int served = 0;
+    connect(&server, &QTcpServer::pendingConnectionAvailable, this, [&] {
+        while (QTcpSocket *s = server.nextPendingConnection()) {
+            connect(s, &QTcpSocket::readyRead, s, [s, &served] {
+                s->readAll();
+                ++served;
+                s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 21\r\n\r\n<title>Secret</title>");
+                s->disconnectFromHost();
+            });
+        }
+    });
+    const QString url = QStringLiteral("https://127.0.0.1:%1/").arg(server.serverPort());
+    const QString before = pages_->page("before.html", "before");
+    TBrowserWindow *w = openGecko(before);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("before"), kWait);
+    QSignalSpy messages(w->control(), &EngineControl::StatusMessage);
+    w->control()->Navigate(url);
+    QTRY_VERIFY_WITH_TIMEOUT(!messages.isEmpty(), kWait);
+    const QString message = messages.first().first().toString();
+    QVERIFY2(message.startsWith("証明書に問題があるため接続を中止しました: "), qPrintable(message));
+    QVERIFY2(message.contains("発行元を確認できない証明書です"), qPrintable(message));
+    QCOMPARE(MainForm->StatusBar1->panelText(), message);
+    // WebKit's error page, at the refused address; nothing was served.
+    QTRY_COMPARE_WITH_TIMEOUT(w->control()->LocationURL(), url, kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!MainForm->StopCtrl->isEnabled(), kWait);
+    QCOMPARE(served, 0);
+    QVERIFY(w->windowTitle() != "Secret");
+    QTRY_VERIFY(MainForm->BackCtrl->isEnabled());
+
+    // The error page speaks the user's language (as the frame does, whatever
+    // the desktop's): its text, selected (a triple click takes the line) and
+    // copied through the page's context menu (コピー after 戻る and 再読み込み).
+    QVERIFY(movePointer(onScreen(w->control(), QPoint(30, 18))));
+    QVERIFY(xdotool({"click", "--repeat", "3", "--delay", "80", "1"}));
+    QGuiApplication::clipboard()->clear();
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(30, 18), 2));
+    QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), QString("受諾できない TLS 証明書"), kWait);
+}
+
+// --- The page's dialogs and closing ------------------------------------------------
+
+void TestWebKitExtras::pageDialogs()
+{
+    ModalAnswers answers({
+        press(QMessageBox::Ok),
+        press(QMessageBox::Ok),
+        press(QMessageBox::Cancel),
+        typeAndAccept("答え 1"),
+        [](QWidget *modal) { static_cast<QInputDialog *>(modal)->reject(); },
+    });
+    TBrowserWindow *w = openGecko(
+        pages_->page("dialogs.html", "dialogs",
+                     "<script>addEventListener('load', () => {"
+                     "  alert('こんにちは\\n二行目');"
+                     "  const answers = [confirm('続けますか'), confirm('続けますか'),"
+                     "                   prompt('名前は？', '既定の名前'), prompt('もう一度', 'x')];"
+                     "  document.title = JSON.stringify(answers);"
+                     "});</script>"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("[true,false,\"答え 1\",null]"), kWait);
+    QCOMPARE(answers.texts,
+             QStringList({"こんにちは\n二行目", "続けますか", "続けますか", "名前は？", "もう一度"}));
+    for (const QPointer<QWidget> &parent : answers.parents)
+        QVERIFY(parent && w->isAncestorOf(parent));  // dialogs of their own window
+}
+
+void TestWebKitExtras::leavingPageAsksFirst()
+{
+    const QByteArray body = "<textarea style=\"position:absolute;left:10px;top:10px;width:300px;height:40px\">"
+                            "</textarea><script>onbeforeunload = e => { e.preventDefault(); e.returnValue = 'x';"
+                            " return 'x'; };</script>";
+    QPointer<TBrowserWindow> stays = openGecko(pages_->page("stays.html", "form", body));
+    QTRY_COMPARE_WITH_TIMEOUT(stays->windowTitle(), QString("form"), kWait);
+    QPointer<TBrowserWindow> goes = openGecko(pages_->page("goes.html", "form", body));
+    QTRY_COMPARE_WITH_TIMEOUT(goes->windowTitle(), QString("form"), kWait);
+    MainForm->WindowTileVertical1Execute();
+    // The page asks only once the user has done something in it.
+    for (TBrowserWindow *w : {stays.data(), goes.data()}) {
+        QVERIFY(clickAt(onScreen(w->control(), QPoint(60, 25))));
+        QTRY_VERIFY(w->control()->hasFocus());
+        QVERIFY(typeText("a"));
+    }
+
+    {
+        ModalAnswers answers({press(QMessageBox::Cancel)});
+        stays->close();
+        QTRY_VERIFY_WITH_TIMEOUT(answers.done(), kWait);
+        QVERIFY2(answers.texts.first().startsWith("このページから移動しますか"), qPrintable(answers.texts.first()));
+        QVERIFY(answers.parents.first() && stays->isAncestorOf(answers.parents.first()));
+    }
+    {
+        ModalAnswers answers({press(QMessageBox::Ok)});
+        goes->close();
+        QTRY_VERIFY_WITH_TIMEOUT(goes.isNull(), kWait);
+        QVERIFY(answers.done());
+    }
+    // The one that stayed is still there, its page working.
+    QVERIFY(!stays.isNull());
+    QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
+    stays->control()->Navigate(pages_->page("next.html", "next"));
+    // Leaving by navigating asks too; the user agrees.
+    ModalAnswers answers({press(QMessageBox::Ok)});
+    QTRY_COMPARE_WITH_TIMEOUT(stays->windowTitle(), QString("next"), kWait);
+    QVERIFY(answers.done());
+    // A page without a beforeunload handler agrees without asking.
+    QSignalSpy closing(stays->control(), &EngineControl::CloseRequested);
+    QVERIFY(stays->control()->RequestClose());
+    QTRY_COMPARE_WITH_TIMEOUT(closing.size(), 1, kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(stays.isNull(), kWait);
+    QCOMPARE(answers.texts.size(), 1);
+}
+
+void TestWebKitExtras::crashedPageClosesWithoutAsking()
+{
+    QPointer<TBrowserWindow> w = openGecko(pages_->page(
+        "form.html", "form",
+        "<textarea style=\"position:absolute;left:10px;top:10px;width:300px;height:40px\"></textarea>"
+        "<script>onbeforeunload = e => { e.preventDefault(); e.returnValue = 'x'; };</script>"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("form"), kWait);
+    QVERIFY(clickAt(onScreen(w->control(), QPoint(60, 25))));
+    QVERIFY(typeText("a"));
+    const qint64 host = WebKitHost::runningProcessId();
+    QList<pid_t> web;
+    QTRY_VERIFY((web = webProcessesOf(host)).size() == 1);
+    ::kill(web.first(), SIGKILL);
+    QTRY_VERIFY_WITH_TIMEOUT(geckoOf(w)->showsCrash(), kWait);
+    QVERIFY(!w->control()->RequestClose());
+    w->close();
+    QVERIFY(w.isNull() || !w->isVisible());
+    QTRY_VERIFY(w.isNull());
+}
+
+void TestWebKitExtras::pagesWithoutAQuestionClose_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("just opened") << "blank";
+    QTest::newRow("still loading") << "loading";
+    // A page that never answers closes at the second close, as the frame
+    // has it; the host goes on.
+    QTest::newRow("hung") << "hung";
+}
+
+void TestWebKitExtras::pagesWithoutAQuestionClose()
+{
+    QFETCH(QString, kind);
+    HttpServer server;
+    server.route("/slow", [](const HttpRequest &) {
+        return HttpResponse{200, "OK", {}, "<title>slow</title><p>part", true};
+    });
+    // Says so (the title would not get through), then never ends its script.
+    server.route("/hung", [](const HttpRequest &) {
+        return HttpResponse{200, "OK", {},
+                            "<title>hung</title><script>setTimeout(() => { fetch('/hanging'); for (;;) {} }, 0);"
+                            "</script>",
+                            false};
+    });
+    QSignalSpy requested(&server, &HttpServer::requested);
+    QPointer<TBrowserWindow> w;
+    if (kind == "blank") {
+        w = openGecko(QStringLiteral("about:blank"));
+    } else if (kind == "loading") {
+        w = openGecko(server.url("/slow").toString());
+        QTRY_VERIFY_WITH_TIMEOUT(!requested.isEmpty(), kWait);
+        QVERIFY(MainForm->StopCtrl->isEnabled());
+    } else {
+        w = openGecko(server.url("/hung").toString());
+        QTRY_VERIFY_WITH_TIMEOUT(server.requestCount("/hanging") == 1, kWait);
+    }
+    const QList<pid_t> web = webProcessesOf(WebKitHost::runningProcessId());
+    ModalAnswers answers({});
+    w->close();
+    if (kind == "hung") {
+        QVERIFY(!w.isNull());
+        w->close();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(w.isNull(), kWait);
+    // Its page's process does not outlive it (a hung one WebKit ends itself,
+    // some seconds later).
+    if (kind != "hung")
+        for (pid_t pid : web)
+            QTRY_VERIFY_WITH_TIMEOUT(processEnded(pid), kWait);
+    QVERIFY(answers.texts.isEmpty());
+    QVERIFY(MainForm->MDIClient->subWindowList().isEmpty());
+    TBrowserWindow *next = openGecko(pages_->page("next.html", "next"));
+    QTRY_COMPARE_WITH_TIMEOUT(next->windowTitle(), QString("next"), kWait);
+}
+
+// --- The page's context menu ---------------------------------------------------------
+
+// Items in order, as the keyboard reaches them (disabled ones are skipped):
+// 戻る, 進む, 再読み込み, [link items | selection items], ページ内を検索...,
+// 拡大, 縮小, 標準の大きさ.
+
+void TestWebKitExtras::contextMenuNavigates()
+{
+    const QString one = pages_->page("one.html", "one", "<p style=\"height:300px\">one</p>");
+    // Counts how often it is shown, also from the back-forward cache.
+    const QString two = pages_->page(
+        "two.html", "two",
+        "<p style=\"height:300px\">two</p><script>addEventListener('pageshow', () => {"
+        "  const n = Number(sessionStorage.getItem('shown') || 0) + 1;"
+        "  sessionStorage.setItem('shown', n); document.title = 'two:' + n; });</script>");
+    TBrowserWindow *w = openGecko(one);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("one"), kWait);
+    w->control()->Navigate(two);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("two:1"), kWait);
+    QTRY_VERIFY(MainForm->BackCtrl->isEnabled());
+
+    // 戻る (進む is disabled: not reachable).
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 0));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("one"), kWait);
+    QTRY_VERIFY(MainForm->FrwrdCtrl->isEnabled());
+    // Now 戻る is disabled: 進む comes first.
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 0));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("two:2"), kWait);
+    QTRY_VERIFY(!MainForm->FrwrdCtrl->isEnabled());
+    // 再読み込み, after 戻る.
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 1));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("two:3"), kWait);
+    QCOMPARE(w->control()->LocationURL(), two);
+}
+
+void TestWebKitExtras::contextMenuLinks()
+{
+    const QString target = pages_->page("target.html", "target");
+    const QString page = pages_->page(
+        "links.html", "links",
+        "<a href=\"target.html\" style=\"position:absolute;left:20px;top:20px;width:200px;height:40px;"
+        "display:block\">link</a>");
+    TBrowserWindow *w = openGecko(page);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("links"), kWait);
+
+    // リンクのアドレスをコピー: 再読み込み, リンクを新しいウィンドウで開く, this.
+    QGuiApplication::clipboard()->clear();
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(60, 40), 2));
+    QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), target, kWait);
+    QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
+
+    // リンクを新しいウィンドウで開く: through the frame, of the engine its
+    // menu chooses.
+    MainForm->IE_itemClick();
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(60, 40), 1));
+    QTRY_COMPARE_WITH_TIMEOUT(MainForm->MDIClient->subWindowList().size(), 2, kWait);
+    TBrowserWindow *opened = MainForm->ActiveMDIChild();
+    QVERIFY(opened != w);
+    QCOMPARE(opened->objectName(), QString("frm_IE"));
+    QTRY_COMPARE_WITH_TIMEOUT(opened->windowTitle(), QString("target"), kWait);
+    QCOMPARE(w->control()->LocationURL(), page);
+
+    // Off the link, its items are gone: the second item is the find bar's.
+    MainForm->WindowTileVertical1Execute();
+    MainForm->MDIClient->setActiveSubWindow(w);
+    auto *bar = MainForm->findChild<TFindBar *>();
+    QVERIFY(bar && !bar->isVisible());
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(60, 150), 1));
+    QTRY_VERIFY(bar->isVisible());
+    QCOMPARE(MainForm->MDIClient->subWindowList().size(), 2);
+}
+
+void TestWebKitExtras::contextMenuCopiesTheSelection()
+{
+    TBrowserWindow *w = openGecko(pages_->page(
+        "select.html", "select",
+        "<p style=\"position:absolute;left:20px;top:10px;font-size:30px;margin:0\">"
+        "<span id=\"w\">選んだ言葉</span> その他</p><script>"
+        "getSelection().selectAllChildren(document.getElementById('w'));</script>"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("select"), kWait);
+    QGuiApplication::clipboard()->clear();
+    // コピー, after 再読み込み (戻る and 進む are disabled).
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(40, 25), 1));
+    QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), QString("選んだ言葉"), kWait);
+}
+
+void TestWebKitExtras::contextMenuFindAndZoom()
+{
+    TBrowserWindow *w = openGecko(pages_->page("zoom.html", "zoom", "<p style=\"height:300px\">text</p>"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("zoom"), kWait);
+    auto *bar = MainForm->findChild<TFindBar *>();
+    QVERIFY(bar && !bar->isVisible());
+    // 再読み込み, ページ内を検索..., 拡大, 縮小, 標準の大きさ.
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 1));
+    QTRY_VERIFY(bar->isVisible());
+    QTRY_VERIFY(bar->txtFind->hasFocus());
+    bar->closeBar();
+
+    QCOMPARE(w->control()->ZoomFactor(), 1.0);
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 2));
+    QTRY_COMPARE(w->control()->ZoomFactor(), TFindBar::nextZoom(1.0, 1));
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 2));
+    QTRY_COMPARE(w->control()->ZoomFactor(), TFindBar::nextZoom(TFindBar::nextZoom(1.0, 1), 1));
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 3));
+    QTRY_COMPARE(w->control()->ZoomFactor(), TFindBar::nextZoom(1.0, 1));
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 4));
+    QTRY_COMPARE(w->control()->ZoomFactor(), 1.0);
+}
+
+// --- Engine data ------------------------------------------------------------------------
+
+void TestWebKitExtras::cookiesAndStorageSurviveHostRestart_data()
+{
+    QTest::addColumn<bool>("killed");
+    QTest::newRow("host ended by the frame") << false;
+    QTest::newRow("host killed") << true;
+}
+
+void TestWebKitExtras::cookiesAndStorageSurviveHostRestart()
+{
+    QFETCH(bool, killed);
+    const QByteArray tag = killed ? "killed" : "ended";
+    HttpServer server;
+    server.route("/set", [&](const HttpRequest &) {
+        return HttpResponse{200, "OK",
+                            {{"Set-Cookie", "kept_" + tag + "=1; Max-Age=3600; Path=/"},
+                             {"Set-Cookie", "session_" + tag + "=1; Path=/"}},
+                            "<script>localStorage.setItem('stored_" + tag + "', 'yes');"
+                            "document.title = 'set ' + document.cookie;</script>",
+                            false};
+    });
+    server.route("/get", [&](const HttpRequest &r) {
+        return HttpResponse{200, "OK", {},
+                            "<script>document.title = 'cookies: " + r.headers.value("cookie") +
+                                " storage: ' + localStorage.getItem('stored_" + tag + "');</script>",
+                            false};
+    });
+    QPointer<TBrowserWindow> w = openGecko(server.url("/set").toString());
+    QTRY_VERIFY_WITH_TIMEOUT(w->windowTitle().startsWith("set "), kWait);
+    QVERIFY2(w->windowTitle().contains(QString("kept_%1=1; session_%1=1").arg(tag)), qPrintable(w->windowTitle()));
+    w->close();
+    QTRY_VERIFY(w.isNull());
+
+    const qint64 host = WebKitHost::runningProcessId();
+    QVERIFY(host);
+    const QList<pid_t> children = childProcessesOf(host, "WebKit");
+    QVERIFY(!children.isEmpty());
+    if (killed)
+        ::kill(pid_t(host), SIGKILL);
+    else
+        delete WebKitHost::running();  // as at the program's end: its input closes
+    QTRY_COMPARE_WITH_TIMEOUT(WebKitHost::runningProcessId(), qint64(0), kWait);
+    // Its engine processes write out what they hold as they end.
+    for (pid_t child : children)
+        QTRY_VERIFY_WITH_TIMEOUT(processEnded(child), kWait);
+
+    w = openGecko(server.url("/get").toString());
+    QTRY_VERIFY_WITH_TIMEOUT(w->windowTitle().startsWith("cookies:"), kWait);
+    QVERIFY(WebKitHost::runningProcessId() != host);
+    // The persistent cookie and the storage are back; the session cookie
+    // ended with its session.
+    const QString title = w->windowTitle();
+    QVERIFY2(title.contains("kept_" + tag + "=1") && !title.contains("session_" + tag) &&
+                 title.endsWith(" storage: yes"),
+             qPrintable(title));
+}
+
+VEXEL_TEST_MAIN(TestWebKitExtras)
+#include "test_webkit_extras.moc"
