@@ -18,39 +18,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-// Resident memory of this process and all its descendants, in MB.
-static double treeRssMb()
-{
-    QHash<int, int> parentOf;
-    QHash<int, double> rss;
-    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
-        bool ok = false;
-        const int pid = entry.toInt(&ok);
-        if (!ok)
-            continue;
-        QFile status("/proc/" + entry + "/status");
-        if (!status.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("PPid:"))
-                parentOf[pid] = line.mid(5).trimmed().toInt();
-            else if (line.startsWith("VmRSS:"))
-                rss[pid] = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-        }
-    }
-    const int self = int(QCoreApplication::applicationPid());
-    double total = 0;
-    for (auto it = rss.cbegin(); it != rss.cend(); ++it) {
-        for (int p = it.key(); p > 1; p = parentOf.value(p)) {
-            if (p == self) {
-                total += it.value();
-                break;
-            }
-        }
-    }
-    return total;
-}
-
 int main(int argc, char *argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -72,7 +39,7 @@ int main(int argc, char *argv[])
     MainForm->resize(1000, 800);
 
     QList<double> times, growth;
-    double before = treeRssMb();
+    double before = treeMemoryMb(QCoreApplication::applicationPid(), "VmRSS");
     for (int n = 1; n <= 5; ++n) {
         QElapsedTimer clock;
         clock.start();
@@ -94,7 +61,7 @@ int main(int argc, char *argv[])
         QEventLoop settle;  // let the renderer reach its resting size
         QTimer::singleShot(300, &settle, &QEventLoop::quit);
         settle.exec();
-        const double after = treeRssMb();
+        const double after = treeMemoryMb(QCoreApplication::applicationPid(), "VmRSS");
         if (n > 1)
             growth.append(after - before);
         before = after;

@@ -23,44 +23,6 @@
 #include <QTimer>
 #include <csignal>
 
-// Memory of a process and all its descendants, in MB, by one field of
-// their status (VmRSS: resident; shared library pages count in each) or of
-// their smaps_rollup (Pss: shared pages divided among their sharers).
-static double treeMemoryMb(qint64 root, const QByteArray &field)
-{
-    QHash<qint64, qint64> parentOf;
-    QHash<qint64, double> rss;
-    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
-        bool ok = false;
-        const qint64 pid = entry.toLongLong(&ok);
-        if (!ok)
-            continue;
-        QFile status("/proc/" + entry + "/status");
-        QFile rollup("/proc/" + entry + "/smaps_rollup");
-        if (!status.open(QIODevice::ReadOnly))
-            continue;
-        QByteArray text = status.readAll();
-        if (rollup.open(QIODevice::ReadOnly))
-            text += rollup.readAll();
-        for (const QByteArray &line : text.split('\n')) {
-            if (line.startsWith("PPid:"))
-                parentOf[pid] = line.mid(5).trimmed().toLongLong();
-            else if (line.startsWith(field + ':'))
-                rss[pid] = line.mid(field.size() + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
-        }
-    }
-    double total = 0;
-    for (auto it = rss.cbegin(); it != rss.cend(); ++it) {
-        for (qint64 p = it.key(); p > 1; p = parentOf.value(p)) {
-            if (p == root) {
-                total += it.value();
-                break;
-            }
-        }
-    }
-    return total;
-}
-
 static void wait(int ms)
 {
     QEventLoop loop;

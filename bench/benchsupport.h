@@ -1,6 +1,10 @@
 #pragma once
 // Shared by the benchmark programs: medians, peak memory, figure lines.
 
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QHash>
 #include <QList>
 #include <QTextStream>
 #include <algorithm>
@@ -28,4 +32,42 @@ inline void printFigure(const char *figure, double value, const char *unit)
 {
     std::printf("%s %.1f %s\n", figure, value, unit);
     std::fflush(stdout);
+}
+
+// Memory of a process and all its descendants, in MB, by one field of
+// their status (VmRSS: resident; shared library pages count in each) or of
+// their smaps_rollup (Pss: shared pages divided among their sharers).
+inline double treeMemoryMb(qint64 root, const QByteArray &field)
+{
+    QHash<qint64, qint64> parentOf;
+    QHash<qint64, double> rss;
+    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool ok = false;
+        const qint64 pid = entry.toLongLong(&ok);
+        if (!ok)
+            continue;
+        QFile status("/proc/" + entry + "/status");
+        QFile rollup("/proc/" + entry + "/smaps_rollup");
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        QByteArray text = status.readAll();
+        if (rollup.open(QIODevice::ReadOnly))
+            text += rollup.readAll();
+        for (const QByteArray &line : text.split('\n')) {
+            if (line.startsWith("PPid:"))
+                parentOf[pid] = line.mid(5).trimmed().toLongLong();
+            else if (line.startsWith(field + ':'))
+                rss[pid] = line.mid(field.size() + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        }
+    }
+    double total = 0;
+    for (auto it = rss.cbegin(); it != rss.cend(); ++it) {
+        for (qint64 p = it.key(); p > 1; p = parentOf.value(p)) {
+            if (p == root) {
+                total += it.value();
+                break;
+            }
+        }
+    }
+    return total;
 }

@@ -10,6 +10,7 @@
 #include "browser/pagedialogs.h"
 #include "browser/engines/webengine/webenginecontrol.h"
 #include "httpserver.h"
+#include "tlsserver.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -213,41 +214,18 @@ void TestWebEngineExtras::authentication()
 
 void TestWebEngineExtras::selfSignedCertificateRefused()
 {
-    QTemporaryDir keys;
-    QProcess openssl;
-    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", keys.path() + "/key.pem",
-                              "-out", keys.path() + "/cert.pem", "-days", "2", "-subj", "/CN=127.0.0.1"});
-    QVERIFY(openssl.waitForFinished(60000));
-    QCOMPARE(openssl.exitCode(), 0);
-    QFile certFile(keys.path() + "/cert.pem"), keyFile(keys.path() + "/key.pem");
-    QVERIFY(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setLocalCertificate(QSslCertificate(&certFile));
-    tls.setPrivateKey(QSslKey(&keyFile, QSsl::Rsa));
-    QSslServer server;
-    server.setSslConfiguration(tls);
-    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-    int served = 0;
-    connect(&server, &QTcpServer::pendingConnectionAvailable, this, [&] {
-        while (QTcpSocket *s = server.nextPendingConnection()) {
-            connect(s, &QTcpSocket::readyRead, s, [s, &served] {
-                s->readAll();
-                ++served;
-                s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 21\r\n\r\n<title>Secret</title>");
-                s->disconnectFromHost();
-            });
-        }
-    });
-    TBrowserWindow *w = openPage(QStringLiteral("https://127.0.0.1:%1/").arg(server.serverPort()));
+    SelfSignedServer server;
+    QVERIFY(server.start());
+    TBrowserWindow *w = openPage(server.url());
     QSignalSpy finished(engineOf(w)->page(), &QWebEnginePage::loadFinished);
     QSignalSpy messages(w->control(), &EngineControl::StatusMessage);
     QVERIFY(finished.wait(kLoad));
     QCOMPARE(finished.first().first().toBool(), false);
-    QCOMPARE(served, 0);
+    QCOMPARE(server.served(), 0);
     QVERIFY(w->windowTitle() != "Secret");
     QVERIFY(!messages.isEmpty());
     QVERIFY(messages.first().first().toString().startsWith("証明書に問題があるため"));
-    QCOMPARE(w->control()->LocationURL(), QStringLiteral("https://127.0.0.1:%1/").arg(server.serverPort()));
+    QCOMPARE(w->control()->LocationURL(), server.url());
 }
 
 void TestWebEngineExtras::pageDialogs()

@@ -8,6 +8,7 @@
 #include "app/findbar.h"
 #include "browser/pagedialogs.h"
 #include "httpserver.h"
+#include "tlsserver.h"
 
 #include <QClipboard>
 #include <QInputDialog>
@@ -462,32 +463,9 @@ void TestWebKitExtras::proxyAuthentication()
 
 void TestWebKitExtras::selfSignedCertificateRefused()
 {
-    QTemporaryDir keys;
-    QProcess openssl;
-    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", keys.path() + "/key.pem",
-                              "-out", keys.path() + "/cert.pem", "-days", "2", "-subj", "/CN=127.0.0.1"});
-    QVERIFY(openssl.waitForFinished(60000));
-    QCOMPARE(openssl.exitCode(), 0);
-    QFile certFile(keys.path() + "/cert.pem"), keyFile(keys.path() + "/key.pem");
-    QVERIFY(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setLocalCertificate(QSslCertificate(&certFile));
-    tls.setPrivateKey(QSslKey(&keyFile, QSsl::Rsa));
-    QSslServer server;
-    server.setSslConfiguration(tls);
-    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-    int served = 0;
-    connect(&server, &QTcpServer::pendingConnectionAvailable, this, [&] {
-        while (QTcpSocket *s = server.nextPendingConnection()) {
-            connect(s, &QTcpSocket::readyRead, s, [s, &served] {
-                s->readAll();
-                ++served;
-                s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 21\r\n\r\n<title>Secret</title>");
-                s->disconnectFromHost();
-            });
-        }
-    });
-    const QString url = QStringLiteral("https://127.0.0.1:%1/").arg(server.serverPort());
+    SelfSignedServer server;
+    QVERIFY(server.start());
+    const QString url = server.url();
     const QString before = pages_->page("before.html", "before");
     TBrowserWindow *w = openGecko(before);
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("before"), kWait);
@@ -501,7 +479,7 @@ void TestWebKitExtras::selfSignedCertificateRefused()
     // WebKit's error page, at the refused address; nothing was served.
     QTRY_COMPARE_WITH_TIMEOUT(w->control()->LocationURL(), url, kWait);
     QTRY_VERIFY_WITH_TIMEOUT(!MainForm->StopCtrl->isEnabled(), kWait);
-    QCOMPARE(served, 0);
+    QCOMPARE(server.served(), 0);
     QVERIFY(w->windowTitle() != "Secret");
     QTRY_VERIFY(MainForm->BackCtrl->isEnabled());
 

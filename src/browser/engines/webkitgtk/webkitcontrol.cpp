@@ -111,7 +111,17 @@ void WebKitControl::embed()
 {
     WebKitHost *host = WebKitHost::running();
     quint32 plug = 0;
-    const int view = host->createView(this, &plug);
+    int view = 0;
+    try {
+        view = host->createView(this, &plug);
+    } catch (const VexelError &) {
+        // The host had just ended (a crash the frame had not yet seen): this
+        // window starts the next one rather than failing.
+        if (host->isAlive())
+            throw;
+        host = WebKitHost::running();
+        view = host->createView(this, &plug);
+    }
     QWindow *window = QWindow::fromWinId(plug);
     if (!window) {
         host->releaseView(view);
