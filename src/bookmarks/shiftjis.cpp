@@ -42,9 +42,8 @@ char32_t decodeCharacter(unsigned code)
 }
 
 // The CP932 form of a non-ASCII code point, in the layout decodeCharacter
-// takes; 0 when there is none. glibc maps some characters one way only
-// (U+00A5 to "\", U+301C to the code of U+FF5E, ...): such a character
-// would come back as another one, so it counts as having no form.
+// takes; 0 when there is none (cp932::encode already refuses the characters
+// glibc maps one way only, such as U+00A5 to "\").
 unsigned encodeCharacter(char32_t codePoint)
 {
     if (codePoint > 0xFFFF)
@@ -55,7 +54,7 @@ unsigned encodeCharacter(char32_t codePoint)
         known = 0;
         const QString text = QString::fromUcs4(&codePoint, 1);
         if (const std::optional<QByteArray> bytes = cp932::encode(text);
-            bytes && !bytes->isEmpty() && bytes->size() <= 2 && cp932::decode(*bytes) == text) {
+            bytes && !bytes->isEmpty() && bytes->size() <= 2) {
             known = bytes->size() == 1 ? uchar(bytes->at(0)) : (uchar(bytes->at(0)) << 8 | uchar(bytes->at(1)));
         }
     }

@@ -75,8 +75,7 @@ void TBrowserWindow::FormActivate()
 void TBrowserWindow::FormClose()
 {
     // A window closing in the background leaves the active window's display.
-    if (!isActiveInFrame() && !frame_->MDIClient->subWindowList().isEmpty() &&
-        frame_->MDIClient->currentSubWindow() != nullptr)
+    if (!isActiveInFrame() && frame_->MDIClient->currentSubWindow())
         return;
     frame_->ProgressBar1->setValue(0);
     frame_->txtAddress->clear();
