@@ -69,10 +69,7 @@ int main(int argc, char *argv[])
 
     QTemporaryDir programDir, dataDir, emptyDir;
     setExecutableDirectoryForTesting(programDir.path());
-    QFile ini(programDir.path() + QStringLiteral("/config.ini"));
-    if (!ini.open(QIODevice::WriteOnly) || ini.write("[General]\r\nLastEngine=IE\r\n") < 0)
-        return 1;
-    ini.close();
+    writeBenchFile(programDir.path() + QStringLiteral("/config.ini"), "[General]\r\nLastEngine=IE\r\n");
 
     const QString path = dataDir.path() + QStringLiteral("/bookmark.xml");
     const QByteArray bytes = generatedFile();

@@ -25,14 +25,9 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     setExecutableDirectoryForTesting(dir.path());
     QDir::setCurrent(dir.path());
-    QFile page(dir.path() + "/page.html");
-    if (page.open(QIODevice::WriteOnly))
-        page.write("<title>Bench</title><h1>A page</h1><p>Some text.</p>");
-    page.close();
-    QFile ini(dir.path() + "/config.ini");
-    if (ini.open(QIODevice::WriteOnly))
-        ini.write("[General]\r\nLastEngine=IE\r\n");
-    ini.close();
+    const QString page = dir.path() + "/page.html";
+    writeBenchFile(page, "<title>Bench</title><h1>A page</h1><p>Some text.</p>");
+    writeBenchFile(dir.path() + "/config.ini", "[General]\r\nLastEngine=IE\r\n");
 
     engines::registerBuiltInEngines();
     createForms();
@@ -43,7 +38,7 @@ int main(int argc, char *argv[])
     for (int n = 1; n <= 5; ++n) {
         QElapsedTimer clock;
         clock.start();
-        MainForm->OpenBrowserWindow(QString(), page.fileName());
+        MainForm->OpenBrowserWindow(QString(), page);
         auto *control = static_cast<WebEngineControl *>(MainForm->ActiveMDIChild()->control());
         QEventLoop loop;
         bool loaded = false;

@@ -40,10 +40,7 @@ int main(int argc, char *argv[])
 
     QCoreApplication app(argc, argv);
     QTemporaryDir programDir;
-    QFile ini(programDir.path() + "/config.ini");
-    if (ini.open(QIODevice::WriteOnly))
-        ini.write("[General]\r\nLastEngine=IE\r\n[Option_Main]\r\nMozilla=1\r\n");
-    ini.close();
+    writeBenchFile(programDir.path() + "/config.ini", "[General]\r\nLastEngine=IE\r\n[Option_Main]\r\nMozilla=1\r\n");
 
     QList<double> times, memory;
     for (int run = 0; run < 7; ++run) {

@@ -63,15 +63,9 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     setExecutableDirectoryForTesting(dir.path());
     QDir::setCurrent(dir.path());
-    QFile page(dir.path() + "/page.html");
-    if (page.open(QIODevice::WriteOnly))
-        page.write("<title>Bench</title><h1>A page</h1><p>Some text.</p>");
-    page.close();
-    const QString url = QUrl::fromLocalFile(page.fileName()).toString();
-    QFile ini(dir.path() + "/config.ini");
-    if (ini.open(QIODevice::WriteOnly))
-        ini.write("[General]\r\nLastEngine=Gecko\r\n[Option_Main]\r\nMozilla=1\r\n");
-    ini.close();
+    writeBenchFile(dir.path() + "/page.html", "<title>Bench</title><h1>A page</h1><p>Some text.</p>");
+    const QString url = QUrl::fromLocalFile(dir.path() + "/page.html").toString();
+    writeBenchFile(dir.path() + "/config.ini", "[General]\r\nLastEngine=Gecko\r\n[Option_Main]\r\nMozilla=1\r\n");
 
     engines::registerBuiltInEngines();
     createForms();

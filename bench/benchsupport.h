@@ -9,6 +9,7 @@
 #include <QTextStream>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <sys/resource.h>
 
 inline double median(QList<double> values)
@@ -26,6 +27,16 @@ inline double peakRssMb()
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024.0;
+}
+
+// Writes a file a benchmark works on; a failure ends the run.
+inline void writeBenchFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(1);
+    }
 }
 
 inline void printFigure(const char *figure, double value, const char *unit)

@@ -66,12 +66,7 @@ void TestWebEngine::cleanup()
 
 QString TestWebEngine::page(const QString &name, const QByteArray &html)
 {
-    const QString path = dirs_->currentDir() + "/" + name;
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write a test page");
-    f.write(html);
-    return path;
+    return dirs_->writePage(name, html);
 }
 
 TBrowserWindow *TestWebEngine::openPage(const QString &address)

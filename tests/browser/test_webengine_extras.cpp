@@ -87,12 +87,7 @@ void TestWebEngineExtras::cleanup()
 
 QString TestWebEngineExtras::page(const QString &name, const QByteArray &html)
 {
-    const QString path = dirs_->currentDir() + "/" + name;
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write a test page");
-    f.write(html);
-    return path;
+    return dirs_->writePage(name, html);
 }
 
 TBrowserWindow *TestWebEngineExtras::openPage(const QString &address)

@@ -43,6 +43,16 @@ void TestDirs::writeIni(const QByteArray &bytes) const
     f.write(bytes);
 }
 
+QString TestDirs::writePage(const QString &name, const QByteArray &bytes) const
+{
+    const QString path = currentDir() + QLatin1Char('/') + name;
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write a test page");
+    f.write(bytes);
+    return path;
+}
+
 QByteArray TestDirs::readIni() const
 {
     QFile f(iniPath());

@@ -26,6 +26,8 @@ public:
     QString iniPath() const;
     void writeIni(const QByteArray &bytes) const;
     QByteArray readIni() const;
+    // Writes a file into the current directory; returns its full path.
+    QString writePage(const QString &name, const QByteArray &bytes) const;
 
 private:
     QTemporaryDir program_;
