@@ -25,6 +25,7 @@ private:
     QString inputPage(const QString &name);
     // Clicks into the input of a window's page.
     bool clickInput(TBrowserWindow *w);
+    bool clickEmptyInput(TBrowserWindow *w);
 
     std::unique_ptr<TestDirs> dirs_;
     std::unique_ptr<Forms> forms_;
@@ -57,7 +58,8 @@ QString TestWebKitKeyboard::inputPage(const QString &name)
 {
     return pages_->page(name, "empty",
                         "<input id=\"first\" style=\"position:absolute;left:10px;top:10px;width:200px;height:30px\""
-                        " oninput=\"document.title='v:'+this.value\">"
+                        " oninput=\"document.title='v:'+this.value\""
+                        " onfocus=\"if (!this.value) document.title='focus'\">"
                         "<input id=\"second\" style=\"position:absolute;left:10px;top:60px;width:200px;height:30px\""
                         " oninput=\"document.title='second:'+this.value\">");
 }
@@ -67,13 +69,20 @@ bool TestWebKitKeyboard::clickInput(TBrowserWindow *w)
     return clickAt(onScreen(w->control(), QPoint(60, 25)));
 }
 
+// Clicks the page's empty first input and waits until the page has seen the
+// click (its title says so), so the keys typed next cannot overtake it.
+bool TestWebKitKeyboard::clickEmptyInput(TBrowserWindow *w)
+{
+    return clickInput(w) && QTest::qWaitFor([w] { return w->windowTitle() == QLatin1String("focus"); }, 10000);
+}
+
 void TestWebKitKeyboard::typingGoesIntoTheClickedInput()
 {
     TBrowserWindow *w = openGecko(inputPage("input.html"));
     QTRY_COMPARE(w->windowTitle(), QString("empty"));
     const QString address = MainForm->txtAddress->text();
 
-    QVERIFY(clickInput(w));
+    QVERIFY(clickEmptyInput(w));
     QTRY_VERIFY(w->control()->hasFocus());
     QVERIFY(typeText("abc"));
     QTRY_COMPARE(w->windowTitle(), QString("v:abc"));
@@ -94,7 +103,7 @@ void TestWebKitKeyboard::typingGoesIntoTheAddressBarWhilePointerRestsOnPage()
 {
     TBrowserWindow *w = openGecko(inputPage("input.html"));
     QTRY_COMPARE(w->windowTitle(), QString("empty"));
-    QVERIFY(clickInput(w));
+    QVERIFY(clickEmptyInput(w));
     QVERIFY(typeText("a"));
     QTRY_COMPARE(w->windowTitle(), QString("v:a"));
 
@@ -128,7 +137,7 @@ void TestWebKitKeyboard::frameShortcutsWorkWhilePageHasFocus()
 {
     TBrowserWindow *w = openGecko(inputPage("input.html"));
     QTRY_COMPARE(w->windowTitle(), QString("empty"));
-    QVERIFY(clickInput(w));
+    QVERIFY(clickEmptyInput(w));
     QVERIFY(typeText("a"));
     QTRY_COMPARE(w->windowTitle(), QString("v:a"));
 
@@ -150,7 +159,7 @@ void TestWebKitKeyboard::tabLeavesThePage()
 {
     TBrowserWindow *w = openGecko(inputPage("input.html"));
     QTRY_COMPARE(w->windowTitle(), QString("empty"));
-    QVERIFY(clickInput(w));
+    QVERIFY(clickEmptyInput(w));
     QVERIFY(typeText("a"));
     QTRY_COMPARE(w->windowTitle(), QString("v:a"));
 
@@ -179,11 +188,11 @@ void TestWebKitKeyboard::switchingChildrenMovesFocus()
     QTRY_COMPARE(two->windowTitle(), QString("empty"));
     MainForm->WindowTileVertical1Execute();
 
-    QVERIFY(clickInput(one));
+    QVERIFY(clickEmptyInput(one));
     QTRY_COMPARE(MainForm->ActiveMDIChild(), one);  // the click activates its window
     QVERIFY(typeText("a"));
     QTRY_COMPARE(one->windowTitle(), QString("v:a"));
-    QVERIFY(clickInput(two));
+    QVERIFY(clickEmptyInput(two));
     QTRY_COMPARE(MainForm->ActiveMDIChild(), two);
     QVERIFY(typeText("b"));
     QTRY_COMPARE(two->windowTitle(), QString("v:b"));
@@ -211,12 +220,12 @@ void TestWebKitKeyboard::keysGoToTheIEWindowBesideAGeckoPage()
     QTRY_COMPARE(mz->windowTitle(), QString("empty"));
     MainForm->WindowTileVertical1Execute();
 
-    QVERIFY(clickInput(mz));
+    QVERIFY(clickEmptyInput(mz));
     QVERIFY(typeText("g"));
     QTRY_COMPARE(mz->windowTitle(), QString("v:g"));
 
     // Into the IE page, then back over the Gecko page to type.
-    QVERIFY(clickInput(ie));
+    QVERIFY(clickEmptyInput(ie));
     QTRY_COMPARE(MainForm->ActiveMDIChild(), ie);
     QTRY_VERIFY(!mz->control()->hasFocus());
     QVERIFY(movePointer(onScreen(mz->control(), QPoint(60, 25))));
