@@ -129,6 +129,11 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     connect(forward, &QAction::changed, this,
             [this, forward] { emit CommandStateChange(1, forward->isEnabled()); });
     connect(page_, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest &request) {
+        // A page opens a window only in answer to the user's click or key.
+        if (!request.isUserInitiated()) {
+            emit StatusMessage(pagedialogs::popupBlockedText());
+            return;
+        }
         bool cancel = false;
         emit NewWindow2(request.requestedUrl().toString(), cancel);
     });

@@ -17,6 +17,7 @@
    <v> release                        <v> status <link uri or "">
                                       <v> history <back 0|1> <forward 0|1>
                                       <v> newwindow <uri>
+                                      <v> popupblocked        (window.open without a click or key)
                                       <v> press               (button pressed in the page)
                                       <v> leave <next|prev>   (Tab ran off the page)
                                       <v> close               (window.close(), or tryclose agreed)

@@ -291,6 +291,7 @@ const QHash<QByteArray, WebKitControl::Handler> &WebKitControl::handlers()
         {"status", &WebKitControl::onStatus},
         {"history", &WebKitControl::onHistory},
         {"newwindow", &WebKitControl::onNewWindow},
+        {"popupblocked", &WebKitControl::onPopupBlocked},
         {"press", &WebKitControl::onPress},
         {"leave", &WebKitControl::onLeave},
         {"close", &WebKitControl::onClose},
@@ -367,6 +368,11 @@ void WebKitControl::onNewWindow(const QList<QByteArray> &fields)
     // The host has already refused the engine's own window.
     bool cancel = false;
     emit NewWindow2(textField(fields, 0), cancel);
+}
+
+void WebKitControl::onPopupBlocked(const QList<QByteArray> &)
+{
+    emit StatusMessage(pagedialogs::popupBlockedText());
 }
 
 void WebKitControl::onPress(const QList<QByteArray> &)

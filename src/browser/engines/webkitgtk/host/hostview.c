@@ -140,6 +140,12 @@ static gboolean on_leave(GtkWidget *widget, GdkEventCrossing *event, HostView *v
 static GtkWidget *on_create(WebKitWebView *web, WebKitNavigationAction *action, HostView *v)
 {
     (void)web;
+    /* A page opens a window only in answer to the user's click or key; the
+       frame says when it refused one. */
+    if (!webkit_navigation_action_is_user_gesture(action)) {
+        host_send(v->id, "popupblocked", NULL);
+        return NULL;
+    }
     /* The frame opens the window, of the engine its menu chooses. */
     WebKitURIRequest *request = webkit_navigation_action_get_request(action);
     host_send_text(v->id, "newwindow", request ? webkit_uri_request_get_uri(request) : "");
@@ -329,6 +335,9 @@ void view_create(guint id)
     g_signal_connect_after(v->plug, "focus", G_CALLBACK(on_focus_leaves), v);
 
     v->web = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
+    /* Every window.open reaches on_create, which refuses the ones without
+       a user's action (WebKit's own blocking would refuse them silently). */
+    webkit_settings_set_javascript_can_open_windows_automatically(webkit_web_view_get_settings(v->web), TRUE);
     g_signal_connect(v->web, "notify::uri", G_CALLBACK(on_uri), v);
     g_signal_connect(v->web, "notify::title", G_CALLBACK(on_title), v);
     g_signal_connect(v->web, "notify::estimated-load-progress", G_CALLBACK(on_progress), v);
