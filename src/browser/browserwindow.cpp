@@ -41,6 +41,8 @@ TBrowserWindow::TBrowserWindow(TMainForm *frame, const QString &classId, const Q
     connect(control_, &EngineControl::ZoomRequested, this, guarded([this](int step) {
         control_->SetZoomFactor(TFindBar::nextZoom(control_->ZoomFactor(), step));
     }));
+    connect(control_, &EngineControl::OtherEngineRequested, this,
+            guarded([this] { frame_->OpenInOtherEngine(this); }));
     // Cover the frame's default child size, as a freshly placed child would.
     const QSize area = frame_->MDIClient->viewport()->size();
     resize(qMax(320, area.width() * 3 / 4), qMax(240, area.height() * 3 / 4));

@@ -32,6 +32,10 @@ public:
     // CloseRequested; false when the engine has nothing to ask.
     virtual bool RequestClose() { return false; }
 
+    // Whether the page's context menu may offer its address to the other
+    // engine; unset means it may.
+    std::function<bool()> OtherEngineAvailable;
+
 signals:
     void StatusTextChange(const QString &Text);
     void ProgressChange(int Progress, int ProgressMax);
@@ -52,6 +56,8 @@ signals:
     // (+1 in, -1 out, 0 back to 100 %).
     void FindRequested();
     void ZoomRequested(int step);
+    // The page's context menu asks for the page in the other engine.
+    void OtherEngineRequested();
 };
 
 // The engines, by the class IDs the two menu slots create.

@@ -183,6 +183,10 @@ void WebEngineControl::showContextMenu(const QPoint &pos)
     menu->addAction(QStringLiteral("拡大"), this, [this] { emit ZoomRequested(1); });
     menu->addAction(QStringLiteral("縮小"), this, [this] { emit ZoomRequested(-1); });
     menu->addAction(QStringLiteral("標準の大きさ"), this, [this] { emit ZoomRequested(0); });
+    menu->addSeparator();
+    QAction *other = menu->addAction(QStringLiteral("もう一方のエンジンで開く"), this, [this] { emit OtherEngineRequested(); });
+    other->setObjectName(QStringLiteral("otherEngineAction"));
+    other->setEnabled(!OtherEngineAvailable || OtherEngineAvailable());
     menu->popup(view_->mapToGlobal(pos));
 }
 

@@ -25,6 +25,7 @@
                                       <v> certificate <problem,...>  (a page refused)
                                       <v> findbar             (from the page's context menu)
                                       <v> zoomstep <1|-1|0>   (from the page's context menu)
+                                      <v> otherengine         (from the page's context menu)
 
    Questions to the user, each numbered <q> by the host; the page (or the
    download) waits for the answer, nothing else does:

@@ -299,6 +299,7 @@ const QHash<QByteArray, WebKitControl::Handler> &WebKitControl::handlers()
         {"certificate", &WebKitControl::onCertificate},
         {"findbar", &WebKitControl::onFindBar},
         {"zoomstep", &WebKitControl::onZoomStep},
+        {"otherengine", &WebKitControl::onOtherEngine},
         {"dialog", &WebKitControl::onDialog},
         {"auth", &WebKitControl::onAuth},
         {"download", &WebKitControl::onDownload},
@@ -426,6 +427,11 @@ void WebKitControl::onFindBar(const QList<QByteArray> &)
 void WebKitControl::onZoomStep(const QList<QByteArray> &fields)
 {
     emit ZoomRequested(qBound(-1, fields.value(0).toInt(), 1));
+}
+
+void WebKitControl::onOtherEngine(const QList<QByteArray> &)
+{
+    emit OtherEngineRequested();
 }
 
 // --- The page's questions ---------------------------------------------------

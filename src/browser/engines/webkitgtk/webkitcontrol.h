@@ -83,6 +83,7 @@ private:
     void onHistory(const QList<QByteArray> &fields);
     void onNewWindow(const QList<QByteArray> &fields);
     void onPopupBlocked(const QList<QByteArray> &fields);
+    void onOtherEngine(const QList<QByteArray> &fields);
     void onPress(const QList<QByteArray> &fields);
     void onLeave(const QList<QByteArray> &fields);
     void onClose(const QList<QByteArray> &fields);

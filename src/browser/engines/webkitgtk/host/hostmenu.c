@@ -72,6 +72,14 @@ static void zoom_reset(GSimpleAction *action, GVariant *parameter, gpointer data
     host_send(((HostView *)data)->id, "zoomstep", "0");
 }
 
+/* The page's address in a window of the other engine, opened by the frame. */
+static void other_engine(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)parameter;
+    host_send(((HostView *)data)->id, "otherengine", NULL);
+}
+
 static const GActionEntry actions[] = {
     {.name = "back", .activate = go_back},
     {.name = "forward", .activate = go_forward},
@@ -86,6 +94,7 @@ static const GActionEntry actions[] = {
     {.name = "zoom-in", .activate = zoom_in},
     {.name = "zoom-out", .activate = zoom_out},
     {.name = "zoom-reset", .activate = zoom_reset},
+    {.name = "other-engine", .activate = other_engine},
 };
 
 static GAction *action_of(HostView *v, const char *name)
@@ -142,6 +151,8 @@ static gboolean on_context_menu(WebKitWebView *web, WebKitContextMenu *menu, Gdk
     add(menu, v, "zoom-in", "拡大", NULL);
     add(menu, v, "zoom-out", "縮小", NULL);
     add(menu, v, "zoom-reset", "標準の大きさ", NULL);
+    add_separator(menu);
+    add(menu, v, "other-engine", "もう一方のエンジンで開く", NULL);
     return FALSE;
 }
 
