@@ -38,9 +38,10 @@ QList<Line> splitLines(const QByteArray &bytes)
     return lines;
 }
 
+// Blanks around a name are no part of it, on reading as on writing.
 bool sameName(const QString &a, const QString &b)
 {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    return a.trimmed().compare(b.trimmed(), Qt::CaseInsensitive) == 0;
 }
 
 // The section name of a header line "[name]", or nothing.
@@ -137,6 +138,16 @@ QByteArray encodeOrRefuse(const QString &text, const QString &file)
     return *bytes;
 }
 
+// A name holding "=", "[" or "]" would read back as another name.
+QByteArray nameOrRefuse(const QString &name, const QString &file)
+{
+    const QString trimmed = name.trimmed();
+    for (const char c : {'=', '[', ']'})
+        if (trimmed.contains(QLatin1Char(c)))
+            throw VexelError(cannotWriteMessage(file));
+    return encodeOrRefuse(trimmed, file);
+}
+
 }  // namespace
 
 namespace profile {
@@ -191,9 +202,9 @@ bool readFlag(const QString &file, const QString &section, const QString &key, b
 
 void writeString(const QString &file, const QString &section, const QString &key, const QString &value)
 {
-    const QByteArray keyBytes = encodeOrRefuse(key.trimmed(), file);
+    const QByteArray keyBytes = nameOrRefuse(key, file);
     const QByteArray valueBytes = encodeOrRefuse(value, file);
-    const QByteArray sectionBytes = encodeOrRefuse(section.trimmed(), file);
+    const QByteArray sectionBytes = nameOrRefuse(section, file);
     bool exists = false;
     const QByteArray old = readAll(file, &exists);
     QList<Line> lines = splitLines(old);
