@@ -112,8 +112,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         before.append(profile::readString(configPath(), fields[i], fields[i + 1], def));
         if (before.last().size() >= profile::kValueBufferBytes)
             fail("read past the buffer", fields[i], fields[i + 1], before.last());
-        profile::readInteger(configPath(), fields[i], fields[i + 1], -1);
-        profile::readFlag(configPath(), fields[i], fields[i + 1], true);
+    }
+    if (fields.size() >= 5) {  // each read opens the file: the number rules on one key suffice
+        profile::readInteger(configPath(), fields[3], fields[4], -1);
+        profile::readFlag(configPath(), fields[3], fields[4], true);
     }
 
     try {
