@@ -295,6 +295,7 @@ void TestProfile::cp932Table()
     QVERIFY(!cp932::encode(QStringLiteral("〜")));
     QVERIFY(!cp932::encode(QStringLiteral("−")));
     QVERIFY(!cp932::canEncode(U'😀'));
+    QVERIFY(!cp932::canEncode(U'\uFEFF'));  // a character here, not a byte-order mark
     QCOMPARE(cp932::decode(QByteArray("a\x81")), QStringLiteral("a\uFFFD"));
 }
 
