@@ -18,6 +18,27 @@
 #include <QTimer>
 #include <QToolButton>
 
+namespace {
+
+// The page with the notice bar over it. It asks for the size its control
+// asks for, read afresh each time (a Gecko control asks for the size it
+// has, so cascading leaves the window as it is), and the bar's when shown.
+class PageArea : public QWidget {
+public:
+    using QWidget::QWidget;
+    QSize sizeHint() const override
+    {
+        QSize hint = control->sizeHint();
+        if (!bar->isHidden())
+            hint.rheight() += bar->sizeHint().height();
+        return hint;
+    }
+    QWidget *control = nullptr;
+    QWidget *bar = nullptr;
+};
+
+}  // namespace
+
 TBrowserWindow::TBrowserWindow(TMainForm *frame, const QString &classId, const QString &name)
     : QMdiSubWindow(nullptr), frame_(frame)
 {
@@ -30,7 +51,7 @@ TBrowserWindow::TBrowserWindow(TMainForm *frame, const QString &classId, const Q
     control_->setObjectName(name == QLatin1String("frm_IE") ? QStringLiteral("TWeb_IE")
                                                              : QStringLiteral("TWeb_MZ"));
     // Above the page, a notice while the page does not answer.
-    auto *client = new QWidget(this);
+    auto *client = new PageArea(this);
     auto *column = new QVBoxLayout(client);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -50,6 +71,8 @@ TBrowserWindow::TBrowserWindow(TMainForm *frame, const QString &classId, const Q
     HungBar->hide();
     column->addWidget(HungBar);
     column->addWidget(control_, 1);
+    client->control = control_;
+    client->bar = HungBar;
     setWidget(client);
     // Activating the window gives the page the focus, as before the bar.
     client->setFocusPolicy(Qt::StrongFocus);
