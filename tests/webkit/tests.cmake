@@ -10,3 +10,5 @@ if(TARGET vexel-webkit)
   vexel_add_test(test_webkit_offscreen ${CMAKE_CURRENT_LIST_DIR}/test_webkit_offscreen.cpp)
   add_dependencies(test_webkit_offscreen vexel-webkit)
 endif()
+# The protocol's codec alone: no X server, no host.
+vexel_add_test(test_protocolcodec ${CMAKE_CURRENT_LIST_DIR}/test_protocolcodec.cpp)

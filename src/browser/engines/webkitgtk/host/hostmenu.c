@@ -41,35 +41,35 @@ static void copy_address(GSimpleAction *action, GVariant *parameter, gpointer da
 static void open_link(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)action;
-    host_send_text(((HostView *)data)->id, "newwindow", g_variant_get_string(parameter, NULL));
+    host_send(((HostView *)data)->id, VEXEL_VERB_NEWWINDOW, g_variant_get_string(parameter, NULL), NULL);
 }
 
 static void find(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)action;
     (void)parameter;
-    host_send(((HostView *)data)->id, "findbar", NULL);
+    host_send(((HostView *)data)->id, VEXEL_VERB_FINDBAR, NULL);
 }
 
 static void zoom_in(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)action;
     (void)parameter;
-    host_send(((HostView *)data)->id, "zoomstep", "1");
+    host_send(((HostView *)data)->id, VEXEL_VERB_ZOOMSTEP, "1", NULL);
 }
 
 static void zoom_out(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)action;
     (void)parameter;
-    host_send(((HostView *)data)->id, "zoomstep", "-1");
+    host_send(((HostView *)data)->id, VEXEL_VERB_ZOOMSTEP, "-1", NULL);
 }
 
 static void zoom_reset(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)action;
     (void)parameter;
-    host_send(((HostView *)data)->id, "zoomstep", "0");
+    host_send(((HostView *)data)->id, VEXEL_VERB_ZOOMSTEP, "0", NULL);
 }
 
 /* The page's address in a window of the other engine, opened by the frame. */
@@ -77,7 +77,7 @@ static void other_engine(GSimpleAction *action, GVariant *parameter, gpointer da
 {
     (void)action;
     (void)parameter;
-    host_send(((HostView *)data)->id, "otherengine", NULL);
+    host_send(((HostView *)data)->id, VEXEL_VERB_OTHERENGINE, NULL);
 }
 
 static const GActionEntry actions[] = {
