@@ -377,7 +377,7 @@ void TMainForm::createBottomStrip()
 
 void TMainForm::FormCreate()
 {
-    ProgramDir = executableDirectory();
+    ProgramDir = programDirectory();
     BandPositionRead();
     show();
     ReadBookMark();

@@ -122,6 +122,12 @@ public:
     // the active child when this returns. Throws when it cannot.
     void OpenBrowserWindow(const QString &Caption, const QString &Address);
 
+    // Opens each address (from the command line, or handed over by a later
+    // copy) in a new window of the checked engine, as File > New and then
+    // Navigate would; one that fails is reported and the rest still open.
+    // The frame then comes to the front.
+    void openAddresses(const QStringList &addresses);
+
     // The frame's active browser window, or null.
     TBrowserWindow *ActiveMDIChild() const;
     QList<TBrowserWindow *> browserWindows() const;
