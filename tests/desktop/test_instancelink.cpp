@@ -115,6 +115,7 @@ class TestInstanceLink : public QObject {
     Q_OBJECT
 private slots:
     void laterCopyHandsOverItsAddresses();
+    void eachAddressOpensOnItsOwn();
     void staleSocketDoesNotBlock();
     void liveCopyKeepsItsSocket();
     void otherUsersCannotReachTheSocket();
@@ -150,6 +151,25 @@ void TestInstanceLink::laterCopyHandsOverItsAddresses()
         QVERIFY(qobject_cast<Tfrm_MZ *>(w));
     QCOMPARE(MainForm->ActiveMDIChild(), windows.last());
     QVERIFY(errors.messages.isEmpty());
+}
+
+// An empty address is File > New; a window that cannot be made is reported
+// and the next address still opens.
+void TestInstanceLink::eachAddressOpensOnItsOwn()
+{
+    TestDirs dirs;
+    ErrorRecorder errors;
+    ScriptedEngines engines(ScriptedEngines::IEOnly);
+    Forms forms;
+    MainForm->openAddresses({"", "http://a/"});
+    QCOMPARE(engines.made.size(), 2);
+    QCOMPARE(engines.made[0]->calls, QStringList{"Navigate "});
+    QCOMPARE(engines.made[1]->calls, QStringList{"Navigate http://a/"});
+    MainForm->Moz_Item->setEnabled(true);
+    MainForm->Moz_Item->trigger();
+    MainForm->openAddresses({"http://b/", "http://c/"});
+    QCOMPARE(errors.messages, QStringList(2, "クラスが登録されていません。."));
+    QCOMPARE(MainForm->browserWindows().size(), 2);
 }
 
 void TestInstanceLink::staleSocketDoesNotBlock()
