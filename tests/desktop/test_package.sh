@@ -24,6 +24,7 @@ expected=(
   ./usr/share/applications/vexel.desktop
   ./usr/share/metainfo/io.github.vexel.Vexel.metainfo.xml
   ./usr/share/man/man1/vexel.1.gz
+  ./usr/share/doc/vexel/changelog.gz
 )
 if [ -x "$build/bin/vexel-webkit" ]; then expected+=(./usr/lib/vexel/vexel-webkit); fi
 for size in 16 22 24 32 48 64 128 256; do
@@ -44,6 +45,10 @@ for size in 16 22 24 32 48 64 128 256; do
     fail "icon ${size}x${size}"
 done
 gzip -t "$root/usr/share/man/man1/vexel.1.gz" || fail "man page"
+zcat "$root/usr/share/doc/vexel/changelog.gz" | head -1 | grep -q "^vexel ($(dpkg-deb -f "$deb" Version))" ||
+  fail "changelog does not start with this version"
+grep -q "<release version=\"$(dpkg-deb -f "$deb" Version)\"" \
+  "$root/usr/share/metainfo/io.github.vexel.Vexel.metainfo.xml" || fail "metainfo has no entry for this release"
 
 desktop-file-validate "$root/usr/share/applications/vexel.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.vexel.Vexel.metainfo.xml" ||
