@@ -85,6 +85,22 @@ void TMainForm::FileNew1Execute()
         w->setWindowTitle(QStringLiteral("Gecko"));
 }
 
+void TMainForm::openAddresses(const QStringList &addresses)
+{
+    for (const QString &address : addresses)
+        runGuarded([&] {
+            if (address.isEmpty())
+                FileNew1Execute();
+            else
+                OpenBrowserWindow(IE_item->isChecked() ? QStringLiteral("Internet Explorer") : QStringLiteral("Gecko"),
+                                  address);
+        });
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
 void TMainForm::FileOpen1Execute()
 {
     if (OpenDialog->exec() != QDialog::Accepted || OpenDialog->selectedFiles().isEmpty())

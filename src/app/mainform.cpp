@@ -385,7 +385,7 @@ void TMainForm::createBottomStrip()
 
 void TMainForm::FormCreate()
 {
-    ProgramDir = executableDirectory();
+    ProgramDir = programDirectory();
     BandPositionRead();
     show();
     ReadBookMark();

@@ -126,6 +126,12 @@ public:
     void OpenInOtherEngine(TBrowserWindow *window);
     QAction *OtherEngineAction;  // Ctrl+Shift+E, in no menu
 
+    // Opens each address (from the command line, or handed over by a later
+    // copy) in a new window of the checked engine, as File > New and then
+    // Navigate would; one that fails is reported and the rest still open.
+    // The frame then comes to the front.
+    void openAddresses(const QStringList &addresses);
+
     // The frame's active browser window, or null.
     TBrowserWindow *ActiveMDIChild() const;
     QList<TBrowserWindow *> browserWindows() const;

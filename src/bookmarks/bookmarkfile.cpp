@@ -1,6 +1,7 @@
 #include "bookmarkfile.h"
 
 #include "app/errors.h"
+#include "app/programdir.h"
 #include "settings/atomicfile.h"
 #include "shiftjis.h"
 
@@ -156,7 +157,7 @@ void fixBookmarkFilePath(const QString &directory)
 QString bookmarkFilePath()
 {
     if (fixedPath().isEmpty())
-        fixBookmarkFilePath(QDir::currentPath());
+        fixBookmarkFilePath(bookmarkDirectory());
     return fixedPath();
 }
 
