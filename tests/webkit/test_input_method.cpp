@@ -183,10 +183,10 @@ private slots:
     void cleanup();
     void frameFields_data();
     void frameFields();
-
-private:
     void pageFields_data();
     void pageFields();
+
+private:
     void switchingWindowsDuringConversion();
     void closingWindowsDuringConversion();
 
