@@ -155,8 +155,8 @@ InputMethod::~InputMethod()
 {
     if (!dir_.isValid())
         return;
-    // The daemons first (they end the engines they started), then whatever
-    // is left of the run's own processes.
+    // Every process of the run's own, by its mark: asked to end, then
+    // ended for good.
     for (int round = 0; round < 2; ++round) {
         const QList<qint64> pids = marked();
         for (qint64 pid : pids)

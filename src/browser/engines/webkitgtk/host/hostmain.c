@@ -118,7 +118,7 @@ static gboolean take_protocol_descriptors(int *in)
 
 /* The input method the frame's desktop chose, for GTK too. A desktop may
    name it to Qt (QT_IM_MODULE) or to X (XMODIFIERS) alone; GTK would then
-   guess by the locale, and in the C locale it guesses none. */
+   guess one by the locale, not necessarily the one running. */
 static void follow_input_method(void)
 {
     const char *gtk = g_getenv("GTK_IM_MODULE");
