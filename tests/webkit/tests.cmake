@@ -2,7 +2,7 @@
 # X server the test run provides; and what it does without one.
 if(TARGET vexel-webkit)
   foreach(name test_webkit_engine test_webkit_keyboard test_webkit_failures test_webkit_extras
-      test_hostile_pages)
+      test_hostile_pages test_input_method)
     vexel_add_test(${name} ${CMAKE_CURRENT_LIST_DIR}/${name}.cpp ${CMAKE_CURRENT_LIST_DIR}/webkittests.h X11)
     target_link_libraries(${name} PRIVATE PkgConfig::XCB)
     add_dependencies(${name} vexel-webkit)

@@ -119,6 +119,27 @@ static gboolean take_protocol_descriptors(int *in)
     return TRUE;
 }
 
+/* The input method the frame's desktop chose, for GTK too. A desktop may
+   name it to Qt (QT_IM_MODULE) or to X (XMODIFIERS) alone; GTK would then
+   guess one by the locale, not necessarily the one running. */
+static void follow_input_method(void)
+{
+    const char *gtk = g_getenv("GTK_IM_MODULE");
+    if (gtk && *gtk)
+        return;
+    const char *qt = g_getenv("QT_IM_MODULE");
+    const char *x = g_getenv("XMODIFIERS");
+    const char *module = NULL;
+    if (qt && (strcmp(qt, "ibus") == 0 || strcmp(qt, "fcitx") == 0 || strcmp(qt, "fcitx5") == 0))
+        module = qt;
+    else if (x && strcmp(x, "@im=ibus") == 0)
+        module = "ibus";
+    else if (x && (strcmp(x, "@im=fcitx") == 0 || strcmp(x, "@im=fcitx5") == 0))
+        module = "fcitx";
+    if (module)
+        g_setenv("GTK_IM_MODULE", module, TRUE);
+}
+
 int main(int argc, char *argv[])
 {
     int in = -1;
@@ -131,6 +152,8 @@ int main(int argc, char *argv[])
        engine's own pages and messages (error pages), here and in the
        engine's processes. */
     g_setenv("LANGUAGE", "ja", TRUE);
+
+    follow_input_method();
 
     /* The views are embedded as X windows, also in a Wayland session. */
     gdk_set_allowed_backends("x11");
