@@ -261,6 +261,8 @@ int vexel_proto_reader_next(VexelProtoReader *reader, const char **line, size_t 
 {
     *line = NULL;
     *len = 0;
+    if (!reader->data)
+        return 0; /* nothing fed yet */
     const char *begin = reader->data + reader->start;
     const size_t held = reader->len - reader->start;
     const char *end = held ? memchr(begin, '\n', held) : NULL;
