@@ -132,10 +132,12 @@ void TestWebKitFailures::hostThatNeverAnswers()
     prepareFrame(dirs);
     ErrorRecorder errors;
     Forms forms;
-    WebKitHost::setReplyTimeoutForTesting(300);
 
-    // Starts, then answers nothing.
+    // Starts, then answers nothing. Started first with the usual patience:
+    // on a busy machine even the script's "ready" can take a while.
     WebKitHost::setExecutableForTesting(script("silent", "echo '0 ready'; exec sleep 60"));
+    QVERIFY(WebKitHost::running());
+    WebKitHost::setReplyTimeoutForTesting(300);
     QElapsedTimer timer;
     timer.start();
     MainForm->Moz_Item->setEnabled(true);
