@@ -38,6 +38,21 @@ int directoryErrorCode(int err)
 
 void TMainForm::OpenBrowserWindow(const QString &Caption, const QString &Address)
 {
+    openWindowOn(IE_item->isChecked(), Caption, Address);
+}
+
+void TMainForm::OpenInOtherEngine(TBrowserWindow *window)
+{
+    if (!window)
+        return;
+    const bool toIE = !qobject_cast<Tfrm_IE *>(window);
+    if (!toIE && !Moz_Item->isEnabled())
+        return;
+    openWindowOn(toIE, QString(), window->control()->LocationURL());
+}
+
+void TMainForm::openWindowOn(bool ie, const QString &Caption, const QString &Address)
+{
     const QString ini = configPath(ProgramDir);
     const QString mozPath = profile::readString(ini, QStringLiteral("Option"), QStringLiteral("MozPath"), QString());
     const int mozilla = profile::readInteger(ini, QStringLiteral("Option"), QStringLiteral("Mozilla"), 0);
@@ -47,7 +62,7 @@ void TMainForm::OpenBrowserWindow(const QString &Caption, const QString &Address
     }
 
     std::unique_ptr<TBrowserWindow> window;
-    if (IE_item->isChecked())
+    if (ie)
         window = std::make_unique<Tfrm_IE>(this);
     else
         window = std::make_unique<Tfrm_MZ>(this);
@@ -68,6 +83,22 @@ void TMainForm::FileNew1Execute()
     OpenBrowserWindow(QStringLiteral("Gecko"), QStringLiteral("about:blank"));
     if (QMdiSubWindow *w = MDIClient->currentSubWindow())
         w->setWindowTitle(QStringLiteral("Gecko"));
+}
+
+void TMainForm::openAddresses(const QStringList &addresses)
+{
+    for (const QString &address : addresses)
+        runGuarded([&] {
+            if (address.isEmpty())
+                FileNew1Execute();
+            else
+                OpenBrowserWindow(IE_item->isChecked() ? QStringLiteral("Internet Explorer") : QStringLiteral("Gecko"),
+                                  address);
+        });
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
 }
 
 void TMainForm::FileOpen1Execute()

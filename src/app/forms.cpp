@@ -2,6 +2,7 @@
 
 #include "about/aboutbox.h"
 #include "app/errors.h"
+#include "app/programdir.h"
 #include "bookmarks/bmedit.h"
 #include "bookmarks/bookmarkfile.h"
 #include "mainform.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 
 TMainForm *MainForm = nullptr;
 Tfrm_Option *frm_Option = nullptr;
@@ -18,9 +20,14 @@ TAboutBox *AboutBox = nullptr;
 void createForms()
 {
     QApplication::setApplicationDisplayName(QStringLiteral("Vexel"));
+    // The same images the desktop's menu shows.
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/app/vexel-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
     // The bookmark menu and the editor read, and the editor writes, the one
     // file of the directory the program started in.
-    bookmarks::fixBookmarkFilePath(QDir::currentPath());
+    bookmarks::fixBookmarkFilePath(bookmarkDirectory());
     new TMainForm();  // sets MainForm; its creation runs to the end here
     frm_Option = new Tfrm_Option(MainForm);
     frm_BMEdit = new Tfrm_BMEdit(bookmarks::bookmarkFilePath());

@@ -1,7 +1,10 @@
 // Vexel: a multiple-document web browser frame over two web engines.
 
+#include "app/commandline.h"
 #include "app/forms.h"
+#include "app/instancelink.h"
 #include "app/mainform.h"
+#include "app/programdir.h"
 #include "browser/enginecontrol.h"
 #include "browser/engines/webengine/webenginecontrol.h"
 
@@ -9,9 +12,38 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine commandLine = parseCommandLine(arguments);
+    switch (commandLine.action) {
+    case CommandLine::Help:
+        std::fputs(helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Version:
+        std::fputs(versionText(QStringLiteral(VEXEL_VERSION)).toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Fail:
+        std::fputs(QStringLiteral("vexel: %1\n詳しくは vexel --help を見てください。\n")
+                       .arg(commandLine.error)
+                       .toLocal8Bit()
+                       .constData(),
+                   stderr);
+        return 2;
+    case CommandLine::Start:
+        break;
+    }
+#ifdef VEXEL_INSTALLED
+    setInstalledLayout(true);
+#endif
+    // Read against the directory the user started from, before anything
+    // changes it.
+    const QStringList addresses = resolvedAddresses(commandLine.addresses);
+
     // Qt WebEngine shares its GL context with the widgets; this must precede
     // the application object.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -19,7 +51,9 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication app(argc, argv);
+    // The arguments are the program's own: neither Qt nor Chromium reads them.
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexel"));
     // The user interface is Japanese whatever the desktop's language: Qt's
     // own dialogs and buttons too, and the engines' pages (error pages).
@@ -30,8 +64,25 @@ int main(int argc, char *argv[])
         QApplication::installTranslator(&qtTranslator);
     // The program ends when the main window closes, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setDesktopFileName(QStringLiteral("vexel"));
+    if (!addresses.isEmpty()) {
+        switch (InstanceLink::forward(addresses)) {
+        case InstanceLink::Delivered:
+            return 0;
+        case InstanceLink::NoAnswer:
+            std::fputs("vexel: 起動中の Vexel が応答しません。\n", stderr);
+            return 1;
+        case InstanceLink::NoCopy:
+            break;
+        }
+    }
     engines::registerBuiltInEngines();
     createForms();
+    InstanceLink link;
+    link.listen();
+    QObject::connect(&link, &InstanceLink::addressesReceived, MainForm, &TMainForm::openAddresses);
+    if (!addresses.isEmpty())
+        MainForm->openAddresses(addresses);
     QObject::connect(MainForm, &TMainForm::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     const int rc = app.exec();
     destroyForms();

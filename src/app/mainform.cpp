@@ -263,6 +263,14 @@ void TMainForm::createMenus()
 
     // The edit commands act on the address field and only while it has the focus.
     addActions({FileNew1, FileOpen1, FileClose1, FileSave1, FileSaveAs1, FileExit1, mnuOption});
+
+    // The active page in the other engine: a shortcut of the frame, like
+    // find and zoom, with no menu item.
+    OtherEngineAction = new QAction(QStringLiteral("もう一方のエンジンで開く"), this);
+    OtherEngineAction->setObjectName(QStringLiteral("OtherEngineAction"));
+    OtherEngineAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    connect(OtherEngineAction, &QAction::triggered, this, guarded([this](bool) { OpenInOtherEngine(ActiveMDIChild()); }));
+    addAction(OtherEngineAction);
 }
 
 void TMainForm::createBands()
@@ -377,7 +385,7 @@ void TMainForm::createBottomStrip()
 
 void TMainForm::FormCreate()
 {
-    ProgramDir = executableDirectory();
+    ProgramDir = programDirectory();
     BandPositionRead();
     show();
     ReadBookMark();

@@ -121,6 +121,16 @@ public:
     // Opens a browser window of the chosen engine on Address; the window is
     // the active child when this returns. Throws when it cannot.
     void OpenBrowserWindow(const QString &Caption, const QString &Address);
+    // Opens window's address in a new window of the other engine, leaving
+    // the engine chosen in the menu alone (Ctrl+Shift+E, the page's menu).
+    void OpenInOtherEngine(TBrowserWindow *window);
+    QAction *OtherEngineAction;  // Ctrl+Shift+E, in no menu
+
+    // Opens each address (from the command line, or handed over by a later
+    // copy) in a new window of the checked engine, as File > New and then
+    // Navigate would; one that fails is reported and the rest still open.
+    // The frame then comes to the front.
+    void openAddresses(const QStringList &addresses);
 
     // The frame's active browser window, or null.
     TBrowserWindow *ActiveMDIChild() const;
@@ -154,6 +164,7 @@ private:
     void fitAddressField();
     void applyBandOrder(const QList<TBandToolBar *> &order, bool secondBreaks);
     void iventMenuClick(QAction *item);
+    void openWindowOn(bool ie, const QString &Caption, const QString &Address);
 
     // bookmark menu
     void ReadBookMarkFolder(_xmlNode *Folder, QAction *ParentItem);

@@ -1,16 +1,51 @@
 #include "programdir.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
 
-static QString &overrideDir()
+namespace {
+
+QString &overrideDir()
 {
     static QString dir;
     return dir;
 }
 
-QString executableDirectory()
+bool &installed()
 {
-    QString dir = overrideDir().isEmpty() ? QCoreApplication::applicationDirPath() : overrideDir();
+    static bool value = false;
+    return value;
+}
+
+// ~/.config/Vexel, whatever name the running program has (tests are named
+// after themselves). Creating it may fail (a read-only home): the write that
+// needs it then reports the path it could not write.
+QString userSettingsDirectory()
+{
+    const QString dir =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Vexel/");
+    QDir().mkpath(dir);
+    return dir;
+}
+
+}  // namespace
+
+bool installedLayout()
+{
+    return installed();
+}
+
+void setInstalledLayout(bool value)
+{
+    installed() = value;
+}
+
+QString programDirectory()
+{
+    QString dir = overrideDir();
+    if (dir.isEmpty())
+        dir = installed() ? userSettingsDirectory() : QCoreApplication::applicationDirPath();
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     return dir;
@@ -19,4 +54,9 @@ QString executableDirectory()
 void setExecutableDirectoryForTesting(const QString &dir)
 {
     overrideDir() = dir;
+}
+
+QString bookmarkDirectory()
+{
+    return installed() ? programDirectory() : QDir::currentPath();
 }

@@ -1,6 +1,7 @@
 #include "bookmarkfile.h"
 
 #include "app/errors.h"
+#include "app/programdir.h"
 #include "settings/atomicfile.h"
 #include "shiftjis.h"
 
@@ -24,13 +25,45 @@ QString &fixedPath()
     return path;
 }
 
+// The longest replacement text of a declared entity that a reference is
+// read as; a reference takes at least three bytes, so what a file reads as
+// stays proportional to its size.
+constexpr int kMaxEntityText = 64;
+
+// Collects the text below a node. Declared entities are no part of the
+// files Vexel writes; a short plain one reads as its text, any other
+// (long, nested, with markup, or external) as nothing, so a hostile file
+// cannot blow up in memory or pull in another file's contents.
+void appendTextOf(const xmlNode *node, QByteArray &out)
+{
+    switch (node->type) {
+    case XML_TEXT_NODE:
+    case XML_CDATA_SECTION_NODE:
+        out += reinterpret_cast<const char *>(node->content);
+        break;
+    case XML_ELEMENT_NODE:
+        for (const xmlNode *child = node->children; child; child = child->next)
+            appendTextOf(child, out);
+        break;
+    case XML_ENTITY_REF_NODE: {
+        const auto *entity = reinterpret_cast<const xmlEntity *>(node->children);
+        if (entity && entity->type == XML_ENTITY_DECL && entity->etype == XML_INTERNAL_GENERAL_ENTITY &&
+            entity->content && entity->length <= kMaxEntityText && !xmlStrchr(entity->content, '&') &&
+            !xmlStrchr(entity->content, '<'))
+            out += reinterpret_cast<const char *>(entity->content);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 // The text of a node and everything below it.
 QString textOf(xmlNode *node)
 {
-    xmlChar *content = xmlNodeGetContent(node);
-    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(content));
-    xmlFree(content);
-    return text;
+    QByteArray utf8;
+    appendTextOf(node, utf8);
+    return QString::fromUtf8(utf8);
 }
 
 bool isValidUtf8(const QByteArray &bytes)
@@ -124,7 +157,7 @@ void fixBookmarkFilePath(const QString &directory)
 QString bookmarkFilePath()
 {
     if (fixedPath().isEmpty())
-        fixBookmarkFilePath(QDir::currentPath());
+        fixBookmarkFilePath(bookmarkDirectory());
     return fixedPath();
 }
 

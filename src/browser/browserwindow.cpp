@@ -6,12 +6,38 @@
 #include "enginecontrol.h"
 
 #include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QProgressBar>
 #include <QTimer>
 #include <QToolButton>
+
+namespace {
+
+// The page with the notice bar over it. It asks for the size its control
+// asks for, read afresh each time (a Gecko control asks for the size it
+// has, so cascading leaves the window as it is), and the bar's when shown.
+class PageArea : public QWidget {
+public:
+    using QWidget::QWidget;
+    QSize sizeHint() const override
+    {
+        QSize hint = control->sizeHint();
+        if (!bar->isHidden())
+            hint.rheight() += bar->sizeHint().height();
+        return hint;
+    }
+    QWidget *control = nullptr;
+    QWidget *bar = nullptr;
+};
+
+}  // namespace
 
 TBrowserWindow::TBrowserWindow(TMainForm *frame, const QString &classId, const QString &name)
     : QMdiSubWindow(nullptr), frame_(frame)
@@ -24,7 +50,49 @@ TBrowserWindow::TBrowserWindow(TMainForm *frame, const QString &classId, const Q
     control_ = engines::create(classId, this);
     control_->setObjectName(name == QLatin1String("frm_IE") ? QStringLiteral("TWeb_IE")
                                                              : QStringLiteral("TWeb_MZ"));
-    setWidget(control_);
+    // Above the page, a notice while the page does not answer.
+    auto *client = new PageArea(this);
+    auto *column = new QVBoxLayout(client);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    HungBar = new QFrame(client);
+    HungBar->setObjectName(QStringLiteral("HungBar"));
+    HungBar->setFrameShape(QFrame::StyledPanel);
+    HungBar->setAutoFillBackground(true);
+    auto *row = new QHBoxLayout(HungBar);
+    row->setContentsMargins(6, 2, 6, 2);
+    auto *label = new QLabel(QStringLiteral("このページは応答していません"), HungBar);
+    label->setObjectName(QStringLiteral("lblHung"));
+    row->addWidget(label, 1);
+    btnStopPage = new QPushButton(QStringLiteral("ページを停止"), HungBar);
+    btnStopPage->setObjectName(QStringLiteral("btnStopPage"));
+    btnStopPage->setFocusPolicy(Qt::NoFocus);
+    row->addWidget(btnStopPage);
+    HungBar->hide();
+    column->addWidget(HungBar);
+    column->addWidget(control_, 1);
+    client->control = control_;
+    client->bar = HungBar;
+    setWidget(client);
+    // Activating the window gives the page the focus, as before the bar.
+    client->setFocusPolicy(Qt::StrongFocus);
+    client->setFocusProxy(control_);
+    connect(control_, &EngineControl::PageResponsiveChange, this, [this](bool responsive) {
+        HungBar->setVisible(!responsive);
+    });
+    // Ends the page's process: the crash notice follows, and Reload
+    // brings the page back.
+    connect(btnStopPage, &QPushButton::clicked, this, guarded([this](bool) {
+        HungBar->hide();
+        control_->TerminatePage();
+    }));
+    // An engine made in the background that fails after all: reported as
+    // one that could not be made, and its window goes.
+    connect(control_, &EngineControl::EngineFailed, this, guarded([this](const QString &message) {
+        closeAgreed_ = true;
+        close();
+        throw VexelError(message);
+    }));
     // What a browser window does beyond the frame's commands.
     connect(control_, &EngineControl::StatusMessage, this, [this](const QString &text) {
         if (isActiveInFrame())
@@ -41,6 +109,8 @@ TBrowserWindow::TBrowserWindow(TMainForm *frame, const QString &classId, const Q
     connect(control_, &EngineControl::ZoomRequested, this, guarded([this](int step) {
         control_->SetZoomFactor(TFindBar::nextZoom(control_->ZoomFactor(), step));
     }));
+    connect(control_, &EngineControl::OtherEngineRequested, this,
+            guarded([this] { frame_->OpenInOtherEngine(this); }));
     // Cover the frame's default child size, as a freshly placed child would.
     const QSize area = frame_->MDIClient->viewport()->size();
     resize(qMax(320, area.width() * 3 / 4), qMax(240, area.height() * 3 / 4));

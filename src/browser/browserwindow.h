@@ -7,6 +7,8 @@
 #include <QString>
 
 class EngineControl;
+class QFrame;
+class QPushButton;
 class TMainForm;
 
 class TBrowserWindow : public QMdiSubWindow {
@@ -27,6 +29,10 @@ public:
     // The bar position this window's progress rule last gave; what the frame
     // shows when the window becomes active again.
     int ShownProgress = 0;
+
+    // Shown while the page does not answer; its button ends the page.
+    QFrame *HungBar = nullptr;
+    QPushButton *btnStopPage = nullptr;
 
     virtual void FormCreate();
     virtual void FormActivate();

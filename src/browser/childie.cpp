@@ -20,6 +20,8 @@ Tfrm_IE::Tfrm_IE(TMainForm *frame)
     connect(TWeb_IE, &EngineControl::NewWindow2, this,
             [this](const QString &a, bool &cancel) { runGuarded([&] { TWeb_IENewWindow2(a, cancel); }); },
             Qt::DirectConnection);
+    // The page goes to a Gecko window only where that engine may be chosen.
+    TWeb_IE->OtherEngineAvailable = [frame] { return frame->Moz_Item->isEnabled(); };
     FormCreate();
 }
 

@@ -32,6 +32,14 @@ public:
     // CloseRequested; false when the engine has nothing to ask.
     virtual bool RequestClose() { return false; }
 
+    // Whether the page's context menu may offer its address to the other
+    // engine; unset means it may.
+    std::function<bool()> OtherEngineAvailable;
+
+    // Ends the process running the page (one that no longer answers): the
+    // page shows as crashed, and Refresh brings it back.
+    virtual void TerminatePage() {}
+
 signals:
     void StatusTextChange(const QString &Text);
     void ProgressChange(int Progress, int ProgressMax);
@@ -52,6 +60,14 @@ signals:
     // (+1 in, -1 out, 0 back to 100 %).
     void FindRequested();
     void ZoomRequested(int step);
+    // The page's context menu asks for the page in the other engine.
+    void OtherEngineRequested();
+
+    // The page's scripts stopped answering (false) or answer again (true).
+    void PageResponsiveChange(bool responsive);
+    // An engine made in the background could not be made after all: the
+    // window reports message and closes.
+    void EngineFailed(const QString &message);
 };
 
 // The engines, by the class IDs the two menu slots create.

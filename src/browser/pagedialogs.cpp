@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QInputDialog>
@@ -11,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <algorithm>
 
 namespace pagedialogs {
 
@@ -77,13 +79,35 @@ SavePathChooser &savePathChooser()
     return chooser;
 }
 
+QString safeFileName(const QString &suggested)
+{
+    static const QString fallback = QStringLiteral("download");
+    // The last part of whatever path the server sent, either separator.
+    QString name = suggested.mid(qMax(suggested.lastIndexOf(QLatin1Char('/')), suggested.lastIndexOf(QLatin1Char('\\'))) + 1);
+    // Control and invisible formatting characters (a right-to-left override
+    // can disguise "txt.exe" as "exe.txt") go.
+    name.removeIf([](QChar c) { return c.category() == QChar::Other_Control || c.category() == QChar::Other_Format; });
+    // A leading dot would hide the file or make it "." or "..".
+    const auto lead = std::find_if(name.cbegin(), name.cend(), [](QChar c) { return c != QLatin1Char('.') && !c.isSpace(); });
+    name = name.mid(lead - name.cbegin()).trimmed();
+    if (name.isEmpty())
+        return fallback;
+    // A name the file system cannot hold keeps only a short extension.
+    if (name.toUtf8().size() > 255) {
+        const QString suffix = QFileInfo(name).suffix();
+        const bool plainSuffix = !suffix.isEmpty() && suffix.size() <= 10 &&
+                                 std::all_of(suffix.begin(), suffix.end(), [](QChar c) { return c.isLetterOrNumber() && c.unicode() < 128; });
+        return plainSuffix ? fallback + QLatin1Char('.') + suffix : fallback;
+    }
+    return name;
+}
+
 QString chooseDownloadPath(QWidget *page, const QString &suggestedFileName)
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     if (folder.isEmpty())
         folder = QDir::homePath();
-    const QString name = suggestedFileName.isEmpty() ? QStringLiteral("download") : suggestedFileName;
-    return savePathChooser()(page, QDir(folder).filePath(name));
+    return savePathChooser()(page, QDir(folder).filePath(safeFileName(suggestedFileName)));
 }
 
 static QString sizeText(qint64 bytes)
@@ -115,6 +139,11 @@ QString downloadCancelledText(const QString &name)
 {
     return name.isEmpty() ? QStringLiteral("ダウンロードを中止しました")
                           : QStringLiteral("%1 のダウンロードを中止しました").arg(name);
+}
+
+QString popupBlockedText()
+{
+    return QStringLiteral("ポップアップをブロックしました");
 }
 
 QString certificateRefusedText(const QString &reason)

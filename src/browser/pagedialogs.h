@@ -26,7 +26,13 @@ bool askCredentials(QWidget *page, const QString &who, const QString &realm, QSt
 // Replaceable so tests answer without a modal dialog.
 using SavePathChooser = std::function<QString(QWidget *page, const QString &proposedPath)>;
 SavePathChooser &savePathChooser();
+// The suggested name comes from the server and is reduced to a plain file
+// name inside the download folder.
 QString chooseDownloadPath(QWidget *page, const QString &suggestedFileName);
+// A server's file name as a plain name: no folders, no leading dots, no
+// control characters; "download" (with a short extension kept) when nothing
+// usable or too long a name is left.
+QString safeFileName(const QString &suggested);
 
 // Status-bar texts of a download.
 QString downloadProgressText(const QString &name, qint64 received, qint64 total);
@@ -34,5 +40,7 @@ QString downloadFinishedText(const QString &name);
 QString downloadFailedText(const QString &name, const QString &reason);
 QString downloadCancelledText(const QString &name);  // empty name: cancelled before it began
 QString certificateRefusedText(const QString &reason);
+// A page asked for a window without the user's click or key.
+QString popupBlockedText();
 
 }  // namespace pagedialogs

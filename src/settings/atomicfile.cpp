@@ -20,13 +20,29 @@ QString cannotWriteMessage(const QString &path)
     return QStringLiteral("%1 に書き込めません").arg(QDir::toNativeSeparators(path));
 }
 
+// Where the bytes of a write to path really land: QSaveFile follows a
+// symbolic link (also a chain of them) and replaces its target, so the
+// target's directory is the one that must allow the write.
+static QString realTarget(const QString &path)
+{
+    QFileInfo info(path);
+    for (int hops = 0; info.isSymLink() && hops < 40; ++hops)
+        info = QFileInfo(info.symLinkTarget());
+    return info.absoluteFilePath();
+}
+
 void writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
-    const QFileInfo info(path);
+    const QString target = realTarget(path);
+    const QFileInfo info(target);
     const QString dir = info.absolutePath();
-    if (!QFileInfo(dir).isDir() || isMarkedReadOnly(dir) || (info.exists() && isMarkedReadOnly(path)))
+    if (!QFileInfo(dir).isDir() || isMarkedReadOnly(dir) || (info.exists() && isMarkedReadOnly(target)))
         throw VexelError(cannotWriteMessage(path));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // The explicit flush matters: a write that fails inside QSaveFile's
+    // buffer (a full disk) is not reported by commit() in Qt 6.4, which would
+    // then replace the old file with a short one.
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        file.error() != QFileDevice::NoError || !file.commit())
         throw VexelError(cannotWriteMessage(path));
 }

@@ -105,7 +105,9 @@ QString decode(const QByteArray &bytes)
 
 bool canEncode(char32_t codePoint)
 {
-    return encode(QString::fromUcs4(&codePoint, 1)).has_value();
+    // Not QString::fromUcs4: it takes a leading U+FEFF for a byte-order mark
+    // and drops it, and the empty rest would encode.
+    return encode(QStringView(QChar::fromUcs4(codePoint)).toString()).has_value();
 }
 
 }  // namespace cp932

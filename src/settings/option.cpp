@@ -120,7 +120,7 @@ Tfrm_Option::Tfrm_Option(TMainForm *mainForm) : QWidget(nullptr, Qt::Tool), main
 
 QString Tfrm_Option::mainProgramDir() const
 {
-    return mainForm_ ? mainForm_->ProgramDir : executableDirectory();
+    return mainForm_ ? mainForm_->ProgramDir : programDirectory();
 }
 
 void Tfrm_Option::FormCreate()

@@ -71,8 +71,11 @@ struct Location {
     QString value;
 };
 
-Location locate(const QList<Line> &lines, const QString &section, const QString &key)
+// Names are compared as the file's lines are read: without their blanks.
+Location locate(const QList<Line> &lines, const QString &sectionArg, const QString &keyArg)
 {
+    const QString section = sectionArg.trimmed();
+    const QString key = keyArg.trimmed();
     Location loc;
     bool inSection = false;
     for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -118,7 +121,7 @@ QString cutToBuffer(const QString &value)
     QString cut;
     int used = 0;
     for (char32_t cp : value.toUcs4()) {
-        const QString ch = QString::fromUcs4(&cp, 1);
+        const QString ch = QStringView(QChar::fromUcs4(cp)).toString();  // keeps a U+FEFF
         auto b = cp932::encode(ch);
         const int len = b ? int(b->size()) : 1;
         if (used + len > profile::kValueBufferBytes - 1)
@@ -135,6 +138,31 @@ QByteArray encodeOrRefuse(const QString &text, const QString &file)
     if (!bytes || bytes->contains('\n') || bytes->contains('\r'))
         throw VexelError(cannotWriteMessage(file));
     return *bytes;
+}
+
+// A value as written so that a read returns it unchanged: blanks at its
+// ends or a pair of enclosing quotes would be taken off by the read, so such
+// a value is written inside one more pair of quotes; a value longer than the
+// read buffer would come back cut, so it is refused.
+QByteArray encodeValueOrRefuse(const QString &value, const QString &file)
+{
+    QByteArray bytes = encodeOrRefuse(value, file);
+    if (bytes.size() >= profile::kValueBufferBytes)
+        throw VexelError(cannotWriteMessage(file));
+    const bool quoted = bytes.size() >= 2 && bytes.startsWith('"') && bytes.endsWith('"');
+    if (quoted || value != value.trimmed())
+        bytes = '"' + bytes + '"';
+    return bytes;
+}
+
+// A section or key name as written; one holding '=', '[' or ']' would be
+// written into a line that no read finds again, so it is refused.
+QByteArray encodeNameOrRefuse(const QString &name, const QString &file)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.contains(QLatin1Char('=')) || trimmed.contains(QLatin1Char('[')) || trimmed.contains(QLatin1Char(']')))
+        throw VexelError(cannotWriteMessage(file));
+    return encodeOrRefuse(trimmed, file);
 }
 
 }  // namespace
@@ -191,9 +219,9 @@ bool readFlag(const QString &file, const QString &section, const QString &key, b
 
 void writeString(const QString &file, const QString &section, const QString &key, const QString &value)
 {
-    const QByteArray keyBytes = encodeOrRefuse(key.trimmed(), file);
-    const QByteArray valueBytes = encodeOrRefuse(value, file);
-    const QByteArray sectionBytes = encodeOrRefuse(section.trimmed(), file);
+    const QByteArray keyBytes = encodeNameOrRefuse(key, file);
+    const QByteArray valueBytes = encodeValueOrRefuse(value, file);
+    const QByteArray sectionBytes = encodeNameOrRefuse(section, file);
     bool exists = false;
     const QByteArray old = readAll(file, &exists);
     QList<Line> lines = splitLines(old);

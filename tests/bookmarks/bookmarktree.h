@@ -97,6 +97,19 @@ inline QString renderedEntries(const QList<xmlNode *> &entries)
     return parts.join(' ');
 }
 
+// The tree the reading rules make of entries.
+inline QList<Node> readNodes(const QList<xmlNode *> &entries)
+{
+    QList<Node> nodes;
+    for (xmlNode *e : entries) {
+        if (bookmarks::isFolder(e))
+            nodes.append(folder(bookmarks::entryName(e), readNodes(bookmarks::folderEntries(e))));
+        else
+            nodes.append(bookmark(bookmarks::entryName(e), bookmarks::entryAddress(e)));
+    }
+    return nodes;
+}
+
 inline QString readBack(const QByteArray &bytes)
 {
     const bookmarks::XmlDoc doc = bookmarks::parseBookmarks(bytes);

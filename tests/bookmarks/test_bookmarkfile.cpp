@@ -19,6 +19,7 @@ private slots:
     void damagedFiles_data();
     void damagedFiles();
     void unreadableFiles();
+    void entityExpansionIsBounded();
 };
 
 void TestBookmarkFile::layout()
@@ -147,6 +148,26 @@ void TestBookmarkFile::damagedFiles_data()
         << decl + "<!DOCTYPE bookmark [<!ENTITY e SYSTEM \"/etc/hostname\">]><bookmark><file><name>&e;</name>"
                   "<url>u</url></file></bookmark>"
         << "=u";
+    QTest::newRow("short declared entity")
+        << decl + "<!DOCTYPE bookmark [<!ENTITY co \"Vexel &#x793E;\">]><bookmark><file><name>&co;&amp;x</name>"
+                  "<url>u</url></file></bookmark>"
+        << "Vexel 社&x=u";
+    QTest::newRow("nested entities read as nothing")
+        << decl + "<!DOCTYPE bookmark [<!ENTITY a \"aa\"><!ENTITY b \"&a;&a;\">]><bookmark><file><name>x&b;y</name>"
+                  "<url>u</url></file></bookmark>"
+        << "xy=u";
+}
+
+void TestBookmarkFile::entityExpansionIsBounded()
+{
+    // A 2,000-character entity referenced 2,000 times would read as four
+    // million characters from a file of ten thousand bytes.
+    const QByteArray file = "<?xml version=\"1.0\"?><!DOCTYPE bookmark [<!ENTITY big \"" + QByteArray(2000, 'x') +
+                            "\">]><bookmark><file><name>" + QByteArray("&big;").repeated(2000) +
+                            "</name><url>u</url></file></bookmark>";
+    const QString read = readBack(file);
+    QVERIFY2(read.size() <= file.size(), qPrintable(QStringLiteral("%1 characters").arg(read.size())));
+    QCOMPARE(read, QString("=u"));
 }
 
 void TestBookmarkFile::damagedFiles()

@@ -28,6 +28,8 @@ private slots:
     void failedLocationKeepsCaption();
     void newWindowRequests();
     void failedNewWindowLeavesRequestUncancelled();
+    void pageOpensInTheOtherEngine_data();
+    void pageOpensInTheOtherEngine();
     void closingLastWindowResetsFrame();
     void closingBackgroundWindowKeepsActiveDisplay();
     void newWindowCopiesFrameButtons();
@@ -267,6 +269,48 @@ void TestBrowserWindows::failedNewWindowLeavesRequestUncancelled()
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
 }
 
+void TestBrowserWindows::pageOpensInTheOtherEngine_data()
+{
+    QTest::addColumn<bool>("fromIE");
+    QTest::addColumn<bool>("byShortcut");
+    QTest::newRow("IE, page menu") << true << false;
+    QTest::newRow("IE, Ctrl+Shift+E") << true << true;
+    QTest::newRow("Gecko, page menu") << false << false;
+    QTest::newRow("Gecko, Ctrl+Shift+E") << false << true;
+}
+
+void TestBrowserWindows::pageOpensInTheOtherEngine()
+{
+    QFETCH(bool, fromIE);
+    QFETCH(bool, byShortcut);
+    TBrowserWindow *w = open(fromIE, "http://page/");
+    engineOf(w)->location = "http://page/";
+    auto ask = [&] {
+        if (byShortcut) {
+            MainForm->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(MainForm));
+            QTest::keyClick(MainForm, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+        } else {
+            emit engineOf(w)->OtherEngineRequested();
+        }
+    };
+    ask();
+    QCOMPARE(MainForm->MDIClient->subWindowList().size(), 2);
+    TBrowserWindow *other = MainForm->ActiveMDIChild();
+    QCOMPARE(bool(qobject_cast<Tfrm_IE *>(other)), !fromIE);
+    QCOMPARE(engineOf(other)->calls, QStringList{"Navigate http://page/"});
+    // The engine chosen in the menu stays as it was.
+    QCOMPARE(MainForm->IE_item->isChecked(), fromIE);
+
+    // Without the Gecko engine an IE page goes nowhere; a Gecko page still
+    // goes to IE.
+    MainForm->MDIClient->setActiveSubWindow(w);
+    MainForm->Moz_Item->setEnabled(false);
+    ask();
+    QCOMPARE(MainForm->MDIClient->subWindowList().size(), fromIE ? 2 : 3);
+    QVERIFY(engineOf(w)->OtherEngineAvailable == nullptr || engineOf(w)->OtherEngineAvailable() != fromIE);
+}
+
 void TestBrowserWindows::closingLastWindowResetsFrame()
 {
     TBrowserWindow *w = open(true);
@@ -322,15 +366,18 @@ void TestBrowserWindows::controlFillsClientArea()
 {
     for (bool ie : {true, false}) {
         TBrowserWindow *w = open(ie);
+        // Where the control lies in its window (the hidden notice bar above
+        // it takes no room).
+        const auto placed = [w] { return QRect(w->control()->mapTo(w, QPoint()), w->control()->size()); };
         for (QSize size : {QSize(300, 200), QSize(450, 330)}) {
             w->resize(size);
             // The control fills the client area inside the child's real frame.
-            QTRY_COMPARE(w->control()->geometry(), w->contentsRect());
+            QTRY_COMPARE(placed(), w->contentsRect());
             QVERIFY(w->width() - w->control()->width() <= 20);
         }
         MainForm->MDIClient->setActiveSubWindow(nullptr);
         MainForm->MDIClient->setActiveSubWindow(w);
-        QCOMPARE(w->control()->geometry(), w->contentsRect());
+        QCOMPARE(placed(), w->contentsRect());
     }
 }
 

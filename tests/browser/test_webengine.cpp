@@ -13,6 +13,7 @@
 #include <QMdiArea>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QToolButton>
 #include <QWebEngineView>
 
@@ -134,7 +135,9 @@ void TestWebEngine::newWindowsFromPages()
     const QString file = page("opener.html",
                               "<title>Opener</title><body style='margin:0'>"
                               "<a id=l href='child.html' target=_blank "
-                              "style='display:block;width:200px;height:60px'>new</a></body>");
+                              "style='display:block;width:200px;height:60px'>new</a>"
+                              "<button style='display:block;width:200px;height:60px'"
+                              " onclick=\"window.open('child.html#script')\">open</button></body>");
     TBrowserWindow *opener = openPage(file);
     QTRY_COMPARE_WITH_TIMEOUT(opener->windowTitle(), QString("Opener"), kLoad);
     QWidget *input = engineOf(opener)->view()->focusProxy();
@@ -143,8 +146,16 @@ void TestWebEngine::newWindowsFromPages()
     TBrowserWindow *child = MainForm->ActiveMDIChild();
     QVERIFY(child != opener);
     QTRY_COMPARE_WITH_TIMEOUT(child->windowTitle(), QString("Child"), kLoad);
-    // window.open from a script, no click.
+    // window.open from a script, no click: refused, and the status bar says so.
+    MainForm->MDIClient->setActiveSubWindow(opener);
+    QSignalSpy messages(opener->control(), &EngineControl::StatusMessage);
     engineOf(opener)->page()->runJavaScript("window.open('child.html#script')");
+    QVERIFY(messages.wait(kLoad));
+    QCOMPARE(messages.first().first().toString(), QString("ポップアップをブロックしました"));
+    QCOMPARE(MainForm->StatusBar1->panelText(), QString("ポップアップをブロックしました"));
+    QCOMPARE(MainForm->MDIClient->subWindowList().size(), 2);
+    // The same from a click.
+    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(50, 90));
     QTRY_COMPARE_WITH_TIMEOUT(MainForm->MDIClient->subWindowList().size(), 3, kLoad);
     TBrowserWindow *scripted = MainForm->ActiveMDIChild();
     QTRY_COMPARE_WITH_TIMEOUT(scripted->windowTitle(), QString("Child"), kLoad);

@@ -22,6 +22,10 @@ private slots:
     void integerRules();
     void flagRules();
     void longValueCutOnCharacterBoundary();
+    void writeThenReadGivesWhatWasWritten_data();
+    void writeThenReadGivesWhatWasWritten();
+    void paddedNamesFindTheSameKey();
+    void namesNoReadCouldFindAreRefused();
     void writeCreatesFileSectionAndKey();
     void writeReplacesInPlaceAndKeepsEveryOtherLine();
     void writeAddsKeyToExistingSection();
@@ -111,12 +115,70 @@ void TestProfile::longValueCutOnCharacterBoundary()
     TestDirs dirs;
     // 2046 ASCII bytes then a two-byte character: the character does not fit.
     const QString value = QString(2046, QLatin1Char('a')) + QStringLiteral("あいう");
-    writeString(dirs.iniPath(), "Option_Main", "MozPath", value);
+    dirs.writeIni("[Option_Main]\r\nMozPath=" + *cp932::encode(value) + "\r\n");
     const QString read = readString(dirs.iniPath(), "Option_Main", "MozPath", "");
     QCOMPARE(read, QString(2046, QLatin1Char('a')));
     const QString exact = QString(2047, QLatin1Char('b')) + QStringLiteral("c");
-    writeString(dirs.iniPath(), "Option_Main", "MozPath", exact);
+    dirs.writeIni("[Option_Main]\r\nMozPath=" + exact.toLatin1() + "\r\n");
     QCOMPARE(readString(dirs.iniPath(), "Option_Main", "MozPath", "").size(), 2047);
+    // Such a value is not written: no read could give it back whole.
+    QVERIFY_THROWS_EXCEPTION(VexelError, writeString(dirs.iniPath(), "Option_Main", "MozPath", value));
+    QCOMPARE(readString(dirs.iniPath(), "Option_Main", "MozPath", "").size(), 2047);
+}
+
+void TestProfile::writeThenReadGivesWhatWasWritten_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("plain") << QStringLiteral("C:\\x y") << QByteArray("Key=C:\\x y");
+    QTest::newRow("empty") << QString() << QByteArray("Key=");
+    QTest::newRow("leading blank") << QStringLiteral(" x") << QByteArray("Key=\" x\"");
+    QTest::newRow("trailing blanks") << QStringLiteral("IE  ") << QByteArray("Key=\"IE  \"");
+    QTest::newRow("only blanks") << QStringLiteral("   ") << QByteArray("Key=\"   \"");
+    QTest::newRow("enclosed in quotes") << QStringLiteral("\"a\"") << QByteArray("Key=\"\"a\"\"");
+    QTest::newRow("one quote") << QStringLiteral("\"") << QByteArray("Key=\"");
+    QTest::newRow("inner quotes") << QStringLiteral("a \"b\" c") << QByteArray("Key=a \"b\" c");
+    QTest::newRow("longest") << QString(2047, QLatin1Char('z')) << QByteArray("Key=" + QByteArray(2047, 'z'));
+}
+
+void TestProfile::writeThenReadGivesWhatWasWritten()
+{
+    QFETCH(QString, value);
+    QFETCH(QByteArray, line);
+    TestDirs dirs;
+    writeString(dirs.iniPath(), "Section", "Key", value);
+    QCOMPARE(dirs.readIni(), "[Section]\r\n" + line + "\r\n");
+    QCOMPARE(readString(dirs.iniPath(), "Section", "Key", "default"), value);
+}
+
+void TestProfile::paddedNamesFindTheSameKey()
+{
+    TestDirs dirs;
+    writeString(dirs.iniPath(), " General ", " Key ", "1");
+    writeString(dirs.iniPath(), " General ", " Key ", "2");
+    writeString(dirs.iniPath(), "General", "Key", "3");
+    QCOMPARE(dirs.readIni(), QByteArray("[General]\r\nKey=3\r\n"));
+    QCOMPARE(readString(dirs.iniPath(), "  general", "key  ", ""), QString("3"));
+}
+
+void TestProfile::namesNoReadCouldFindAreRefused()
+{
+    TestDirs dirs;
+    writeString(dirs.iniPath(), "General", "Key", "old");
+    const QByteArray before = dirs.readIni();
+    const std::pair<const char *, const char *> names[] = {
+        {"General", "a=b"}, {"General", "[Key"}, {"General", "Key]"}, {"Gen]eral", "Key"}, {"[General", "Key"},
+        {"Gen=eral", "Key"},
+    };
+    for (const auto &[section, key] : names) {
+        try {
+            writeString(dirs.iniPath(), section, key, "new");
+            QFAIL(qPrintable(QStringLiteral("[%1] %2 was written").arg(section, key)));
+        } catch (const VexelError &e) {
+            QCOMPARE(e.message(), QDir::toNativeSeparators(dirs.iniPath()) + QStringLiteral(" に書き込めません"));
+        }
+    }
+    QCOMPARE(dirs.readIni(), before);
 }
 
 void TestProfile::writeCreatesFileSectionAndKey()
@@ -233,6 +295,7 @@ void TestProfile::cp932Table()
     QVERIFY(!cp932::encode(QStringLiteral("〜")));
     QVERIFY(!cp932::encode(QStringLiteral("−")));
     QVERIFY(!cp932::canEncode(U'😀'));
+    QVERIFY(!cp932::canEncode(U'\uFEFF'));  // a character here, not a byte-order mark
     QCOMPARE(cp932::decode(QByteArray("a\x81")), QStringLiteral("a\uFFFD"));
 }
 

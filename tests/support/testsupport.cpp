@@ -161,7 +161,7 @@ Forms::~Forms()
     destroyForms();
 }
 
-int vexelTestMain(int argc, char *argv[], QObject *testObject)
+int vexelTestMain(int argc, char *argv[], QObject *testObject, const std::function<void()> &beforeApplication)
 {
     // Engine data and caches of a test run never reach the user's folders.
     static QTemporaryDir home;
@@ -170,6 +170,8 @@ int vexelTestMain(int argc, char *argv[], QObject *testObject)
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (beforeApplication)
+        beforeApplication();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexel"));

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 // A program directory and a current directory of the test's own; the
@@ -100,8 +101,10 @@ public:
 };
 
 // Test program entry: a clean environment (user data and cache in a
-// temporary folder), then the Qt Test run.
-int vexelTestMain(int argc, char *argv[], QObject *testObject);
+// temporary folder), then the Qt Test run. beforeApplication runs in that
+// environment before the application object exists.
+int vexelTestMain(int argc, char *argv[], QObject *testObject,
+                  const std::function<void()> &beforeApplication = {});
 
 #define VEXEL_TEST_MAIN(TestClass)                      \
     int main(int argc, char *argv[])                    \

@@ -20,6 +20,8 @@ private slots:
     void hoveringALinkShowsItsAddress();
     void pageAsksForNewWindow_data();
     void pageAsksForNewWindow();
+    void pageOpensInTheOtherEngine_data();
+    void pageOpensInTheOtherEngine();
     void commandsActOnTheActiveWindowOnly();
     void findAndZoom();
     void pageClosesItsWindow();
@@ -164,6 +166,35 @@ void TestWebKitEngine::hoveringALinkShowsItsAddress()
     QTRY_COMPARE(MainForm->StatusBar1->panelText(), target);
     QVERIFY(movePointer(onScreen(page, QPoint(60, -10))));  // the window's title bar
     QTRY_COMPARE(MainForm->StatusBar1->panelText(), QString());
+}
+
+void TestWebKitEngine::pageOpensInTheOtherEngine_data()
+{
+    QTest::addColumn<bool>("fromGecko");
+    QTest::newRow("Gecko to Internet Explorer") << true;
+    QTest::newRow("Internet Explorer to Gecko") << false;
+}
+
+void TestWebKitEngine::pageOpensInTheOtherEngine()
+{
+    QFETCH(bool, fromGecko);
+    TestDirs dirs;
+    prepareFrame(dirs);
+    ErrorRecorder errors;
+    Forms forms;
+    QVERIFY(activateFrame());
+    Pages pages;
+    const QString url = pages.page("both.html", "両方のエンジン");
+    TBrowserWindow *first = fromGecko ? openGecko(url) : openIE(url);
+    QTRY_COMPARE(first->windowTitle(), QString("両方のエンジン"));
+    MainForm->OtherEngineAction->trigger();
+    QTRY_COMPARE(MainForm->MDIClient->subWindowList().size(), 2);
+    TBrowserWindow *second = MainForm->ActiveMDIChild();
+    QCOMPARE(second->objectName(), fromGecko ? QString("frm_IE") : QString("frm_MZ"));
+    QTRY_COMPARE(second->windowTitle(), QString("両方のエンジン"));
+    QCOMPARE(second->control()->LocationURL(), url);
+    QCOMPARE(MainForm->Moz_Item->isChecked(), fromGecko);
+    QVERIFY(errors.messages.isEmpty());
 }
 
 void TestWebKitEngine::pageAsksForNewWindow_data()

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QSslServer>
@@ -175,6 +176,8 @@ private slots:
     void contextMenuFindAndZoom();
     void cookiesAndStorageSurviveHostRestart_data();
     void cookiesAndStorageSurviveHostRestart();
+    void pageDialogWhileAGeckoWindowIsMade();
+    void hungPageIsStoppedAndReloaded();
 
 private:
     QString downloadFolder() const;
@@ -215,6 +218,7 @@ void TestWebKitExtras::init()
 
 void TestWebKitExtras::cleanup()
 {
+    WebKitHost::setExecutableForTesting(QString());
     pagedialogs::savePathChooser() = chooser_;
     pages_.reset();
     forms_.reset();
@@ -807,6 +811,106 @@ void TestWebKitExtras::cookiesAndStorageSurviveHostRestart()
     QVERIFY2(title.contains("kept_" + tag + "=1") && !title.contains("session_" + tag) &&
                  title.endsWith(" storage: yes"),
              qPrintable(title));
+}
+
+// --- Windows that wait for their view, pages that hang ---------------------------
+
+void TestWebKitExtras::pageDialogWhileAGeckoWindowIsMade()
+{
+    if (const qint64 pid = WebKitHost::runningProcessId()) {
+        ::kill(pid_t(pid), SIGKILL);
+        QTRY_COMPARE(WebKitHost::runningProcessId(), qint64(0));
+    }
+    // The real host, with its answer to the second view held back (the
+    // lines after it pass) until the gate file exists.
+    QTemporaryDir scripts;
+    const QString gate = scripts.filePath("open");
+    const QString wrapper = scripts.filePath("host");
+    QFile f(wrapper);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("#!/bin/sh\n\"" + QFile::encodeName(QCoreApplication::applicationDirPath()) +
+            "/vexel-webkit\" | while IFS= read -r line; do\n"
+            "  case \"$line\" in\n"
+            "    \"2 plug \"*) (while [ ! -e \"" + QFile::encodeName(gate) +
+            "\" ]; do sleep 0.05; done; printf '%s\\n' \"$line\") & ;;\n"
+            "    *) printf '%s\\n' \"$line\" ;;\n"
+            "  esac\n"
+            "done\n");
+    f.close();
+    QVERIFY(f.setPermissions(f.permissions() | QFileDevice::ExeOwner));
+    WebKitHost::setExecutableForTesting(wrapper);
+    const auto openGate = [&] {
+        QFile file(gate);
+        return file.open(QIODevice::WriteOnly);
+    };
+    // Whatever happens, nothing stays held, and the next test starts the
+    // real host again.
+    const auto done = qScopeGuard([&] {
+        openGate();
+        delete WebKitHost::running();
+    });
+
+    QPointer<TBrowserWindow> a = openGecko(pages_->page(
+        "a.html", "A", "<script>onhashchange = () => { alert('from A'); document.title = 'answered'; };</script>"));
+    QTRY_COMPARE_WITH_TIMEOUT(a->windowTitle(), QString("A"), kWait);
+
+    // The second window is there at once, its view on the way.
+    QPointer<TBrowserWindow> b = openGecko(pages_->page("b.html", "B"));
+    QVERIFY(b && b != a);
+    QVERIFY(geckoOf(b)->isCreating());
+
+    // Meanwhile the first window's page asks; the dialog is its own and
+    // runs in no window's making.
+    ModalAnswers answers({press(QMessageBox::Ok)});
+    a->control()->Navigate(a->control()->LocationURL() + "#go");
+    QTRY_COMPARE_WITH_TIMEOUT(a->windowTitle(), QString("answered"), kWait);
+    QCOMPARE(answers.texts, QStringList{"from A"});
+    QVERIFY(answers.parents.first() && a->isAncestorOf(answers.parents.first()));
+    QVERIFY(geckoOf(b)->isCreating());
+
+    // The view arrives and shows what was asked of it before.
+    QVERIFY(openGate());
+    QTRY_COMPARE_WITH_TIMEOUT(b->windowTitle(), QString("B"), kWait);
+    QVERIFY(!geckoOf(b)->isCreating());
+    QVERIFY(geckoOf(b)->plugWindow());
+}
+
+void TestWebKitExtras::hungPageIsStoppedAndReloaded()
+{
+    HttpServer server;
+    // Hangs the first time only, so Reload shows the page working.
+    int served = 0;
+    server.route("/page", [&](const HttpRequest &) {
+        const QByteArray body = ++served == 1 ? QByteArray("<title>hung</title><script>setTimeout(() => {"
+                                                           " fetch('/hanging'); for (;;) {} }, 0);</script>")
+                                              : QByteArray("<title>recovered</title>");
+        return HttpResponse{200, "OK", {{"Cache-Control", "no-store"}}, body, false};
+    });
+    TBrowserWindow *other = openGecko(pages_->page("other.html", "other"));
+    QTRY_COMPARE_WITH_TIMEOUT(other->windowTitle(), QString("other"), kWait);
+    QPointer<TBrowserWindow> w = openGecko(server.url("/page").toString());
+    QTRY_VERIFY_WITH_TIMEOUT(server.requestCount("/hanging") == 1, kWait);
+
+    // Some seconds later; the wait only bounds a test that would never end.
+    QTRY_VERIFY_WITH_TIMEOUT(w->HungBar->isVisible(), 4 * kWait);
+    QCOMPARE(w->HungBar->findChild<QLabel *>("lblHung")->text(), QString("このページは応答していません"));
+    QVERIFY(other->HungBar->isHidden());
+    // The other window goes on meanwhile.
+    other->control()->Navigate(pages_->page("other2.html", "other2"));
+    QTRY_COMPARE_WITH_TIMEOUT(other->windowTitle(), QString("other2"), kWait);
+    QVERIFY(w->HungBar->isVisible());
+
+    w->btnStopPage->click();
+    QTRY_VERIFY_WITH_TIMEOUT(geckoOf(w)->showsCrash(), kWait);
+    QVERIFY(w->HungBar->isHidden());
+    QVERIFY(!geckoOf(other)->showsCrash());
+
+    // Reload recovers, as after a crash.
+    MainForm->MDIClient->setActiveSubWindow(w);
+    MainForm->ReLoadCtrlClick();
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("recovered"), kWait);
+    QVERIFY(!geckoOf(w)->showsCrash());
+    QVERIFY(w->HungBar->isHidden());
 }
 
 VEXEL_TEST_MAIN(TestWebKitExtras)

@@ -1,7 +1,8 @@
 # The Gecko slot's real engine (WebKitGTK in the vexel-webkit host), on the
 # X server the test run provides; and what it does without one.
 if(TARGET vexel-webkit)
-  foreach(name test_webkit_engine test_webkit_keyboard test_webkit_failures test_webkit_extras)
+  foreach(name test_webkit_engine test_webkit_keyboard test_webkit_failures test_webkit_extras
+      test_hostile_pages test_input_method)
     vexel_add_test(${name} ${CMAKE_CURRENT_LIST_DIR}/${name}.cpp ${CMAKE_CURRENT_LIST_DIR}/webkittests.h X11)
     target_link_libraries(${name} PRIVATE PkgConfig::XCB)
     add_dependencies(${name} vexel-webkit)
@@ -9,3 +10,5 @@ if(TARGET vexel-webkit)
   vexel_add_test(test_webkit_offscreen ${CMAKE_CURRENT_LIST_DIR}/test_webkit_offscreen.cpp)
   add_dependencies(test_webkit_offscreen vexel-webkit)
 endif()
+# The protocol's codec alone: no X server, no host.
+vexel_add_test(test_protocolcodec ${CMAKE_CURRENT_LIST_DIR}/test_protocolcodec.cpp)

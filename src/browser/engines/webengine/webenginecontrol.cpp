@@ -3,6 +3,11 @@
 #include "browser/pagedialogs.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTimer>
+#include <QWebEngineScript>
+#include <csignal>
 #include <QAuthenticator>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -117,7 +122,8 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     : EngineControl(parent),
       view_(new QWebEngineView(this)),
       page_(new WebEnginePage(sharedProfile(), view_)),
-      crashNotice_(new QLabel(this))
+      crashNotice_(new QLabel(this)),
+      probeTimer_(new QTimer(this))
 {
     view_->setPage(page_);
     auto *layout = new QVBoxLayout(this);
@@ -151,6 +157,11 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     connect(forward, &QAction::changed, this,
             [this, forward] { emit CommandStateChange(1, forward->isEnabled()); });
     connect(page_, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest &request) {
+        // A page opens a window only in answer to the user's click or key.
+        if (!request.isUserInitiated()) {
+            emit StatusMessage(pagedialogs::popupBlockedText());
+            return;
+        }
         bool cancel = false;
         emit NewWindow2(request.requestedUrl().toString(), cancel);
     });
@@ -171,9 +182,15 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     });
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                resetProbe();
                 if (status != QWebEnginePage::NormalTerminationStatus)
                     showCrashNotice(true);
             });
+    // A new document answers anew; a probe sent to the old one may never.
+    connect(page_, &QWebEnginePage::loadStarted, this, &WebEngineControl::resetProbe);
+    connect(page_, &QWebEnginePage::loadFinished, this, &WebEngineControl::resetProbe);
+    probeTimer_->setInterval(1000);
+    connect(probeTimer_, &QTimer::timeout, this, &WebEngineControl::probe);
     connect(sharedProfile(), &QWebEngineProfile::downloadRequested, this, [this](QWebEngineDownloadRequest *d) {
         if (d->page() == page_)
             handleDownload(d);
@@ -200,6 +217,10 @@ void WebEngineControl::showContextMenu(const QPoint &pos)
     menu->addAction(QStringLiteral("拡大"), this, [this] { emit ZoomRequested(1); });
     menu->addAction(QStringLiteral("縮小"), this, [this] { emit ZoomRequested(-1); });
     menu->addAction(QStringLiteral("標準の大きさ"), this, [this] { emit ZoomRequested(0); });
+    menu->addSeparator();
+    QAction *other = menu->addAction(QStringLiteral("もう一方のエンジンで開く"), this, [this] { emit OtherEngineRequested(); });
+    other->setObjectName(QStringLiteral("otherEngineAction"));
+    other->setEnabled(!OtherEngineAvailable || OtherEngineAvailable());
     menu->popup(view_->mapToGlobal(pos));
 }
 
@@ -249,6 +270,55 @@ void WebEngineControl::askCredentials(const QString &who, QAuthenticator *authen
     }
     authenticator->setUser(user);
     authenticator->setPassword(password);
+}
+
+void WebEngineControl::probe()
+{
+    constexpr qint64 kHangAfter = 4000;
+    if (probing_) {
+        if (!hung_ && probeSent_.elapsed() >= kHangAfter) {
+            hung_ = true;
+            emit PageResponsiveChange(false);
+        }
+        return;
+    }
+    if (showsCrashNotice())
+        return;
+    probing_ = true;
+    probeSent_.start();
+    const quint64 generation = probeGeneration_;
+    // In a world of its own: the page's scripts cannot answer for it.
+    page_->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+                         [self = QPointer<WebEngineControl>(this), generation](const QVariant &) {
+                             if (!self || self->probeGeneration_ != generation)
+                                 return;
+                             self->probing_ = false;
+                             if (self->hung_) {
+                                 self->hung_ = false;
+                                 emit self->PageResponsiveChange(true);
+                             }
+                         });
+}
+
+void WebEngineControl::resetProbe()
+{
+    ++probeGeneration_;
+    probing_ = false;
+    // Probes start with the first page: before it there is nothing to ask.
+    if (!probeTimer_->isActive())
+        probeTimer_->start();
+    if (hung_) {
+        hung_ = false;
+        emit PageResponsiveChange(true);
+    }
+}
+
+void WebEngineControl::TerminatePage()
+{
+    // Single-process mode would run the page in this process: never end that.
+    const qint64 pid = page_->renderProcessPid();
+    if (pid > 0 && pid != QCoreApplication::applicationPid())
+        ::kill(pid_t(pid), SIGKILL);
 }
 
 bool WebEngineControl::showsCrashNotice() const

@@ -3,11 +3,13 @@
 
 #include "browser/enginecontrol.h"
 
+#include <QElapsedTimer>
 #include <QWebEnginePage>
 #include <functional>
 
 class QAuthenticator;
 class QLabel;
+class QTimer;
 class QWebEngineDownloadRequest;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -42,6 +44,7 @@ public:
     qreal ZoomFactor() const override;
     void SetZoomFactor(qreal factor) override;
     bool RequestClose() override;
+    void TerminatePage() override;
 
     QWebEngineView *view() const { return view_; }
     WebEnginePage *page() const { return page_; }
@@ -58,8 +61,17 @@ private:
     void handleDownload(QWebEngineDownloadRequest *download);
     void askCredentials(const QString &who, QAuthenticator *authenticator);
     void showCrashNotice(bool shown);
+    // Whether the page's scripts still answer: a probe each second, and a
+    // page whose probe has not come back in kHangAfter ms does not answer.
+    void probe();
+    void resetProbe();
 
     QWebEngineView *view_;
     WebEnginePage *page_;
     QLabel *crashNotice_;
+    QTimer *probeTimer_;
+    QElapsedTimer probeSent_;
+    quint64 probeGeneration_ = 0;  // a probe of an earlier page is not an answer
+    bool probing_ = false;
+    bool hung_ = false;
 };

@@ -1,22 +1,25 @@
 #pragma once
 /* The pipe between the frame and its WebKitGTK host (vexel-webkit).
 
-   One message a line, fields separated by one space, the view's number
-   first (0 for the host itself). Text fields are percent-encoded (UTF-8),
-   so a field holds no space or newline; an empty text is an empty field.
-   The frame numbers the views; a message for a view the other side no
-   longer knows is dropped.
+   One message a line, the view's number first (0 for the host itself),
+   then the verb and its fields; protocolcodec.h writes and reads the lines
+   on both sides and escapes every field. Texts are UTF-8. The frame numbers
+   the views; a message for a view the other side no longer knows is
+   dropped, and so is a line that does not decode (it is logged).
 
    frame -> host                      host -> frame
-   <v> create                         0 ready                 (once, at start)
+   <v> create                         0 ready <version>       (once, at start)
    <v> load <uri>                     <v> plug <xid>          (answers create)
    <v> back | forward | stop | reload <v> error <text>        (create failed)
    <v> find <f|b> <text>  ("" ends)   <v> uri <uri>
    <v> zoom <factor>                  <v> title <text>
    <v> tryclose                       <v> progress <0..100>
    <v> release                        <v> status <link uri or "">
+   <v> terminate  (ends its web       <v> responsive <0|1>    (the page's
+                   process)                                     script answers)
                                       <v> history <back 0|1> <forward 0|1>
                                       <v> newwindow <uri>
+                                      <v> popupblocked        (window.open without a click or key)
                                       <v> press               (button pressed in the page)
                                       <v> leave <next|prev>   (Tab ran off the page)
                                       <v> close               (window.close(), or tryclose agreed)
@@ -24,6 +27,7 @@
                                       <v> certificate <problem,...>  (a page refused)
                                       <v> findbar             (from the page's context menu)
                                       <v> zoomstep <1|-1|0>   (from the page's context menu)
+                                      <v> otherengine         (from the page's context menu)
 
    Questions to the user, each numbered <q> by the host; the page (or the
    download) waits for the answer, nothing else does:
@@ -43,3 +47,50 @@
    them to the plug again only while the page has the focus. */
 
 #define VEXEL_WEBKIT_HOST "vexel-webkit"
+
+/* Raised whenever a line changes its meaning; a frame and a host of
+   different versions do not talk. */
+#define VEXEL_PROTO_VERSION "2"
+
+/* frame -> host */
+#define VEXEL_VERB_CREATE "create"
+#define VEXEL_VERB_LOAD "load"
+#define VEXEL_VERB_BACK "back"
+#define VEXEL_VERB_FORWARD "forward"
+#define VEXEL_VERB_STOP "stop"
+#define VEXEL_VERB_RELOAD "reload"
+#define VEXEL_VERB_FIND "find"
+#define VEXEL_VERB_ZOOM "zoom"
+#define VEXEL_VERB_TRYCLOSE "tryclose"
+#define VEXEL_VERB_RELEASE "release"
+#define VEXEL_VERB_TERMINATE "terminate"
+#define VEXEL_VERB_ANSWER "answer"
+#define VEXEL_VERB_CREDENTIALS "credentials"
+#define VEXEL_VERB_SAVE "save"
+
+/* host -> frame */
+#define VEXEL_VERB_READY "ready"
+#define VEXEL_VERB_PLUG "plug"
+#define VEXEL_VERB_ERROR "error"
+#define VEXEL_VERB_URI "uri"
+#define VEXEL_VERB_TITLE "title"
+#define VEXEL_VERB_PROGRESS "progress"
+#define VEXEL_VERB_STATUS "status"
+#define VEXEL_VERB_HISTORY "history"
+#define VEXEL_VERB_NEWWINDOW "newwindow"
+#define VEXEL_VERB_POPUPBLOCKED "popupblocked"
+#define VEXEL_VERB_PRESS "press"
+#define VEXEL_VERB_LEAVE "leave"
+#define VEXEL_VERB_CLOSE "close"
+#define VEXEL_VERB_CRASHED "crashed"
+#define VEXEL_VERB_RESPONSIVE "responsive"
+#define VEXEL_VERB_CERTIFICATE "certificate"
+#define VEXEL_VERB_FINDBAR "findbar"
+#define VEXEL_VERB_ZOOMSTEP "zoomstep"
+#define VEXEL_VERB_OTHERENGINE "otherengine"
+#define VEXEL_VERB_DIALOG "dialog"
+#define VEXEL_VERB_AUTH "auth"
+#define VEXEL_VERB_DOWNLOAD "download"
+#define VEXEL_VERB_DOWNLOADING "downloading"
+#define VEXEL_VERB_DOWNLOADED "downloaded"
+#define VEXEL_VERB_DOWNLOADFAILED "downloadfailed"

@@ -2,6 +2,7 @@
 
 #include "app/errors.h"
 #include "browser/pagedialogs.h"
+#include "protocol.h"
 #include "webkithost.h"
 #include "xembed.h"
 
@@ -17,12 +18,13 @@
 #include <QStackedLayout>
 #include <QUrl>
 #include <QWindow>
+#include <utility>
 
 namespace {
 
 QString textField(const QList<QByteArray> &fields, int index)
 {
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(fields.value(index)));
+    return QString::fromUtf8(fields.value(index));
 }
 
 // As a browser reads what is typed: a host name becomes a web address, a
@@ -53,10 +55,7 @@ bool inMdiArea(const QWidget *widget)
 
 const QString reloadHint = QStringLiteral("\n再読み込みすると、もう一度表示します。");
 
-QByteArray encoded(const QString &text)
-{
-    return QUrl::toPercentEncoding(text);
-}
+const QString hostGoneText = QStringLiteral("Gecko エンジンのプロセスが終了しました。");
 
 // Why the host refused a certificate, in the user's words.
 QString certificateProblems(const QByteArray &words)
@@ -88,7 +87,8 @@ QString downloadFailure(const QByteArray &reason)
 }  // namespace
 
 WebKitControl::WebKitControl(QWidget *parent)
-    : EngineControl(parent), crashPage_(new QLabel(this)), stack_(new QStackedLayout(this))
+    : EngineControl(parent),
+      crashPage_(new QLabel(this)), blankPage_(new QWidget(this)), stack_(new QStackedLayout(this))
 {
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(1, 1);
@@ -100,6 +100,10 @@ WebKitControl::WebKitControl(QWidget *parent)
     crashPage_->setAutoFillBackground(true);
     crashPage_->setFocusPolicy(Qt::NoFocus);
     stack_->addWidget(crashPage_);
+    blankPage_->setObjectName(QStringLiteral("blankPage"));
+    blankPage_->setAutoFillBackground(true);
+    blankPage_->setFocusPolicy(Qt::NoFocus);
+    stack_->addWidget(blankPage_);
     embed();
 }
 
@@ -111,28 +115,28 @@ WebKitControl::~WebKitControl()
 void WebKitControl::embed()
 {
     WebKitHost *host = WebKitHost::running();
-    quint32 plug = 0;
-    int view = 0;
-    try {
-        view = host->createView(this, &plug);
-    } catch (const VexelError &) {
-        // The host had just ended (a crash the frame had not yet seen): this
-        // window starts the next one rather than failing.
-        if (host->isAlive())
-            throw;
-        host = WebKitHost::running();
-        view = host->createView(this, &plug);
-    }
+    view_ = host->requestView(this);
+    host_ = host;
+    state_ = State::Creating;
+    stack_->setCurrentWidget(blankPage_);
+}
+
+void WebKitControl::viewArrived(quint32 plug)
+{
     QWindow *window = QWindow::fromWinId(plug);
     if (!window) {
-        host->releaseView(view);
-        throw VexelError(engines::activationFailedMessage());
+        if (host_)
+            host_->releaseView(view_);
+        host_ = nullptr;
+        view_ = 0;
+        fail(engines::activationFailedMessage());
+        return;
     }
     xembed::repaintExposedWidgets();
-    host_ = host;
-    view_ = view;
     plug_ = plug;
     state_ = State::Live;
+    hadView_ = true;
+    retried_ = false;
     window_ = window;
     window_->installEventFilter(this);
     container_ = QWidget::createWindowContainer(window, this);
@@ -144,7 +148,55 @@ void WebKitControl::embed()
     if (hasFocus())
         tellFocus(Qt::OtherFocusReason);
     if (zoom_ != 1.0)
-        send("zoom", QByteArray::number(zoom_));
+        send(VEXEL_VERB_ZOOM, {QByteArray::number(zoom_)});
+    // In the order they were asked for.
+    const auto queued = std::exchange(queued_, {});
+    for (const auto &[verb, fields] : queued)
+        send(verb, fields);
+}
+
+void WebKitControl::viewFailed(const QString &message, bool hostWent)
+{
+    host_ = nullptr;
+    view_ = 0;
+    // From the event loop, not from inside the host's handling of its end.
+    QMetaObject::invokeMethod(
+        this,
+        [this, message, hostWent] {
+            if (state_ != State::Creating)
+                return;
+            // The host had just ended (a crash the frame had not yet seen):
+            // this window starts the next one rather than failing.
+            if (hostWent && !retried_) {
+                retried_ = true;
+                try {
+                    embed();
+                    return;
+                } catch (const VexelError &e) {
+                    fail(e.message());
+                    return;
+                }
+            }
+            fail(message);
+        },
+        Qt::QueuedConnection);
+}
+
+void WebKitControl::fail(const QString &message)
+{
+    queued_.clear();
+    retried_ = false;
+    if (!hadView_) {
+        // Nothing was ever shown: the window goes, as one that could not be
+        // made at all.
+        state_ = State::Failed;
+        emit EngineFailed(message);
+        return;
+    }
+    // Reload after the host had gone: the window stays, with its notice.
+    state_ = State::HostGone;
+    showCrash(hostGoneText);
+    runGuarded([&] { throw VexelError(message); });
 }
 
 void WebKitControl::release()
@@ -153,7 +205,8 @@ void WebKitControl::release()
         return;
     // Out of the frame's windows first: destroying them would take the
     // plug's window along, under its owner's feet.
-    xembed::detach(plug_);
+    if (plug_)
+        xembed::detach(plug_);
     delete container_;
     container_ = nullptr;
     window_ = nullptr;
@@ -166,8 +219,11 @@ void WebKitControl::release()
 bool WebKitControl::revive()
 {
     switch (state_) {
+    case State::Creating:
     case State::Live:
         return true;
+    case State::Failed:
+        return false;
     case State::PageGone:
         // The host still has the view; its next request starts a new web
         // process.
@@ -183,9 +239,11 @@ bool WebKitControl::revive()
     return true;
 }
 
-void WebKitControl::send(const QByteArray &verb, const QByteArray &fields)
+void WebKitControl::send(const char *verb, const QList<QByteArray> &fields)
 {
-    if (host_)
+    if (state_ == State::Creating)
+        queued_.append({verb, fields});
+    else if (host_)
         host_->send(view_, verb, fields);
 }
 
@@ -198,6 +256,11 @@ void WebKitControl::showCrash(const QString &why)
 {
     crashPage_->setText(why + reloadHint);
     stack_->setCurrentWidget(crashPage_);
+    // A page that has gone no longer hangs.
+    if (hung_) {
+        hung_ = false;
+        emit PageResponsiveChange(true);
+    }
     // A load cut short ends here; the window shows no stale link.
     if (progress_ < 100) {
         progress_ = 100;
@@ -217,34 +280,38 @@ void WebKitControl::showCrash(const QString &why)
 void WebKitControl::Navigate(const QString &address)
 {
     const QString url = toUrl(address);
-    revive();
-    send("load", QUrl::toPercentEncoding(url));
+    if (state_ != State::Failed) {
+        revive();
+        send(VEXEL_VERB_LOAD, {url.toUtf8()});
+    }
 }
 
 void WebKitControl::GoBack()
 {
     if (state_ != State::HostGone && revive())
-        send("back");
+        send(VEXEL_VERB_BACK);
 }
 
 void WebKitControl::GoForward()
 {
     if (state_ != State::HostGone && revive())
-        send("forward");
+        send(VEXEL_VERB_FORWARD);
 }
 
 void WebKitControl::Stop()
 {
     if (state_ == State::Live)
-        send("stop");
+        send(VEXEL_VERB_STOP);
 }
 
 void WebKitControl::Refresh()
 {
+    if (state_ == State::Failed)
+        return;
     if (revive())
-        send("reload");
+        send(VEXEL_VERB_RELOAD);
     else
-        send("load", QUrl::toPercentEncoding(location_.isEmpty() ? QStringLiteral("about:blank") : location_));
+        send(VEXEL_VERB_LOAD, {(location_.isEmpty() ? QStringLiteral("about:blank") : location_).toUtf8()});
 }
 
 QString WebKitControl::LocationURL() const
@@ -255,7 +322,7 @@ QString WebKitControl::LocationURL() const
 void WebKitControl::FindText(const QString &text, bool backward)
 {
     if (state_ == State::Live)
-        send("find", (backward ? QByteArray("b ") : QByteArray("f ")) + QUrl::toPercentEncoding(text));
+        send(VEXEL_VERB_FIND, {backward ? QByteArray("b") : QByteArray("f"), text.toUtf8()});
 }
 
 qreal WebKitControl::ZoomFactor() const
@@ -268,7 +335,8 @@ void WebKitControl::SetZoomFactor(qreal factor)
     if (!(factor > 0))
         return;
     zoom_ = factor;
-    send("zoom", QByteArray::number(factor));
+    if (state_ != State::Creating)
+        send(VEXEL_VERB_ZOOM, {QByteArray::number(factor)});
 }
 
 bool WebKitControl::RequestClose()
@@ -277,8 +345,14 @@ bool WebKitControl::RequestClose()
     // window may go. A page or host that has gone has no one to ask.
     if (state_ != State::Live || !host_ || !host_->isAlive())
         return false;
-    send("tryclose");
+    send(VEXEL_VERB_TRYCLOSE);
     return true;
+}
+
+void WebKitControl::TerminatePage()
+{
+    if (state_ == State::Live)
+        send(VEXEL_VERB_TERMINATE);
 }
 
 // --- Events from the host ---------------------------------------------------
@@ -286,25 +360,28 @@ bool WebKitControl::RequestClose()
 const QHash<QByteArray, WebKitControl::Handler> &WebKitControl::handlers()
 {
     static const QHash<QByteArray, Handler> table = {
-        {"uri", &WebKitControl::onUri},
-        {"title", &WebKitControl::onTitle},
-        {"progress", &WebKitControl::onProgress},
-        {"status", &WebKitControl::onStatus},
-        {"history", &WebKitControl::onHistory},
-        {"newwindow", &WebKitControl::onNewWindow},
-        {"press", &WebKitControl::onPress},
-        {"leave", &WebKitControl::onLeave},
-        {"close", &WebKitControl::onClose},
-        {"crashed", &WebKitControl::onCrashed},
-        {"certificate", &WebKitControl::onCertificate},
-        {"findbar", &WebKitControl::onFindBar},
-        {"zoomstep", &WebKitControl::onZoomStep},
-        {"dialog", &WebKitControl::onDialog},
-        {"auth", &WebKitControl::onAuth},
-        {"download", &WebKitControl::onDownload},
-        {"downloading", &WebKitControl::onDownloading},
-        {"downloaded", &WebKitControl::onDownloaded},
-        {"downloadfailed", &WebKitControl::onDownloadFailed},
+        {VEXEL_VERB_URI, &WebKitControl::onUri},
+        {VEXEL_VERB_TITLE, &WebKitControl::onTitle},
+        {VEXEL_VERB_PROGRESS, &WebKitControl::onProgress},
+        {VEXEL_VERB_STATUS, &WebKitControl::onStatus},
+        {VEXEL_VERB_HISTORY, &WebKitControl::onHistory},
+        {VEXEL_VERB_NEWWINDOW, &WebKitControl::onNewWindow},
+        {VEXEL_VERB_POPUPBLOCKED, &WebKitControl::onPopupBlocked},
+        {VEXEL_VERB_PRESS, &WebKitControl::onPress},
+        {VEXEL_VERB_LEAVE, &WebKitControl::onLeave},
+        {VEXEL_VERB_CLOSE, &WebKitControl::onClose},
+        {VEXEL_VERB_CRASHED, &WebKitControl::onCrashed},
+        {VEXEL_VERB_RESPONSIVE, &WebKitControl::onResponsive},
+        {VEXEL_VERB_CERTIFICATE, &WebKitControl::onCertificate},
+        {VEXEL_VERB_FINDBAR, &WebKitControl::onFindBar},
+        {VEXEL_VERB_ZOOMSTEP, &WebKitControl::onZoomStep},
+        {VEXEL_VERB_OTHERENGINE, &WebKitControl::onOtherEngine},
+        {VEXEL_VERB_DIALOG, &WebKitControl::onDialog},
+        {VEXEL_VERB_AUTH, &WebKitControl::onAuth},
+        {VEXEL_VERB_DOWNLOAD, &WebKitControl::onDownload},
+        {VEXEL_VERB_DOWNLOADING, &WebKitControl::onDownloading},
+        {VEXEL_VERB_DOWNLOADED, &WebKitControl::onDownloaded},
+        {VEXEL_VERB_DOWNLOADFAILED, &WebKitControl::onDownloadFailed},
     };
     return table;
 }
@@ -328,7 +405,7 @@ void WebKitControl::hostGone()
     state_ = State::HostGone;
     // Its history went too.
     canGoBack_ = canGoForward_ = false;
-    showCrash(QStringLiteral("Gecko エンジンのプロセスが終了しました。"));
+    showCrash(hostGoneText);
 }
 
 void WebKitControl::onUri(const QList<QByteArray> &fields)
@@ -368,6 +445,11 @@ void WebKitControl::onNewWindow(const QList<QByteArray> &fields)
     // The host has already refused the engine's own window.
     bool cancel = false;
     emit NewWindow2(textField(fields, 0), cancel);
+}
+
+void WebKitControl::onPopupBlocked(const QList<QByteArray> &)
+{
+    emit StatusMessage(pagedialogs::popupBlockedText());
 }
 
 void WebKitControl::onPress(const QList<QByteArray> &)
@@ -418,6 +500,15 @@ void WebKitControl::onCrashed(const QList<QByteArray> &fields)
                                  : QStringLiteral("ページを表示していたプロセスが異常終了しました。"));
 }
 
+void WebKitControl::onResponsive(const QList<QByteArray> &fields)
+{
+    const bool hung = fields.value(0) == "0";
+    if (state_ == State::Live && hung != hung_) {
+        hung_ = hung;
+        emit PageResponsiveChange(!hung);
+    }
+}
+
 void WebKitControl::onCertificate(const QList<QByteArray> &fields)
 {
     emit StatusMessage(pagedialogs::certificateRefusedText(certificateProblems(fields.value(0))));
@@ -433,15 +524,20 @@ void WebKitControl::onZoomStep(const QList<QByteArray> &fields)
     emit ZoomRequested(qBound(-1, fields.value(0).toInt(), 1));
 }
 
+void WebKitControl::onOtherEngine(const QList<QByteArray> &)
+{
+    emit OtherEngineRequested();
+}
+
 // --- The page's questions ---------------------------------------------------
 
-void WebKitControl::ask(const QByteArray &verb, const std::function<QByteArray()> &dialog)
+void WebKitControl::ask(const char *verb, const std::function<QList<QByteArray>()> &dialog)
 {
     QPointer<WebKitControl> self(this);
     const QPointer<WebKitHost> asker = host_;
     const int view = view_;
     ++asking_;
-    const QByteArray answer = dialog();
+    const QList<QByteArray> answer = dialog();
     if (!self)
         return;
     // To the host and view that asked, not to one that has replaced them.
@@ -459,7 +555,7 @@ void WebKitControl::onDialog(const QList<QByteArray> &fields)
     const QByteArray type = fields.value(1);
     const QString message = textField(fields, 2);
     const QString proposed = textField(fields, 3);
-    ask("answer", [&] {
+    ask(VEXEL_VERB_ANSWER, [&] {
         bool ok = true;
         QString text;
         if (type == "alert")
@@ -472,7 +568,7 @@ void WebKitControl::onDialog(const QList<QByteArray> &fields)
             ok = pagedialogs::confirmLeaving(this);
         else
             ok = false;
-        return number + (ok ? " 1 " : " 0 ") + encoded(text);
+        return QList<QByteArray>{number, ok ? "1" : "0", text.toUtf8()};
     });
 }
 
@@ -482,12 +578,12 @@ void WebKitControl::onAuth(const QList<QByteArray> &fields)
     const QString host = textField(fields, 2);
     const QString who = fields.value(1) == "proxy" ? QStringLiteral("プロキシ %1").arg(host) : host;
     const QString realm = textField(fields, 3);
-    ask("credentials", [&] {
+    ask(VEXEL_VERB_CREDENTIALS, [&] {
         QString user, password;
         // Cancelled, the page shows what the server answers without them.
         if (!pagedialogs::askCredentials(this, who, realm, &user, &password))
-            return number + " 0";
-        return number + " 1 " + encoded(user) + ' ' + encoded(password);
+            return QList<QByteArray>{number, "0"};
+        return QList<QByteArray>{number, "1", user.toUtf8(), password.toUtf8()};
     });
 }
 
@@ -496,13 +592,13 @@ void WebKitControl::onDownload(const QList<QByteArray> &fields)
     const QByteArray number = fields.value(0);
     // Only a file name: what the server proposes does not choose the folder.
     const QString suggested = QFileInfo(textField(fields, 1)).fileName();
-    ask("save", [&] {
+    ask(VEXEL_VERB_SAVE, [&] {
         const QString path = pagedialogs::chooseDownloadPath(this, suggested);
         if (path.isEmpty()) {
             emit StatusMessage(pagedialogs::downloadCancelledText(QString()));
-            return number + ' ';
+            return QList<QByteArray>{number, QByteArray()};
         }
-        return number + ' ' + encoded(QFileInfo(path).absoluteFilePath());
+        return QList<QByteArray>{number, QFileInfo(path).absoluteFilePath().toUtf8()};
     });
 }
 

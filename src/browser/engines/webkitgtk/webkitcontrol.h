@@ -16,8 +16,10 @@ class QWindow;
 class WebKitControl : public EngineControl {
     Q_OBJECT
 public:
-    // Starts the host when needed and embeds a new view; throws the
-    // creation or activation error when it cannot.
+    // Starts the host when needed and asks it for a view, which arrives
+    // later; requests meanwhile wait for it. Throws the creation or
+    // activation error when no host can be started here; one that fails
+    // later is reported by EngineFailed.
     explicit WebKitControl(QWidget *parent);
     ~WebKitControl() override;
 
@@ -31,12 +33,18 @@ public:
     qreal ZoomFactor() const override;
     void SetZoomFactor(qreal factor) override;
     bool RequestClose() override;
+    void TerminatePage() override;
 
-    // From the host: an event of this control's view, and the end of the
-    // host itself.
+    // From the host: the view asked for, or why there is none (hostWent:
+    // the host ended, and a new one may do); an event of this control's
+    // view; the end of the host itself.
+    void viewArrived(quint32 plug);
+    void viewFailed(const QString &message, bool hostWent);
     void hostEvent(const QByteArray &verb, const QList<QByteArray> &fields);
     void hostGone();
 
+    // Whether the view is still on its way.
+    bool isCreating() const { return state_ == State::Creating; }
     // The embedded plug window (0 while none) and whether the window shows
     // that its page has gone.
     quint32 plugWindow() const { return plug_; }
@@ -57,24 +65,25 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    enum class State { Live, PageGone, HostGone };
+    enum class State { Creating, Live, PageGone, HostGone, Failed };
     using Handler = void (WebKitControl::*)(const QList<QByteArray> &fields);
     static const QHash<QByteArray, Handler> &handlers();
 
     void embed();
+    void fail(const QString &message);
     void release();
     // Brings a view back after its page or its host went; true when the
     // host already has the page to reload.
     bool revive();
     void showCrash(const QString &why);
-    void send(const QByteArray &verb, const QByteArray &fields = QByteArray());
+    void send(const char *verb, const QList<QByteArray> &fields = {});
     void tellFocus(Qt::FocusReason reason);
     void leaveToFrame(bool next);
     // Shows one of the page's questions (a modal dialog) and sends the
     // answer it returns, unless the control went meanwhile. The window does
     // not close under an open question: a page closing itself meanwhile
     // closes it once the question is answered.
-    void ask(const QByteArray &verb, const std::function<QByteArray()> &dialog);
+    void ask(const char *verb, const std::function<QList<QByteArray>()> &dialog);
 
     void onUri(const QList<QByteArray> &fields);
     void onTitle(const QList<QByteArray> &fields);
@@ -82,12 +91,15 @@ private:
     void onStatus(const QList<QByteArray> &fields);
     void onHistory(const QList<QByteArray> &fields);
     void onNewWindow(const QList<QByteArray> &fields);
+    void onPopupBlocked(const QList<QByteArray> &fields);
+    void onOtherEngine(const QList<QByteArray> &fields);
     void onPress(const QList<QByteArray> &fields);
     // A click in the page whose plug sits in window.
     static void pressedIn(quint32 window);
     void onLeave(const QList<QByteArray> &fields);
     void onClose(const QList<QByteArray> &fields);
     void onCrashed(const QList<QByteArray> &fields);
+    void onResponsive(const QList<QByteArray> &fields);
     void onCertificate(const QList<QByteArray> &fields);
     void onFindBar(const QList<QByteArray> &fields);
     void onZoomStep(const QList<QByteArray> &fields);
@@ -104,14 +116,20 @@ private:
     QWindow *window_ = nullptr;  // the plug's window as Qt knows it
     QWidget *container_ = nullptr;
     QLabel *crashPage_;
+    QWidget *blankPage_;  // while the view is on its way
     QStackedLayout *stack_;
-    State state_ = State::Live;
+    State state_ = State::Creating;
+    bool hadView_ = false;  // a view has arrived once: a later failure keeps the window
+    bool retried_ = false;  // this request already tried a second host
+    // What was asked of the view before it arrived, sent when it does.
+    QList<QPair<const char *, QList<QByteArray>>> queued_;
     QString location_;
     QString status_;
     bool canGoBack_ = false;
     bool canGoForward_ = false;
     int progress_ = 100;
     qreal zoom_ = 1.0;
+    bool hung_ = false;         // the page does not answer
     int asking_ = 0;            // the page's questions open now
     bool closeWaiting_ = false;  // the page closed itself while one was open
 };

@@ -8,16 +8,18 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QTimer>
+#include <QLoggingCategory>
+#include <vector>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcProtocol, "vexel.webkit.protocol")
 
 WebKitHost *current = nullptr;
 QString executableOverride;
 // Generous: a first start on a loaded machine takes a second or two, and
-// the wait ends as soon as the answer is there.
+// nothing waits for it meanwhile.
 int replyTimeout = 15000;
 
 QString hostExecutable()
@@ -31,8 +33,48 @@ QString hostExecutable()
 
 }  // namespace
 
+// --- The codec --------------------------------------------------------------
+
+QByteArray webkitprotocol::encode(quint32 view, const char *verb, const QList<QByteArray> &fields)
+{
+    std::vector<const char *> texts;
+    std::vector<size_t> lengths;
+    for (const QByteArray &field : fields) {
+        texts.push_back(field.constData());
+        lengths.push_back(size_t(field.size()));
+    }
+    char *line = nullptr;
+    size_t length = 0;
+    if (vexel_proto_encode_line(view, verb, texts.data(), lengths.data(), texts.size(), &line, &length) !=
+        VEXEL_PROTO_OK)
+        return QByteArray();
+    QByteArray encoded(line, qsizetype(length));
+    free(line);
+    return encoded;
+}
+
+int webkitprotocol::decode(const QByteArray &line, WebKitMessage *message)
+{
+    VexelProtoMessage decoded;
+    const int error = vexel_proto_decode_line(line.constData(), size_t(line.size()), &decoded);
+    if (error != VEXEL_PROTO_OK)
+        return error;
+    message->view = decoded.view;
+    message->verb = QByteArray(decoded.verb);
+    message->fields.clear();
+    for (size_t i = 0; i < decoded.count; ++i)
+        message->fields.append(QByteArray(decoded.fields[i], qsizetype(decoded.lengths[i])));
+    vexel_proto_message_clear(&decoded);
+    return VEXEL_PROTO_OK;
+}
+
+// --- The host ---------------------------------------------------------------
+
 WebKitHost::WebKitHost() : QObject(QCoreApplication::instance())
 {
+    vexel_proto_reader_init(&reader_);
+    replyTimer_.setSingleShot(true);
+    connect(&replyTimer_, &QTimer::timeout, this, &WebKitHost::onTimeout);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(&process_, &QProcess::readyReadStandardOutput, this, &WebKitHost::read);
     connect(&process_, &QProcess::finished, this, &WebKitHost::onGone);
@@ -47,14 +89,15 @@ WebKitHost::~WebKitHost()
     if (current == this)
         current = nullptr;
     process_.disconnect(this);
-    if (process_.state() == QProcess::NotRunning)
-        return;
-    // Closing its input ends the host, and with it its web processes.
-    process_.closeWriteChannel();
-    if (!process_.waitForFinished(3000)) {
-        process_.kill();
-        process_.waitForFinished(1000);
+    if (process_.state() != QProcess::NotRunning) {
+        // Closing its input ends the host, and with it its web processes.
+        process_.closeWriteChannel();
+        if (!process_.waitForFinished(3000)) {
+            process_.kill();
+            process_.waitForFinished(1000);
+        }
     }
+    vexel_proto_reader_free(&reader_);
 }
 
 WebKitHost *WebKitHost::running()
@@ -71,17 +114,12 @@ WebKitHost *WebKitHost::running()
     if (!xembed::available())
         throw VexelError(engines::activationFailedMessage());
     auto *host = new WebKitHost;
-    if (!host->start(program)) {
-        host->process_.kill();
-        host->process_.waitForFinished(1000);
-        delete host;
-        throw VexelError(engines::classNotRegisteredMessage());
-    }
+    host->start(program);
     current = host;
     return host;
 }
 
-bool WebKitHost::start(const QString &program)
+void WebKitHost::start(const QString &program)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Its views are X windows, also in a Wayland session.
@@ -90,77 +128,82 @@ bool WebKitHost::start(const QString &program)
     // Holds no directory of the user's.
     process_.setWorkingDirectory(QDir::rootPath());
     process_.start(program, QStringList());
-    // A host that cannot start (no program, a library missing) ends at once.
-    return waitUntil([this] { return ready_ || gone_; }) && ready_;
+    // A host that cannot start (no program, a library missing) ends at once;
+    // one that never says it is ready is let go.
+    awaitAnswer();
 }
 
-bool WebKitHost::waitUntil(const std::function<bool()> &done)
-{
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(this, &WebKitHost::changed, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    timer.start(replyTimeout);
-    // The user's clicks and keys wait: the window being made is not there yet.
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return done();
-}
-
-int WebKitHost::createView(WebKitControl *control, quint32 *plugWindow)
+int WebKitHost::requestView(WebKitControl *control)
 {
     const int view = nextView_++;
-    pending_.insert(view);
-    send(view, "create");
-    const bool answered = waitUntil([this, view] { return plugs_.contains(view) || gone_; });
-    pending_.remove(view);
-    const quint32 plug = plugs_.take(view);
-    if (!answered) {
-        // A host that does not answer is of no use to any window: the next
-        // one starts a new host.
-        process_.kill();
-        process_.waitForFinished(1000);
-        onGone();
-    }
-    if (!plug) {
-        send(view, "release");
-        throw VexelError(engines::activationFailedMessage());
-    }
-    controls_.insert(view, control);
-    *plugWindow = plug;
+    pending_.insert(view, control);
+    // The pipe keeps the request while the host is still starting.
+    send(view, VEXEL_VERB_CREATE);
+    awaitAnswer();
     return view;
 }
 
 void WebKitHost::releaseView(int view)
 {
     controls_.remove(view);
-    plugs_.remove(view);
-    send(view, "release");
+    // An answer still on its way finds no one and is dropped.
+    pending_.remove(view);
+    send(view, VEXEL_VERB_RELEASE);
+    awaitAnswer();
 }
 
-void WebKitHost::send(int view, const QByteArray &verb, const QByteArray &fields)
+bool WebKitHost::send(int view, const char *verb, const QList<QByteArray> &fields)
 {
     if (gone_)
-        return;
-    QByteArray line = QByteArray::number(view) + ' ' + verb;
-    if (!fields.isNull())
-        line += ' ' + fields;
-    line += '\n';
+        return true;
+    const QByteArray line = webkitprotocol::encode(quint32(view), verb, fields);
+    if (line.isEmpty()) {
+        qCWarning(lcProtocol, "\"%s\" for view %d not sent: too long or not text", verb, view);
+        return false;
+    }
     process_.write(line);
+    return true;
+}
+
+void WebKitHost::awaitAnswer()
+{
+    // One clock for whatever is awaited: it starts again with every answer
+    // and stops when nothing is awaited any more.
+    if (gone_ || (ready_ && pending_.isEmpty()))
+        replyTimer_.stop();
+    else if (!replyTimer_.isActive())
+        replyTimer_.start(replyTimeout);
+}
+
+void WebKitHost::onTimeout()
+{
+    if (gone_ || (ready_ && pending_.isEmpty()))
+        return;
+    // A host that does not answer is of no use to any window: the windows
+    // waiting for it fail (or try the next host), and the next one starts a
+    // new host.
+    qCWarning(lcProtocol, "vexel-webkit did not answer in time; ending it");
+    process_.kill();
+    onGone();
 }
 
 void WebKitHost::read()
 {
-    buffer_ += process_.readAllStandardOutput();
+    const QByteArray data = process_.readAllStandardOutput();
+    if (vexel_proto_reader_feed(&reader_, data.constData(), size_t(data.size())) != VEXEL_PROTO_OK)
+        qFatal("out of memory");
+    const char *line = nullptr;
+    size_t length = 0;
+    for (int got; (got = vexel_proto_reader_next(&reader_, &line, &length)) != 0;) {
+        if (got == 1)
+            lines_.append(QByteArray(line, qsizetype(length)));
+        else
+            qCWarning(lcProtocol, "line from vexel-webkit dropped: %s", vexel_proto_error_text(got));
+    }
     // Handled from the event loop, not inside this signal: a handler may
-    // wait for the host (a page opening a window), and QProcess does not
-    // signal new output to a slot that is still running.
-    if (!linesQueued_) {
+    // run a dialog of the page, and QProcess does not signal new output to
+    // a slot that is still running.
+    if (!linesQueued_ && !lines_.isEmpty()) {
         linesQueued_ = true;
         QMetaObject::invokeMethod(
             this,
@@ -174,41 +217,80 @@ void WebKitHost::read()
 
 void WebKitHost::processLines()
 {
-    // One line at a time, taken off the buffer first: a handler may run a
-    // nested event loop that handles the lines after it.
-    for (;;) {
-        const qsizetype end = buffer_.indexOf('\n');
-        if (end < 0)
-            return;
-        const QByteArray line = buffer_.left(end);
-        buffer_.remove(0, end + 1);
-        dispatch(line);
-        emit changed();
+    // One line at a time, taken off the queue first: a handler may run a
+    // nested event loop (a page's dialog) that handles the lines after it.
+    while (!lines_.isEmpty() && !gone_) {
+        const QByteArray line = lines_.takeFirst();
+        WebKitMessage message;
+        const int error = webkitprotocol::decode(line, &message);
+        if (error != VEXEL_PROTO_OK) {
+            qCWarning(lcProtocol, "line from vexel-webkit dropped: %s", vexel_proto_error_text(error));
+            // Not even its first line makes sense: whatever it is, it is not
+            // this frame's engine host.
+            if (!ready_) {
+                process_.kill();
+                onGone();
+            }
+            continue;
+        }
+        dispatch(message);
     }
 }
 
-void WebKitHost::dispatch(const QByteArray &line)
+void WebKitHost::dispatch(const WebKitMessage &message)
 {
-    QList<QByteArray> fields = line.split(' ');
-    if (fields.size() < 2)
+    if (message.view == 0) {
+        if (message.verb == VEXEL_VERB_READY)
+            onReady(message.fields);
         return;
+    }
+    if (message.verb == VEXEL_VERB_PLUG || message.verb == VEXEL_VERB_ERROR) {
+        onViewAnswer(message);
+        return;
+    }
+    if (WebKitControl *control = controls_.value(int(message.view)))
+        control->hostEvent(message.verb, message.fields);
+}
+
+void WebKitHost::onReady(const QList<QByteArray> &fields)
+{
+    if (ready_)
+        return;
+    if (fields.value(0) != VEXEL_PROTO_VERSION) {
+        // Another build's host would misread what this frame says: the
+        // engine is not there for this frame.
+        qCWarning(lcProtocol, "vexel-webkit speaks protocol \"%s\", not \"%s\"; not used",
+                  fields.value(0).constData(), VEXEL_PROTO_VERSION);
+        process_.kill();
+        onGone();
+        return;
+    }
+    ready_ = true;
+    replyTimer_.stop();
+    awaitAnswer();
+}
+
+void WebKitHost::onViewAnswer(const WebKitMessage &message)
+{
+    const int view = int(message.view);
+    if (!pending_.contains(view))
+        return;
+    const QPointer<WebKitControl> control = pending_.take(view);
+    replyTimer_.stop();
+    awaitAnswer();
     bool ok = false;
-    const int view = fields.takeFirst().toInt(&ok);
-    const QByteArray verb = fields.takeFirst();
-    if (!ok)
-        return;
-    if (view == 0) {
-        if (verb == "ready")
-            ready_ = true;
+    const quint32 plug = message.verb == VEXEL_VERB_PLUG ? message.fields.value(0).toUInt(&ok) : 0;
+    if (!control) {
+        send(view, VEXEL_VERB_RELEASE);
         return;
     }
-    if (verb == "plug" || verb == "error") {
-        if (pending_.contains(view))
-            plugs_.insert(view, verb == "plug" && !fields.isEmpty() ? fields.first().toUInt() : 0);
+    if (!ok || plug == 0) {
+        send(view, VEXEL_VERB_RELEASE);
+        control->viewFailed(engines::activationFailedMessage(), false);
         return;
     }
-    if (WebKitControl *control = controls_.value(view))
-        control->hostEvent(verb, fields);
+    controls_.insert(view, control);
+    control->viewArrived(plug);
 }
 
 void WebKitHost::onGone()
@@ -216,16 +298,26 @@ void WebKitHost::onGone()
     if (gone_)
         return;
     // What it said before it went still counts.
-    buffer_ += process_.readAllStandardOutput();
+    read();
+    linesQueued_ = false;
     processLines();
     gone_ = true;
+    replyTimer_.stop();
     if (current == this)
         current = nullptr;
-    const QList<WebKitControl *> controls = controls_.values();
+    // A host that never got ready is not there for this frame; one that
+    // was may have just crashed, and its windows may try the next host.
+    const QString message = ready_ ? engines::activationFailedMessage() : engines::classNotRegisteredMessage();
+    const QList<QPointer<WebKitControl>> waiting = pending_.values();
+    const QList<QPointer<WebKitControl>> live = controls_.values();
+    pending_.clear();
     controls_.clear();
-    for (WebKitControl *control : controls)
-        control->hostGone();
-    emit changed();
+    for (const QPointer<WebKitControl> &control : live)
+        if (control)
+            control->hostGone();
+    for (const QPointer<WebKitControl> &control : waiting)
+        if (control)
+            control->viewFailed(message, ready_);
 }
 
 void WebKitHost::setExecutableForTesting(const QString &path)

@@ -1,17 +1,38 @@
 #pragma once
 // The engine host process (vexel-webkit) seen from the frame: started on the
 // first Gecko window, shared by all of them, replaced by a new one after it
-// has gone. The protocol is in protocol.h.
+// has gone. The protocol is in protocol.h, its codec in protocolcodec.h.
+//
+// Nothing here waits: a view is asked for and arrives later, so no window's
+// constructor runs an event loop in which other windows' events happen.
 
 #include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QProcess>
-#include <QSet>
-#include <functional>
+#include <QTimer>
+
+#include "protocolcodec.h"
 
 class WebKitControl;
+
+// One line of the protocol, decoded.
+struct WebKitMessage {
+    quint32 view = 0;
+    QByteArray verb;
+    QList<QByteArray> fields;  // as sent: UTF-8 text, numbers, words
+};
+
+namespace webkitprotocol {
+// The codec wrapped for the frame: the line for a message ("\n" included),
+// or an empty array when it cannot be written (a field holding NUL, or too
+// long for a line).
+QByteArray encode(quint32 view, const char *verb, const QList<QByteArray> &fields);
+// VEXEL_PROTO_OK and *message, or the codec's error.
+int decode(const QByteArray &line, WebKitMessage *message);
+}  // namespace webkitprotocol
 
 class WebKitHost : public QObject {
     Q_OBJECT
@@ -19,21 +40,25 @@ public:
     ~WebKitHost() override;
 
     // The running host, started when there is none. Throws
-    // "クラスが登録されていません。" when no host can be started beside the
-    // program, "OLE コントロールのアクティベートに失敗しました" when its views
-    // cannot be embedded here (no X display).
+    // "クラスが登録されていません。" when there is no host beside the
+    // program, "OLE コントロールのアクティベートに失敗しました" when its
+    // views cannot be embedded here (no X display). Does not wait for it.
     static WebKitHost *running();
 
-    // Makes a view for control, which receives the view's events from now
-    // on; returns the view's number and its plug window. Throws the
-    // activation error when the host does not answer in time.
-    int createView(WebKitControl *control, quint32 *plugWindow);
-    // The view goes; the host destroys it.
+    // Asks for a view for control and returns its number at once. The
+    // answer comes later: control->viewArrived(plug), or
+    // control->viewFailed(message, hostWent) when the host refused, did not
+    // answer in time (it is then let go) or ended first.
+    int requestView(WebKitControl *control);
+    // The view goes (also one still awaited); the host destroys it.
     void releaseView(int view);
 
     bool isAlive() const { return !gone_; }
-    // Fields already percent-encoded where they hold text.
-    void send(int view, const QByteArray &verb, const QByteArray &fields = QByteArray());
+    // It has said "ready" with the right protocol version.
+    bool isReady() const { return ready_; }
+    // Fields as text; the codec escapes them. False when the line could not
+    // be written (too long).
+    bool send(int view, const char *verb, const QList<QByteArray> &fields = {});
 
     // Test hooks: the host program to start instead of the one beside the
     // program (empty: that one again); how long to wait for an answer; the
@@ -42,28 +67,26 @@ public:
     static void setReplyTimeoutForTesting(int milliseconds);
     static qint64 runningProcessId();
 
-signals:
-    // Something arrived or the process ended: what a waiting caller checks.
-    void changed();
-
 private:
     WebKitHost();
-    bool start(const QString &program);
-    bool waitUntil(const std::function<bool()> &done);
+    void start(const QString &program);
     void read();
     void processLines();
-    void dispatch(const QByteArray &line);
+    void dispatch(const WebKitMessage &message);
+    void onReady(const QList<QByteArray> &fields);
+    void onViewAnswer(const WebKitMessage &message);
+    void awaitAnswer();
+    void onTimeout();
     void onGone();
 
     QProcess process_;
-    QByteArray buffer_;
+    VexelProtoReader reader_;
+    QList<QByteArray> lines_;  // whole lines read, not yet handled
     bool linesQueued_ = false;
     bool ready_ = false;
     bool gone_ = false;
     int nextView_ = 1;
-    QHash<int, WebKitControl *> controls_;
-    // Views asked for and their answers, until the caller takes them: the
-    // plug window, or 0 after an error.
-    QSet<int> pending_;
-    QHash<int, quint32> plugs_;
+    QTimer replyTimer_;
+    QHash<int, QPointer<WebKitControl>> controls_;  // views that have arrived
+    QHash<int, QPointer<WebKitControl>> pending_;   // views asked for
 };

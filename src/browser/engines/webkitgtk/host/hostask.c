@@ -77,7 +77,16 @@ void questions_drop_view(guint view)
     g_ptr_array_free(dropped, TRUE);
 }
 
-static gboolean yes_field(char **fields, guint count, guint index)
+void give_up_number(guint view, QuestionKind kind, const char *number)
+{
+    char *end = NULL;
+    const guint64 n = g_ascii_strtoull(number, &end, 10);
+    Question q = {view, kind, question_take((guint)n, view, kind)};
+    if (q.object)
+        give_up(&q);
+}
+
+static gboolean yes_field(const char *const *fields, guint count, guint index)
 {
     return index < count && strcmp(fields[index], "1") == 0;
 }
@@ -109,12 +118,14 @@ gboolean ask_script_dialog(WebKitWebView *web, WebKitScriptDialog *dialog, HostV
     /* Answered later: the page waits, the other views go on. */
     char number[16];
     g_snprintf(number, sizeof number, "%u", question_add(v->id, QUESTION_DIALOG, webkit_script_dialog_ref(dialog)));
-    host_send_texts(v->id, "dialog", number, type, webkit_script_dialog_get_message(dialog),
-                    proposed ? proposed : "", NULL);
+    if (!host_send(v->id, VEXEL_VERB_DIALOG, number, type, host_text(webkit_script_dialog_get_message(dialog)),
+                   host_text(proposed), NULL))
+        /* Too long to ask: the page gets "no" at once rather than never. */
+        give_up_number(v->id, QUESTION_DIALOG, number);
     return TRUE;
 }
 
-void answer_dialog(HostView *v, char **fields, guint count)
+void answer_dialog(HostView *v, const char *const *fields, guint count)
 {
     WebKitScriptDialog *dialog = question_take(view_number_field(fields, count, 0), v->id, QUESTION_DIALOG);
     if (!dialog)
@@ -159,12 +170,13 @@ gboolean ask_credentials(WebKitWebView *web, WebKitAuthenticationRequest *reques
     char number[16];
     g_snprintf(number, sizeof number, "%u", question_add(v->id, QUESTION_AUTH, g_object_ref(request)));
     const char *realm = webkit_authentication_request_get_realm(request);
-    host_send_texts(v->id, "auth", number, webkit_authentication_request_is_for_proxy(request) ? "proxy" : "site",
-                    webkit_authentication_request_get_host(request), realm ? realm : "", NULL);
+    if (!host_send(v->id, VEXEL_VERB_AUTH, number, webkit_authentication_request_is_for_proxy(request) ? "proxy" : "site",
+                   host_text(webkit_authentication_request_get_host(request)), host_text(realm), NULL))
+        give_up_number(v->id, QUESTION_AUTH, number);
     return TRUE;
 }
 
-void answer_credentials(HostView *v, char **fields, guint count)
+void answer_credentials(HostView *v, const char *const *fields, guint count)
 {
     WebKitAuthenticationRequest *request = question_take(view_number_field(fields, count, 0), v->id, QUESTION_AUTH);
     if (!request)

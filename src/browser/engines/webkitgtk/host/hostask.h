@@ -15,6 +15,8 @@ guint question_add(guint view, QuestionKind kind, gpointer object);
    reference; NULL when there is no such question (already answered, or
    given up). */
 gpointer question_take(guint number, guint view, QuestionKind kind);
+/* A question that could not be asked (number as sent) gets "no" now. */
+void give_up_number(guint view, QuestionKind kind, const char *number);
 /* A view goes: its unanswered questions get the answer "no". */
 void questions_drop_view(guint view);
 
@@ -24,5 +26,5 @@ gboolean ask_credentials(WebKitWebView *web, WebKitAuthenticationRequest *reques
 
 /* The frame's answers: "answer <q> <0|1> <text>" and
    "credentials <q> <0|1> <user> <password>". */
-void answer_dialog(HostView *v, char **fields, guint count);
-void answer_credentials(HostView *v, char **fields, guint count);
+void answer_dialog(HostView *v, const char *const *fields, guint count);
+void answer_credentials(HostView *v, const char *const *fields, guint count);

@@ -60,7 +60,8 @@ static gboolean on_decide_destination(WebKitDownload *download, const char *sugg
     /* The download waits until the frame answers. */
     char number[16];
     g_snprintf(number, sizeof number, "%u", question_add(v->id, QUESTION_DOWNLOAD, g_object_ref(download)));
-    host_send_texts(v->id, "download", number, suggested ? suggested : "", NULL);
+    if (!host_send(v->id, VEXEL_VERB_DOWNLOAD, number, host_text(suggested), NULL))
+        give_up_number(v->id, QUESTION_DOWNLOAD, number);
     return TRUE;
 }
 
@@ -71,7 +72,7 @@ static void send_progress(WebKitDownload *download, Download *d)
     g_snprintf(received, sizeof received, "%" G_GUINT64_FORMAT, webkit_download_get_received_data_length(download));
     g_snprintf(total, sizeof total, "%" G_GUINT64_FORMAT,
                response ? webkit_uri_response_get_content_length(response) : (guint64)0);
-    host_send_texts(d->view, "downloading", d->name, received, total, NULL);
+    host_send(d->view, VEXEL_VERB_DOWNLOADING, d->name, received, total, NULL);
 }
 
 static void on_received_data(WebKitDownload *download, guint64 length, gpointer data)
@@ -106,7 +107,7 @@ static void on_failed(WebKitDownload *download, GError *error, gpointer data)
     else if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_NETWORK))
         reason = "network";
     char *name = d->name ? g_strdup(d->name) : name_from_request(download);
-    host_send_texts(d->view, "downloadfailed", name, reason, NULL);
+    host_send(d->view, VEXEL_VERB_DOWNLOADFAILED, name, reason, NULL);
     g_free(name);
 }
 
@@ -116,7 +117,7 @@ static void on_finished(WebKitDownload *download, gpointer data)
     Download *d = state_of(download);
     if (!d->failed && d->name) {
         send_progress(download, d);
-        host_send_texts(d->view, "downloaded", d->name, NULL);
+        host_send(d->view, VEXEL_VERB_DOWNLOADED, d->name, NULL);
     }
     /* The reference taken when it started. */
     g_object_unref(download);
@@ -159,7 +160,7 @@ gboolean download_decide_policy(WebKitWebView *web, WebKitPolicyDecision *decisi
     return TRUE;
 }
 
-void answer_download(HostView *v, char **fields, guint count)
+void answer_download(HostView *v, const char *const *fields, guint count)
 {
     WebKitDownload *download = question_take(view_number_field(fields, count, 0), v->id, QUESTION_DOWNLOAD);
     if (!download)

@@ -13,4 +13,4 @@ gboolean download_decide_policy(WebKitWebView *web, WebKitPolicyDecision *decisi
 
 /* The frame's answer: "save <q> <path>", an empty path when the user
    cancelled. */
-void answer_download(HostView *v, char **fields, guint count);
+void answer_download(HostView *v, const char *const *fields, guint count);

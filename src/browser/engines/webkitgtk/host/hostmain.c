@@ -1,6 +1,7 @@
 /* vexel-webkit: the process that runs the WebKitGTK views of Vexel's Gecko
    windows. It reads requests from the frame on stdin and writes events to
-   stdout, one line each (see ../protocol.h), and ends when stdin closes. */
+   stdout, one line each (see ../protocol.h, ../protocolcodec.h), and ends
+   when stdin closes. */
 
 #include "hostview.h"
 
@@ -8,6 +9,7 @@
 #include <fcntl.h>
 #include <locale.h>
 #include <gdk/gdkx.h>
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <signal.h>
 #include <stdarg.h>
@@ -17,87 +19,88 @@
 #include <unistd.h>
 
 static int protocol_out = -1;
+static VexelProtoReader reader;
 
-void host_send(guint id, const char *verb, const char *fields)
+static void write_all(const char *line, size_t length)
 {
-    char *line = fields ? g_strdup_printf("%u %s %s\n", id, verb, fields) : g_strdup_printf("%u %s\n", id, verb);
-    const size_t length = strlen(line);
     size_t written = 0;
     while (written < length) {
         const ssize_t n = write(protocol_out, line + written, length - written);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
+        if (n <= 0)
             /* The frame is gone; so are its windows. */
-            g_free(line);
             _exit(0);
-        }
         written += (size_t)n;
     }
-    g_free(line);
 }
 
-void host_send_text(guint id, const char *verb, const char *text)
+gboolean host_send(guint id, const char *verb, ...)
 {
-    char *escaped = g_uri_escape_string(text ? text : "", NULL, FALSE);
-    host_send(id, verb, escaped);
-    g_free(escaped);
-}
-
-void host_send_texts(guint id, const char *verb, ...)
-{
-    GString *fields = g_string_new(NULL);
+    const char *fields[VEXEL_PROTO_MAX_FIELDS + 1];
+    size_t count = 0;
     va_list args;
     va_start(args, verb);
     for (const char *text = va_arg(args, const char *); text; text = va_arg(args, const char *)) {
-        if (fields->len)
-            g_string_append_c(fields, ' ');
-        g_string_append_uri_escaped(fields, text, NULL, FALSE);
+        if (count == G_N_ELEMENTS(fields))
+            break;
+        fields[count++] = text;
     }
     va_end(args);
-    host_send(id, verb, fields->str);
-    g_string_free(fields, TRUE);
-}
-
-static void handle_line(char *line)
-{
-    g_strchomp(line);
-    char **fields = g_strsplit(line, " ", -1);
-    const guint count = g_strv_length(fields);
-    if (count >= 2) {
-        char *end = NULL;
-        const guint64 id = g_ascii_strtoull(fields[0], &end, 10);
-        if (end && *end == '\0' && id > 0 && id <= G_MAXUINT) {
-            if (strcmp(fields[1], "create") == 0)
-                view_create((guint)id);
-            else if (!view_request((guint)id, fields[1], fields + 2, count - 2))
-                g_printerr("vexel-webkit: unknown request \"%s\"\n", fields[1]);
-        }
+    char *line = NULL;
+    size_t length = 0;
+    const int error = vexel_proto_encode_line(id, verb, fields, NULL, count, &line, &length);
+    if (error != VEXEL_PROTO_OK) {
+        g_printerr("vexel-webkit: \"%s\" for view %u not sent: %s\n", verb, id, vexel_proto_error_text(error));
+        return FALSE;
     }
-    g_strfreev(fields);
+    write_all(line, length);
+    free(line);
+    return TRUE;
 }
 
-static gboolean on_input(GIOChannel *channel, GIOCondition condition, gpointer data)
+static void handle_line(const char *line, size_t length)
+{
+    VexelProtoMessage message;
+    const int error = vexel_proto_decode_line(line, length, &message);
+    if (error != VEXEL_PROTO_OK) {
+        g_printerr("vexel-webkit: request dropped: %s\n", vexel_proto_error_text(error));
+        return;
+    }
+    if (message.view > 0) {
+        if (strcmp(message.verb, VEXEL_VERB_CREATE) == 0)
+            view_create(message.view);
+        else if (!view_request(message.view, message.verb, message.fields, (guint)message.count))
+            g_printerr("vexel-webkit: unknown request \"%s\"\n", message.verb);
+    }
+    vexel_proto_message_clear(&message);
+}
+
+static gboolean on_input(gint fd, GIOCondition condition, gpointer data)
 {
     (void)condition;
     (void)data;
+    char chunk[65536];
     for (;;) {
-        char *line = NULL;
-        gsize length = 0;
-        GError *error = NULL;
-        const GIOStatus status = g_io_channel_read_line(channel, &line, &length, NULL, &error);
-        if (status == G_IO_STATUS_NORMAL) {
-            handle_line(line);
-            g_free(line);
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
             continue;
-        }
-        g_clear_error(&error);
-        g_free(line);
-        if (status == G_IO_STATUS_AGAIN)
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return G_SOURCE_CONTINUE;
-        /* End of input or a broken pipe: the frame has let go of us. */
-        gtk_main_quit();
-        return G_SOURCE_REMOVE;
+        if (n <= 0 || vexel_proto_reader_feed(&reader, chunk, (size_t)n) != VEXEL_PROTO_OK) {
+            /* End of input or a broken pipe: the frame has let go of us. */
+            gtk_main_quit();
+            return G_SOURCE_REMOVE;
+        }
+        const char *line = NULL;
+        size_t length = 0;
+        int got;
+        while ((got = vexel_proto_reader_next(&reader, &line, &length)) != 0) {
+            if (got == 1)
+                handle_line(line, length);
+            else
+                g_printerr("vexel-webkit: request dropped: %s\n", vexel_proto_error_text(got));
+        }
     }
 }
 
@@ -116,6 +119,27 @@ static gboolean take_protocol_descriptors(int *in)
     return TRUE;
 }
 
+/* The input method the frame's desktop chose, for GTK too. A desktop may
+   name it to Qt (QT_IM_MODULE) or to X (XMODIFIERS) alone; GTK would then
+   guess one by the locale, not necessarily the one running. */
+static void follow_input_method(void)
+{
+    const char *gtk = g_getenv("GTK_IM_MODULE");
+    if (gtk && *gtk)
+        return;
+    const char *qt = g_getenv("QT_IM_MODULE");
+    const char *x = g_getenv("XMODIFIERS");
+    const char *module = NULL;
+    if (qt && (strcmp(qt, "ibus") == 0 || strcmp(qt, "fcitx") == 0 || strcmp(qt, "fcitx5") == 0))
+        module = qt;
+    else if (x && strcmp(x, "@im=ibus") == 0)
+        module = "ibus";
+    else if (x && (strcmp(x, "@im=fcitx") == 0 || strcmp(x, "@im=fcitx5") == 0))
+        module = "fcitx";
+    if (module)
+        g_setenv("GTK_IM_MODULE", module, TRUE);
+}
+
 int main(int argc, char *argv[])
 {
     int in = -1;
@@ -128,6 +152,8 @@ int main(int argc, char *argv[])
        engine's own pages and messages (error pages), here and in the
        engine's processes. */
     g_setenv("LANGUAGE", "ja", TRUE);
+
+    follow_input_method();
 
     /* The views are embedded as X windows, also in a Wayland session. */
     gdk_set_allowed_backends("x11");
@@ -143,12 +169,11 @@ int main(int argc, char *argv[])
         g_setenv("LC_MESSAGES", "C.UTF-8", TRUE);
     views_init();
 
-    GIOChannel *channel = g_io_channel_unix_new(in);
-    g_io_channel_set_encoding(channel, NULL, NULL);
-    g_io_channel_set_flags(channel, G_IO_FLAG_NONBLOCK, NULL);
-    g_io_add_watch(channel, G_IO_IN | G_IO_HUP | G_IO_ERR, on_input, NULL);
+    vexel_proto_reader_init(&reader);
+    g_unix_set_fd_nonblocking(in, TRUE, NULL);
+    g_unix_fd_add(in, G_IO_IN | G_IO_HUP | G_IO_ERR, on_input, NULL);
 
-    host_send(0, "ready", NULL);
+    host_send(0, VEXEL_VERB_READY, VEXEL_PROTO_VERSION, NULL);
     gtk_main();
     return 0;
 }

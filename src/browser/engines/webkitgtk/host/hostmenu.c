@@ -41,35 +41,43 @@ static void copy_address(GSimpleAction *action, GVariant *parameter, gpointer da
 static void open_link(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)action;
-    host_send_text(((HostView *)data)->id, "newwindow", g_variant_get_string(parameter, NULL));
+    host_send(((HostView *)data)->id, VEXEL_VERB_NEWWINDOW, g_variant_get_string(parameter, NULL), NULL);
 }
 
 static void find(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)action;
     (void)parameter;
-    host_send(((HostView *)data)->id, "findbar", NULL);
+    host_send(((HostView *)data)->id, VEXEL_VERB_FINDBAR, NULL);
 }
 
 static void zoom_in(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)action;
     (void)parameter;
-    host_send(((HostView *)data)->id, "zoomstep", "1");
+    host_send(((HostView *)data)->id, VEXEL_VERB_ZOOMSTEP, "1", NULL);
 }
 
 static void zoom_out(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)action;
     (void)parameter;
-    host_send(((HostView *)data)->id, "zoomstep", "-1");
+    host_send(((HostView *)data)->id, VEXEL_VERB_ZOOMSTEP, "-1", NULL);
 }
 
 static void zoom_reset(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)action;
     (void)parameter;
-    host_send(((HostView *)data)->id, "zoomstep", "0");
+    host_send(((HostView *)data)->id, VEXEL_VERB_ZOOMSTEP, "0", NULL);
+}
+
+/* The page's address in a window of the other engine, opened by the frame. */
+static void other_engine(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)parameter;
+    host_send(((HostView *)data)->id, VEXEL_VERB_OTHERENGINE, NULL);
 }
 
 static const GActionEntry actions[] = {
@@ -86,6 +94,7 @@ static const GActionEntry actions[] = {
     {.name = "zoom-in", .activate = zoom_in},
     {.name = "zoom-out", .activate = zoom_out},
     {.name = "zoom-reset", .activate = zoom_reset},
+    {.name = "other-engine", .activate = other_engine},
 };
 
 static GAction *action_of(HostView *v, const char *name)
@@ -142,6 +151,8 @@ static gboolean on_context_menu(WebKitWebView *web, WebKitContextMenu *menu, Gdk
     add(menu, v, "zoom-in", "拡大", NULL);
     add(menu, v, "zoom-out", "縮小", NULL);
     add(menu, v, "zoom-reset", "標準の大きさ", NULL);
+    add_separator(menu);
+    add(menu, v, "other-engine", "もう一方のエンジンで開く", NULL);
     return FALSE;
 }
 

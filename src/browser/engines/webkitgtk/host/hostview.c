@@ -14,6 +14,8 @@
 static WebKitWebContext *context;
 static GHashTable *views; /* id -> HostView */
 
+static gboolean probe_views(gpointer data);
+
 void views_init(void)
 {
     char *data = g_build_filename(g_get_user_data_dir(), "Vexel", "webkit", NULL);
@@ -38,6 +40,7 @@ void views_init(void)
     webkit_web_context_set_preferred_languages(context, languages);
     downloads_init(context);
     views = g_hash_table_new(g_direct_hash, g_direct_equal);
+    g_timeout_add_seconds(1, probe_views, NULL);
 }
 
 HostView *view_of(WebKitWebView *web)
@@ -60,19 +63,19 @@ static void send_progress(HostView *v, int percent)
     v->progress = percent;
     char number[16];
     g_snprintf(number, sizeof number, "%d", percent);
-    host_send(v->id, "progress", number);
+    host_send(v->id, VEXEL_VERB_PROGRESS, number, NULL);
 }
 
 static void on_uri(WebKitWebView *web, GParamSpec *pspec, HostView *v)
 {
     (void)pspec;
-    host_send_text(v->id, "uri", webkit_web_view_get_uri(web));
+    host_send(v->id, VEXEL_VERB_URI, host_text(webkit_web_view_get_uri(web)), NULL);
 }
 
 static void on_title(WebKitWebView *web, GParamSpec *pspec, HostView *v)
 {
     (void)pspec;
-    host_send_text(v->id, "title", webkit_web_view_get_title(web));
+    host_send(v->id, VEXEL_VERB_TITLE, host_text(webkit_web_view_get_title(web)), NULL);
 }
 
 static void on_progress(WebKitWebView *web, GParamSpec *pspec, HostView *v)
@@ -83,10 +86,8 @@ static void on_progress(WebKitWebView *web, GParamSpec *pspec, HostView *v)
 
 static void send_history(HostView *v)
 {
-    char states[8];
-    g_snprintf(states, sizeof states, "%d %d", webkit_web_view_can_go_back(v->web) ? 1 : 0,
-               webkit_web_view_can_go_forward(v->web) ? 1 : 0);
-    host_send(v->id, "history", states);
+    host_send(v->id, VEXEL_VERB_HISTORY, webkit_web_view_can_go_back(v->web) ? "1" : "0",
+              webkit_web_view_can_go_forward(v->web) ? "1" : "0", NULL);
 }
 
 static void on_history(WebKitBackForwardList *list, WebKitBackForwardListItem *added, gpointer removed, HostView *v)
@@ -100,8 +101,10 @@ static void on_history(WebKitBackForwardList *list, WebKitBackForwardListItem *a
 static void on_load_changed(WebKitWebView *web, WebKitLoadEvent event, HostView *v)
 {
     (void)web;
-    if (event == WEBKIT_LOAD_STARTED)
+    if (event == WEBKIT_LOAD_STARTED) {
         v->progress = -1;
+        v->page_gone = FALSE;
+    }
     /* Both states after every navigation, also one within the history. */
     else if (event == WEBKIT_LOAD_COMMITTED)
         send_history(v);
@@ -117,7 +120,7 @@ static void send_status(HostView *v, const char *link)
         return;
     g_free(v->status);
     v->status = g_strdup(link);
-    host_send_text(v->id, "status", link);
+    host_send(v->id, VEXEL_VERB_STATUS, link, NULL);
 }
 
 static void on_mouse_target(WebKitWebView *web, WebKitHitTestResult *hit, guint modifiers, HostView *v)
@@ -140,16 +143,22 @@ static gboolean on_leave(GtkWidget *widget, GdkEventCrossing *event, HostView *v
 static GtkWidget *on_create(WebKitWebView *web, WebKitNavigationAction *action, HostView *v)
 {
     (void)web;
+    /* A page opens a window only in answer to the user's click or key; the
+       frame says when it refused one. */
+    if (!webkit_navigation_action_is_user_gesture(action)) {
+        host_send(v->id, VEXEL_VERB_POPUPBLOCKED, NULL);
+        return NULL;
+    }
     /* The frame opens the window, of the engine its menu chooses. */
     WebKitURIRequest *request = webkit_navigation_action_get_request(action);
-    host_send_text(v->id, "newwindow", request ? webkit_uri_request_get_uri(request) : "");
+    host_send(v->id, VEXEL_VERB_NEWWINDOW, request ? host_text(webkit_uri_request_get_uri(request)) : "", NULL);
     return NULL;
 }
 
 static void on_close(WebKitWebView *web, HostView *v)
 {
     (void)web;
-    host_send(v->id, "close", NULL);
+    host_send(v->id, VEXEL_VERB_CLOSE, NULL);
 }
 
 /* The page is refused (WebKit's error page follows); the frame says why in
@@ -176,7 +185,7 @@ static gboolean on_tls_errors(WebKitWebView *web, const char *uri, GTlsCertifica
             g_string_append(problems, words[i].word);
         }
     }
-    host_send(v->id, "certificate", problems->len ? problems->str : "other");
+    host_send(v->id, VEXEL_VERB_CERTIFICATE, problems->len ? problems->str : "other", NULL);
     g_string_free(problems, TRUE);
     return FALSE;
 }
@@ -208,15 +217,79 @@ static gboolean on_load_failed(WebKitWebView *web, WebKitLoadEvent event, const 
     return TRUE;
 }
 
+/* --- Pages that do not answer ------------------------------------------- */
+
+/* A page whose scripts have not answered this long is reported; WebKit's
+   own judgement (after input the page does not take) counts as well. */
+#define HANG_US (4 * G_USEC_PER_SEC)
+
+static void send_responsive(HostView *v)
+{
+    const gboolean hung = (v->probe_sent && g_get_monotonic_time() - v->probe_sent >= HANG_US) ||
+                          !webkit_web_view_get_is_web_process_responsive(v->web);
+    if (hung == v->hung)
+        return;
+    v->hung = hung;
+    host_send(v->id, VEXEL_VERB_RESPONSIVE, hung ? "0" : "1", NULL);
+}
+
+static void on_responsive(WebKitWebView *web, GParamSpec *pspec, HostView *v)
+{
+    (void)web;
+    (void)pspec;
+    send_responsive(v);
+}
+
+static void on_probe_answered(GObject *source, GAsyncResult *result, gpointer data)
+{
+    /* Any answer counts, an error too (the page went meanwhile). */
+    JSCValue *value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, NULL);
+    if (value)
+        g_object_unref(value);
+    HostView *v = g_hash_table_lookup(views, data);
+    if (!v || v->web != WEBKIT_WEB_VIEW(source))
+        return;
+    v->probe_sent = 0;
+    send_responsive(v);
+}
+
+static gboolean probe_views(gpointer data)
+{
+    (void)data;
+    GHashTableIter it;
+    gpointer key, value;
+    g_hash_table_iter_init(&it, views);
+    while (g_hash_table_iter_next(&it, &key, &value)) {
+        HostView *v = value;
+        if (v->probe_sent) {
+            send_responsive(v);
+            continue;
+        }
+        /* Nothing to ask before its first page, or after its page went:
+           asking would start a web process. */
+        if (v->page_gone || !webkit_web_view_get_uri(v->web))
+            continue;
+        v->probe_sent = g_get_monotonic_time();
+        /* In a world of its own: the page's scripts cannot answer for it. */
+        webkit_web_view_evaluate_javascript(v->web, "0", -1, "vexel", NULL, NULL, on_probe_answered, key);
+    }
+    return G_SOURCE_CONTINUE;
+}
+
 static void on_web_process_terminated(WebKitWebView *web, WebKitWebProcessTerminationReason reason, HostView *v)
 {
     (void)web;
     v->progress = -1;
     g_clear_pointer(&v->status, g_free);
-    host_send(v->id, "crashed",
+    /* The frame shows the crash; the next process starts answering anew. */
+    v->probe_sent = 0;
+    v->hung = FALSE;
+    v->page_gone = TRUE;
+    host_send(v->id, VEXEL_VERB_CRASHED,
               reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "memory"
               : reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API  ? "requested"
-                                                                : "crashed");
+                                                                : "crashed",
+              NULL);
 }
 
 /* --- Keyboard focus ----------------------------------------------------- */
@@ -263,7 +336,7 @@ static gboolean on_button_press(GtkWidget *widget, GdkEventButton *event, HostVi
     (void)widget;
     GdkWindow *socket = gtk_plug_get_socket_window(GTK_PLUG(v->plug));
     if (!socket) {
-        host_send(v->id, "press", NULL);
+        host_send(v->id, VEXEL_VERB_PRESS, NULL);
         return FALSE;
     }
     Display *display = GDK_WINDOW_XDISPLAY(socket);
@@ -314,10 +387,10 @@ static gboolean on_key(GtkWidget *plug, GdkEventKey *event, HostView *v)
 static gboolean on_focus_leaves(GtkWidget *plug, GtkDirectionType direction, HostView *v)
 {
     (void)plug;
-    host_send(v->id, "leave", direction == GTK_DIR_TAB_BACKWARD || direction == GTK_DIR_UP ||
-                                      direction == GTK_DIR_LEFT
-                                  ? "prev"
-                                  : "next");
+    host_send(v->id, VEXEL_VERB_LEAVE,
+              direction == GTK_DIR_TAB_BACKWARD || direction == GTK_DIR_UP || direction == GTK_DIR_LEFT ? "prev"
+                                                                                                       : "next",
+              NULL);
     return FALSE;
 }
 
@@ -326,7 +399,7 @@ static gboolean on_focus_leaves(GtkWidget *plug, GtkDirectionType direction, Hos
 void view_create(guint id)
 {
     if (g_hash_table_contains(views, GUINT_TO_POINTER(id))) {
-        host_send_text(id, "error", "view exists");
+        host_send(id, VEXEL_VERB_ERROR, "view exists", NULL);
         return;
     }
     HostView *v = g_new0(HostView, 1);
@@ -345,6 +418,9 @@ void view_create(guint id)
     g_signal_connect_after(v->plug, "focus", G_CALLBACK(on_focus_leaves), v);
 
     v->web = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
+    /* Every window.open reaches on_create, which refuses the ones without
+       a user's action (WebKit's own blocking would refuse them silently). */
+    webkit_settings_set_javascript_can_open_windows_automatically(webkit_web_view_get_settings(v->web), TRUE);
     g_signal_connect(v->web, "notify::uri", G_CALLBACK(on_uri), v);
     g_signal_connect(v->web, "notify::title", G_CALLBACK(on_title), v);
     g_signal_connect(v->web, "notify::estimated-load-progress", G_CALLBACK(on_progress), v);
@@ -353,6 +429,7 @@ void view_create(guint id)
     g_signal_connect(v->web, "create", G_CALLBACK(on_create), v);
     g_signal_connect(v->web, "close", G_CALLBACK(on_close), v);
     g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(on_web_process_terminated), v);
+    g_signal_connect(v->web, "notify::is-web-process-responsive", G_CALLBACK(on_responsive), v);
     g_signal_connect(v->web, "button-press-event", G_CALLBACK(on_button_press), v);
     g_signal_connect(v->web, "leave-notify-event", G_CALLBACK(on_leave), v);
     g_signal_connect(v->web, "load-failed-with-tls-errors", G_CALLBACK(on_tls_errors), v);
@@ -371,7 +448,7 @@ void view_create(guint id)
 
     char xid[32];
     g_snprintf(xid, sizeof xid, "%lu", (unsigned long)gtk_plug_get_id(GTK_PLUG(v->plug)));
-    host_send(id, "plug", xid);
+    host_send(id, VEXEL_VERB_PLUG, xid, NULL);
 }
 
 static void view_release(HostView *v)
@@ -389,13 +466,12 @@ static void view_release(HostView *v)
     g_free(v);
 }
 
-char *view_text_field(char **fields, guint count, guint index)
+char *view_text_field(const char *const *fields, guint count, guint index)
 {
-    char *text = index < count ? g_uri_unescape_string(fields[index], NULL) : NULL;
-    return text ? text : g_strdup("");
+    return g_strdup(index < count ? fields[index] : "");
 }
 
-guint view_number_field(char **fields, guint count, guint index)
+guint view_number_field(const char *const *fields, guint count, guint index)
 {
     if (index >= count)
         return 0;
@@ -404,42 +480,42 @@ guint view_number_field(char **fields, guint count, guint index)
     return end != fields[index] && *end == '\0' && n <= G_MAXUINT ? (guint)n : 0;
 }
 
-static void request_load(HostView *v, char **fields, guint count)
+static void request_load(HostView *v, const char *const *fields, guint count)
 {
     char *uri = view_text_field(fields, count, 0);
     webkit_web_view_load_uri(v->web, *uri ? uri : "about:blank");
     g_free(uri);
 }
 
-static void request_back(HostView *v, char **fields, guint count)
+static void request_back(HostView *v, const char *const *fields, guint count)
 {
     (void)fields;
     (void)count;
     webkit_web_view_go_back(v->web);
 }
 
-static void request_forward(HostView *v, char **fields, guint count)
+static void request_forward(HostView *v, const char *const *fields, guint count)
 {
     (void)fields;
     (void)count;
     webkit_web_view_go_forward(v->web);
 }
 
-static void request_stop(HostView *v, char **fields, guint count)
+static void request_stop(HostView *v, const char *const *fields, guint count)
 {
     (void)fields;
     (void)count;
     webkit_web_view_stop_loading(v->web);
 }
 
-static void request_reload(HostView *v, char **fields, guint count)
+static void request_reload(HostView *v, const char *const *fields, guint count)
 {
     (void)fields;
     (void)count;
     webkit_web_view_reload(v->web);
 }
 
-static void request_find(HostView *v, char **fields, guint count)
+static void request_find(HostView *v, const char *const *fields, guint count)
 {
     char *text = view_text_field(fields, count, 1);
     WebKitFindController *find = webkit_web_view_get_find_controller(v->web);
@@ -462,7 +538,7 @@ static void request_find(HostView *v, char **fields, guint count)
     g_free(text);
 }
 
-static void request_zoom(HostView *v, char **fields, guint count)
+static void request_zoom(HostView *v, const char *const *fields, guint count)
 {
     const double factor = count > 0 ? g_ascii_strtod(fields[0], NULL) : 1.0;
     if (factor > 0 && isfinite(factor))
@@ -471,14 +547,22 @@ static void request_zoom(HostView *v, char **fields, guint count)
 
 /* The page's beforeunload handler may ask (a "leave" dialog); "close"
    follows when the window may go, nothing when the user stays. */
-static void request_try_close(HostView *v, char **fields, guint count)
+static void request_try_close(HostView *v, const char *const *fields, guint count)
 {
     (void)fields;
     (void)count;
     webkit_web_view_try_close(v->web);
 }
 
-static void request_release(HostView *v, char **fields, guint count)
+/* Ends a page that does not answer; "crashed requested" follows. */
+static void request_terminate(HostView *v, const char *const *fields, guint count)
+{
+    (void)fields;
+    (void)count;
+    webkit_web_view_terminate_web_process(v->web);
+}
+
+static void request_release(HostView *v, const char *const *fields, guint count)
 {
     (void)fields;
     (void)count;
@@ -487,23 +571,24 @@ static void request_release(HostView *v, char **fields, guint count)
 
 static const struct {
     const char *verb;
-    void (*run)(HostView *v, char **fields, guint count);
+    void (*run)(HostView *v, const char *const *fields, guint count);
 } requests[] = {
-    {"load", request_load},
-    {"back", request_back},
-    {"forward", request_forward},
-    {"stop", request_stop},
-    {"reload", request_reload},
-    {"find", request_find},
-    {"zoom", request_zoom},
-    {"tryclose", request_try_close},
-    {"answer", answer_dialog},
-    {"credentials", answer_credentials},
-    {"save", answer_download},
-    {"release", request_release},
+    {VEXEL_VERB_LOAD, request_load},
+    {VEXEL_VERB_BACK, request_back},
+    {VEXEL_VERB_FORWARD, request_forward},
+    {VEXEL_VERB_STOP, request_stop},
+    {VEXEL_VERB_RELOAD, request_reload},
+    {VEXEL_VERB_FIND, request_find},
+    {VEXEL_VERB_ZOOM, request_zoom},
+    {VEXEL_VERB_TRYCLOSE, request_try_close},
+    {VEXEL_VERB_ANSWER, answer_dialog},
+    {VEXEL_VERB_CREDENTIALS, answer_credentials},
+    {VEXEL_VERB_SAVE, answer_download},
+    {VEXEL_VERB_TERMINATE, request_terminate},
+    {VEXEL_VERB_RELEASE, request_release},
 };
 
-gboolean view_request(guint id, const char *verb, char **fields, guint count)
+gboolean view_request(guint id, const char *verb, const char *const *fields, guint count)
 {
     for (guint i = 0; i < G_N_ELEMENTS(requests); ++i) {
         if (strcmp(verb, requests[i].verb) == 0) {

@@ -2,6 +2,9 @@
 /* The views of the host: each a WebKitWebView in an unembedded GtkPlug
    whose X window the frame embeds. */
 
+#include "../protocol.h"
+#include "../protocolcodec.h"
+
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
@@ -12,16 +15,20 @@ typedef struct {
     char *status;  /* the status text last sent */
     int progress;  /* the progress last sent, -1 when none this load */
     GSimpleActionGroup *menu_actions; /* what the page's context menu offers */
+    gint64 probe_sent;   /* when the unanswered script probe went (µs), 0 when none */
+    gboolean hung;       /* the frame was told the page does not answer */
+    gboolean page_gone;  /* its web process ended, no load since */
 } HostView;
 
-/* Writes one message to the frame: the view's number, the verb and the
-   fields, which must already be free of spaces and newlines. */
-void host_send(guint id, const char *verb, const char *fields);
-/* The same with one text field, percent-encoded here. */
-void host_send_text(guint id, const char *verb, const char *text);
-/* The same with several fields (NULL-terminated), each encoded: numbers
-   and plain words come through unchanged. */
-void host_send_texts(guint id, const char *verb, ...) G_GNUC_NULL_TERMINATED;
+/* Writes one message to the frame: the view's number, the verb and its
+   fields, a NULL-terminated list of texts (pass host_text() for one that
+   may be NULL), each escaped by the codec. FALSE when the message could
+   not be written (too long for a line); it is logged. */
+gboolean host_send(guint id, const char *verb, ...) G_GNUC_NULL_TERMINATED;
+static inline const char *host_text(const char *text)
+{
+    return text ? text : "";
+}
 
 /* The web context every view shares, with its data in the user's data and
    cache folders under Vexel/webkit. */
@@ -30,11 +37,11 @@ void views_init(void);
 /* Makes view id and answers "plug <xid>" (or "error <text>"). */
 void view_create(guint id);
 /* Runs a request for an existing view; returns FALSE for an unknown verb. */
-gboolean view_request(guint id, const char *verb, char **fields, guint count);
+gboolean view_request(guint id, const char *verb, const char *const *fields, guint count);
 /* The view showing web, NULL when it has been released. */
 HostView *view_of(WebKitWebView *web);
 
-/* Field index of a request: decoded text (empty when missing), or a
+/* Field index of a request: its text (a copy, empty when missing), or a
    number (0 when missing or not one). */
-char *view_text_field(char **fields, guint count, guint index);
-guint view_number_field(char **fields, guint count, guint index);
+char *view_text_field(const char *const *fields, guint count, guint index);
+guint view_number_field(const char *const *fields, guint count, guint index);

@@ -1,0 +1,15 @@
+vexel_add_test(test_commandline ${CMAKE_CURRENT_LIST_DIR}/test_commandline.cpp)
+target_compile_definitions(test_commandline PRIVATE VEXEL_PROGRAM="$<TARGET_FILE:vexel>"
+  VEXEL_VERSION="${PROJECT_VERSION}")
+add_dependencies(test_commandline vexel)
+vexel_add_test(test_instancelink ${CMAKE_CURRENT_LIST_DIR}/test_instancelink.cpp)
+target_compile_definitions(test_instancelink PRIVATE VEXEL_PROGRAM="$<TARGET_FILE:vexel>")
+add_dependencies(test_instancelink vexel)
+vexel_add_test(test_installedlayout ${CMAKE_CURRENT_LIST_DIR}/test_installedlayout.cpp)
+
+# The package as cmake --install and CPack make it from this build, unpacked.
+find_program(DPKG_DEB dpkg-deb)
+if(DPKG_DEB)
+  add_test(NAME test_package COMMAND ${CMAKE_CURRENT_LIST_DIR}/test_package.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(test_package PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endif()

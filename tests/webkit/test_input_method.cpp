@@ -1,0 +1,287 @@
+// Japanese typed through an input method, as a user types it: IBus with
+// Anthy, started for this run alone, and real X keys (romaji, Space to
+// convert, Return to commit) into the frame's text fields. Skips where no
+// input method can be started.
+
+#include "webkittests.h"
+#include "bookmarks/bmedit.h"
+
+#include <QLineEdit>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <csignal>
+
+namespace {
+
+// A session bus and IBus on it with Anthy as its engine, in folders of their
+// own: nothing of the user's input-method setup is read or changed. Every
+// process they start carries a mark in its environment, so that the end of
+// the run finds and ends them (some of them leave their parent behind).
+class InputMethod {
+public:
+    // Starts the daemons and points this process (and so the engine host
+    // it starts) at them; returns why not when that is impossible here.
+    QString start();
+    ~InputMethod();
+
+private:
+    QProcessEnvironment environment() const;
+    bool startDetached(const QString &program, const QStringList &args);
+    bool ibus(const QStringList &args, QByteArray *out = nullptr) const;
+    QList<qint64> marked() const;
+
+    QTemporaryDir dir_;
+    QString busAddress_, ibusAddress_;
+};
+
+QProcessEnvironment InputMethod::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString root = dir_.path();
+    env.insert(QStringLiteral("VEXEL_TEST_INPUT_METHOD"), root);
+    env.insert(QStringLiteral("HOME"), root + QStringLiteral("/home"));
+    // Where the frame's input context (Qt's) looks for the daemon's address.
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), qEnvironmentVariable("XDG_CONFIG_HOME"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), root + QStringLiteral("/cache"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/run"));
+    env.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("keyfile"));
+    env.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
+    // Anthy's engine is a Python program for the system's Python.
+    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin:") + env.value(QStringLiteral("PATH")));
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress_);
+    if (!ibusAddress_.isEmpty())
+        env.insert(QStringLiteral("IBUS_ADDRESS"), ibusAddress_);
+    return env;
+}
+
+bool InputMethod::startDetached(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(args);
+    process.setProcessEnvironment(environment());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(dir_.filePath(QFileInfo(program).fileName() + QStringLiteral(".log")));
+    return process.startDetached();
+}
+
+bool InputMethod::ibus(const QStringList &args, QByteArray *out) const
+{
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.start(QStringLiteral("ibus"), args);
+    const bool done = process.waitForFinished(20000);
+    if (out)
+        *out = process.readAllStandardOutput().trimmed();
+    return done && process.exitStatus() == QProcess::NormalExit;
+}
+
+QString InputMethod::start()
+{
+    for (const char *program : {"dbus-daemon", "ibus-daemon", "ibus"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
+            return QStringLiteral("%1 is not installed (Debian: dbus-daemon, ibus, ibus-gtk3, ibus-anthy)")
+                .arg(QString::fromLatin1(program));
+    }
+    if (!QFileInfo::exists(QStringLiteral("/usr/share/ibus/component/anthy.xml")))
+        return QStringLiteral("IBus's Anthy engine is not installed (Debian: ibus-anthy)");
+    if (!dir_.isValid())
+        return QStringLiteral("no temporary folder for the input method");
+    const QString root = dir_.path();
+    for (const char *sub : {"home", "cache", "data", "run"})
+        QDir(root).mkpath(QString::fromLatin1(sub));
+    QFile::setPermissions(root + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // Anthy starts in Latin input unless told otherwise; a user switches
+    // with a key, which the test need not guess.
+    const QString settings = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/glib-2.0/settings");
+    QDir().mkpath(settings);
+    QFile keyfile(settings + QStringLiteral("/keyfile"));
+    if (!keyfile.open(QIODevice::WriteOnly))
+        return QStringLiteral("cannot write Anthy's settings");
+    keyfile.write("[org/freedesktop/ibus/engine/anthy/common]\ninput-mode=0\n");
+    keyfile.close();
+
+    const QString bus = root + QStringLiteral("/bus");
+    busAddress_ = QStringLiteral("unix:path=") + bus;
+    if (!startDetached(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--address=") + busAddress_}) ||
+        !QTest::qWaitFor([&] { return QFileInfo::exists(bus); }, 20000))
+        return QStringLiteral("cannot start a D-Bus session bus for IBus");
+
+    const QString socket = root + QStringLiteral("/ibus");
+    const QString ibusAddress = QStringLiteral("unix:path=") + socket;
+    if (!startDetached(QStringLiteral("ibus-daemon"),
+                       {QStringLiteral("--daemonize"), QStringLiteral("--panel=disable"),
+                        QStringLiteral("--emoji-extension=disable"), QStringLiteral("--address=") + ibusAddress}) ||
+        !QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 20000))
+        return QStringLiteral("cannot start ibus-daemon");
+    ibusAddress_ = ibusAddress;
+    // The engine list is read from the engines' components on the first
+    // request; setting the engine succeeds once Anthy is among them.
+    QByteArray engine;
+    const bool set = QTest::qWaitFor(
+        [&] { return ibus({QStringLiteral("engine"), QStringLiteral("anthy")}) &&
+                     ibus({QStringLiteral("engine")}, &engine) && engine == "anthy"; },
+        30000);
+    if (!set)
+        return QStringLiteral("IBus does not start its Anthy engine");
+
+    // As a desktop sets them for its programs.
+    qputenv("QT_IM_MODULE", "ibus");
+    qputenv("GTK_IM_MODULE", "ibus");
+    qputenv("XMODIFIERS", "@im=ibus");
+    qputenv("IBUS_ADDRESS", ibusAddress_.toLocal8Bit());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress_.toLocal8Bit());
+    return QString();
+}
+
+QList<qint64> InputMethod::marked() const
+{
+    const QByteArray mark = "VEXEL_TEST_INPUT_METHOD=" + dir_.path().toLocal8Bit();
+    QList<qint64> found;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(entry));
+        if (number && environ.open(QIODevice::ReadOnly) && environ.readAll().split('\0').contains(mark))
+            found << pid;
+    }
+    return found;
+}
+
+InputMethod::~InputMethod()
+{
+    if (!dir_.isValid())
+        return;
+    // Every process of the run's own, by its mark: asked to end, then
+    // ended for good.
+    for (int round = 0; round < 2; ++round) {
+        const QList<qint64> pids = marked();
+        for (qint64 pid : pids)
+            ::kill(pid_t(pid), round == 0 ? SIGTERM : SIGKILL);
+        const bool ended = QTest::qWaitFor(
+            [&] { return std::all_of(pids.begin(), pids.end(), [](qint64 p) { return processEnded(pid_t(p)); }); },
+            5000);
+        if (ended)
+            break;
+    }
+}
+
+}  // namespace
+
+class TestInputMethod : public QObject {
+    Q_OBJECT
+public:
+    explicit TestInputMethod(const QString &why) : unavailable(why) {}
+    QString unavailable;  // why no input method can be started here
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void frameFields_data();
+    void frameFields();
+
+private:
+    std::unique_ptr<TestDirs> dirs_;
+    std::unique_ptr<Forms> forms_;
+};
+
+void TestInputMethod::initTestCase()
+{
+    if (!unavailable.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no input method here: ") + unavailable));
+    engines::registerBuiltInEngines();
+}
+
+void TestInputMethod::init()
+{
+    failOnXErrors();
+    dirs_ = std::make_unique<TestDirs>();
+    prepareFrame(*dirs_);
+    forms_ = std::make_unique<Forms>();
+    QVERIFY(activateFrame());
+}
+
+void TestInputMethod::cleanup()
+{
+    forms_.reset();
+    dirs_.reset();
+}
+
+// What a QLineEdit shows while the input method composes.
+class PreeditWatch : public QObject {
+public:
+    explicit PreeditWatch(QWidget *field) { field->installEventFilter(this); }
+    QString preedit;
+    int commits = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::InputMethod) {
+            auto *im = static_cast<QInputMethodEvent *>(event);
+            preedit = im->preeditString();
+            commits += !im->commitString().isEmpty();
+        }
+        return false;
+    }
+};
+
+void TestInputMethod::frameFields_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::newRow("address") << "txtAddress";
+    QTest::newRow("bookmark name") << "txtName";
+    QTest::newRow("bookmark address") << "txtURL";
+}
+
+void TestInputMethod::frameFields()
+{
+    QFETCH(QString, field);
+    QLineEdit *edit = MainForm->txtAddress;
+    if (field != QLatin1String("txtAddress")) {
+        MainForm->mnuEditClick();
+        QVERIFY(QTest::qWaitForWindowActive(frm_BMEdit));
+        edit = field == QLatin1String("txtName") ? frm_BMEdit->txtName : frm_BMEdit->txtURL;
+    }
+    edit->clear();
+    QVERIFY(clickAt(onScreen(edit, edit->rect().center())));
+    QTRY_VERIFY(edit->hasFocus());
+    PreeditWatch watch(edit);
+
+    // Composed in the field, converted, committed once; the Return that
+    // commits is the input method's, not the field's.
+    QVERIFY(typeText("nihonn"));
+    QTRY_COMPARE(watch.preedit, QString("にほん"));
+    QCOMPARE(edit->text(), QString());
+    // The candidate window goes where the input method is told the caret
+    // is: in the field, not at the window's corner.
+    const QRect fieldInWindow(edit->mapTo(edit->window(), QPoint(0, 0)), edit->size());
+    const QRectF caret = QGuiApplication::inputMethod()->cursorRectangle();
+    QVERIFY2(fieldInWindow.contains(caret.center().toPoint()), qPrintable(QStringLiteral("caret at %1,%2")
+                                                                           .arg(caret.x()).arg(caret.y())));
+    QVERIFY(caret.x() > fieldInWindow.x());
+    QVERIFY(pressKeys("space"));
+    QTRY_COMPARE(watch.preedit, QString("日本"));
+    QVERIFY(pressKeys("Return"));
+    QTRY_COMPARE(edit->text(), QString("日本"));
+    QVERIFY(typeText("go"));
+    QTRY_COMPARE(watch.preedit, QString("ご"));
+    QVERIFY(pressKeys("Return"));
+    QTRY_COMPARE(edit->text(), QString("日本ご"));
+    QCOMPARE(watch.commits, 2);
+    QVERIFY(watch.preedit.isEmpty());
+    QCOMPARE(MainForm->MDIClient->subWindowList().size(), 0);
+}
+
+int main(int argc, char *argv[])
+{
+    InputMethod inputMethod;
+    TestInputMethod test(QString{});
+    return vexelTestMain(argc, argv, &test, [&] { test.unavailable = inputMethod.start(); });
+}
+
+#include "test_input_method.moc"
