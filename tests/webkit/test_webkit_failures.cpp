@@ -142,10 +142,13 @@ void TestWebKitFailures::hostThatNeverAnswers()
     prepareFrame(dirs);
     ErrorRecorder errors;
     Forms forms;
-    WebKitHost::setReplyTimeoutForTesting(300);
 
-    // Starts, then answers nothing.
+    // Starts, then answers nothing. It gets the usual patience to say it is
+    // ready (on a busy machine even the script's "ready" can take a while);
+    // only the view it is asked for must come quickly.
     WebKitHost::setExecutableForTesting(script("silent", "echo '0 ready " VEXEL_PROTO_VERSION "'; exec sleep 60"));
+    QTRY_VERIFY(WebKitHost::running()->isReady());
+    WebKitHost::setReplyTimeoutForTesting(300);
     MainForm->Moz_Item->setEnabled(true);
     MainForm->Moz_ItemClick();
     MainForm->FileNew1->trigger();

@@ -18,6 +18,8 @@ private slots:
     void tabLeavesThePage();
     void switchingChildrenMovesFocus();
     void keysGoToTheIEWindowBesideAGeckoPage();
+    void keysRightAfterAClickReachThePage_data();
+    void keysRightAfterAClickReachThePage();
 
 private:
     // A page whose input sits at a known place and shows what it holds in
@@ -56,12 +58,14 @@ void TestWebKitKeyboard::cleanup()
 
 QString TestWebKitKeyboard::inputPage(const QString &name)
 {
-    return pages_->page(name, "empty",
+    // Titled last: "empty" says the inputs are there.
+    return pages_->page(name, "",
                         "<input id=\"first\" style=\"position:absolute;left:10px;top:10px;width:200px;height:30px\""
                         " oninput=\"document.title='v:'+this.value\""
                         " onfocus=\"if (!this.value) document.title='focus'\">"
                         "<input id=\"second\" style=\"position:absolute;left:10px;top:60px;width:200px;height:30px\""
-                        " oninput=\"document.title='second:'+this.value\">");
+                        " oninput=\"document.title='second:'+this.value\">"
+                        "<script>document.title = 'empty';</script>");
 }
 
 bool TestWebKitKeyboard::clickInput(TBrowserWindow *w)
@@ -240,6 +244,31 @@ void TestWebKitKeyboard::keysGoToTheIEWindowBesideAGeckoPage()
     QVERIFY(typeText("h"));
     QTRY_COMPARE(mz->windowTitle(), QString("v:gh"));
     QCOMPARE(ie->windowTitle(), QString("v:i"));
+}
+
+void TestWebKitKeyboard::keysRightAfterAClickReachThePage_data()
+{
+    QTest::addColumn<bool>("gecko");
+    QTest::newRow("IE") << false;
+    QTest::newRow("Gecko") << true;
+}
+
+// A person clicks into a page that has just loaded and types at once: the
+// first keys must not be lost while the page is taking the focus.
+void TestWebKitKeyboard::keysRightAfterAClickReachThePage()
+{
+    QFETCH(bool, gecko);
+    TBrowserWindow *w = gecko ? openGecko(inputPage("quick.html")) : openIE(inputPage("quick.html"));
+    QTRY_COMPARE(w->windowTitle(), QString("empty"));
+    MainForm->txtAddress->setFocus();
+    QTRY_VERIFY(MainForm->txtAddress->hasFocus());
+    const QString address = MainForm->txtAddress->text();
+    const QPoint input = onScreen(w->control(), QPoint(60, 25));
+    QVERIFY(movePointer(input));
+    // One command: the keys follow the click with no pause at all.
+    QVERIFY(xdotool({"click", "1", "type", "--delay", "30", "abc"}));
+    QTRY_COMPARE(w->windowTitle(), QString("v:abc"));
+    QCOMPARE(MainForm->txtAddress->text(), address);
 }
 
 VEXEL_TEST_MAIN(TestWebKitKeyboard)

@@ -9,13 +9,17 @@
 #include <QWebEngineScript>
 #include <csignal>
 #include <QAuthenticator>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QNetworkCookie>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEngineCertificateError>
 #include <QWebEngineContextMenuRequest>
+#include <QWebEngineCookieStore>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
@@ -90,6 +94,24 @@ QWebEngineProfile *WebEngineControl::sharedProfile()
 
 void WebEngineControl::releaseSharedProfile()
 {
+    if (!theProfile)
+        return;
+    // A cookie a page set just before the end travels to the cookie store on
+    // its own and may not be there yet. One set from here queues behind it:
+    // once the store reports this one, the pages' cookies are in and go to
+    // the disk with the profile. A session cookie on a reserved name, so
+    // nothing of it is kept.
+    QWebEngineCookieStore *store = theProfile->cookieStore();
+    const QNetworkCookie marker(QByteArrayLiteral("vexel-exit"), QByteArrayLiteral("1"));
+    QEventLoop loop;
+    QObject::connect(store, &QWebEngineCookieStore::cookieAdded, &loop, [&](const QNetworkCookie &c) {
+        if (c.name() == marker.name())
+            loop.quit();
+    });
+    // Only should the engine never answer: the program still ends.
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    store->setCookie(marker, QUrl(QStringLiteral("http://exit.invalid/")));
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
     // Destroying the profile writes its cookies and storage out; a profile
     // left to the process's end can lose the last minutes of them.
     delete theProfile;

@@ -92,6 +92,7 @@ WebKitControl::WebKitControl(QWidget *parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(1, 1);
+    xembed::onPlugPress(&WebKitControl::pressedIn);
     stack_->setContentsMargins(0, 0, 0, 0);
     crashPage_->setObjectName(QStringLiteral("crashPage"));
     crashPage_->setAlignment(Qt::AlignCenter);
@@ -463,6 +464,16 @@ void WebKitControl::onPress(const QList<QByteArray> &)
     if (!isActiveWindow())
         activateWindow();
     setFocus(Qt::MouseFocusReason);
+}
+
+void WebKitControl::pressedIn(quint32 window)
+{
+    for (QWidget *w = QWidget::find(window); w; w = w->parentWidget()) {
+        if (auto *control = qobject_cast<WebKitControl *>(w)) {
+            runGuarded([control] { control->onPress({}); });
+            return;
+        }
+    }
 }
 
 void WebKitControl::onLeave(const QList<QByteArray> &fields)

@@ -94,6 +94,8 @@ private:
     void onPopupBlocked(const QList<QByteArray> &fields);
     void onOtherEngine(const QList<QByteArray> &fields);
     void onPress(const QList<QByteArray> &fields);
+    // A click in the page whose plug sits in window.
+    static void pressedIn(quint32 window);
     void onLeave(const QList<QByteArray> &fields);
     void onClose(const QList<QByteArray> &fields);
     void onCrashed(const QList<QByteArray> &fields);

@@ -54,6 +54,8 @@ public:
     void releaseView(int view);
 
     bool isAlive() const { return !gone_; }
+    // It has said "ready" with the right protocol version.
+    bool isReady() const { return ready_; }
     // Fields as text; the codec escapes them. False when the line could not
     // be written (too long).
     bool send(int view, const char *verb, const QList<QByteArray> &fields = {});

@@ -25,16 +25,43 @@ xcb_window_t rootWindow(xcb_connection_t *c)
     return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
 }
 
+xcb_atom_t internAtom(xcb_connection_t *c, const char *name)
+{
+    xcb_intern_atom_reply_t *reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return a;
+}
+
 xcb_atom_t xembedAtom(xcb_connection_t *c)
 {
-    static xcb_atom_t atom = [c] {
-        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 7, "_XEMBED"), nullptr);
-        const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(reply);
-        return a;
-    }();
+    static xcb_atom_t atom = internAtom(c, "_XEMBED");
     return atom;
 }
+
+class PressFilter : public QAbstractNativeEventFilter {
+public:
+    PressFilter(xcb_atom_t atom, std::function<void(quint32)> handler) : atom_(atom), handler_(std::move(handler)) {}
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
+            return false;
+        const auto *client = static_cast<const xcb_client_message_event_t *>(message);
+        if (client->type != atom_ || atom_ == XCB_ATOM_NONE)
+            return false;
+        handler_(client->window);
+        return true;
+    }
+
+private:
+    xcb_atom_t atom_;
+    std::function<void(quint32)> handler_;
+};
 
 // Swallows the X errors about plug windows whose host has gone: Qt still
 // unmaps its foreign window when the container goes, and the window is no
@@ -127,6 +154,17 @@ void sendKey(quint32 window, bool press, quint32 keycode, quint32 state, quint32
     event.same_screen = 1;
     xcb_send_event(c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
     xcb_flush(c);
+}
+
+void onPlugPress(std::function<void(quint32 window)> handler)
+{
+    static bool installed = false;
+    xcb_connection_t *c = connection();
+    if (installed || !c)
+        return;
+    installed = true;
+    QCoreApplication::instance()->installNativeEventFilter(
+        new PressFilter(internAtom(c, "_VEXEL_PLUG_PRESS"), std::move(handler)));
 }
 
 void detach(quint32 window)

@@ -4,6 +4,7 @@
 // Plain X requests over Qt's own xcb connection; nothing of GTK here.
 
 #include <QtGlobal>
+#include <functional>
 
 namespace xembed {
 
@@ -18,6 +19,12 @@ void send(quint32 window, Message message, Detail detail = FocusCurrent);
 // Hands a key to the plug as the X server would have: keycode and modifier
 // state as X reported them to the frame.
 void sendKey(quint32 window, bool press, quint32 keycode, quint32 state, quint32 time);
+
+// A click in a plug's page is reported by the plug's owner as a client
+// message on the window the plug sits in: through the X server, it reaches
+// the frame before the keys typed right after the click, which come the same
+// way. Calls handler with that window.
+void onPlugPress(std::function<void(quint32 window)> handler);
 
 // Unmaps the window and moves it to the root window, so that destroying the
 // frame's windows around it does not destroy it under its owner; returns

@@ -328,12 +328,28 @@ static void on_toplevel_focus(GtkWidget *plug, GParamSpec *pspec, HostView *v)
 }
 
 /* A click in the page: the frame, which did not see it, gives the page the
-   focus. */
+   focus. Told through the X server, as a message on the window the plug sits
+   in: the keys typed right after the click reach the frame the same way (see
+   on_key), after it, and find the focus already moved. */
 static gboolean on_button_press(GtkWidget *widget, GdkEventButton *event, HostView *v)
 {
     (void)widget;
-    (void)event;
-    host_send(v->id, VEXEL_VERB_PRESS, NULL);
+    GdkWindow *socket = gtk_plug_get_socket_window(GTK_PLUG(v->plug));
+    if (!socket) {
+        host_send(v->id, VEXEL_VERB_PRESS, NULL);
+        return FALSE;
+    }
+    Display *display = GDK_WINDOW_XDISPLAY(socket);
+    XEvent xevent;
+    memset(&xevent, 0, sizeof xevent);
+    xevent.xclient.type = ClientMessage;
+    xevent.xclient.display = display;
+    xevent.xclient.window = GDK_WINDOW_XID(socket);
+    xevent.xclient.message_type = XInternAtom(display, "_VEXEL_PLUG_PRESS", False);
+    xevent.xclient.format = 32;
+    xevent.xclient.data.l[0] = (long)event->time;
+    XSendEvent(display, xevent.xclient.window, False, NoEventMask, &xevent);
+    XFlush(display);
     return FALSE;
 }
 
