@@ -47,13 +47,8 @@ void TestHostilePages::initTestCase()
 {
     engines::registerBuiltInEngines();
     chooser_ = pagedialogs::savePathChooser();
-    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    const QString downloads = QDir::cleanPath(QDir(config).absoluteFilePath("../downloads"));
-    QVERIFY(QDir().mkpath(config) && QDir().mkpath(downloads));
-    QFile dirs(config + "/user-dirs.dirs");
-    QVERIFY(dirs.open(QIODevice::WriteOnly));
-    dirs.write("XDG_DOWNLOAD_DIR=\"" + downloads.toUtf8() + "\"\n");
-    dirs.close();
+    const QString downloads = makeDownloadFolder();
+    QVERIFY(!downloads.isEmpty());
     QCOMPARE(downloadFolder(), downloads);
 }
 

@@ -193,16 +193,10 @@ void TestWebKitExtras::initTestCase()
 {
     engines::registerBuiltInEngines();
     chooser_ = pagedialogs::savePathChooser();
-    // The user's download folder of the run, for the frame and the engine
-    // host alike: where WebKit would save a download nobody asked about.
-    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    const QString downloads = QDir(config).absoluteFilePath("../downloads");
-    QVERIFY(QDir().mkpath(config) && QDir().mkpath(downloads));
-    QFile dirs(config + "/user-dirs.dirs");
-    QVERIFY(dirs.open(QIODevice::WriteOnly));
-    dirs.write("XDG_DOWNLOAD_DIR=\"" + QDir::cleanPath(downloads).toUtf8() + "\"\n");
-    dirs.close();
-    QCOMPARE(downloadFolder(), QDir::cleanPath(downloads));
+    // Where WebKit would save a download nobody asked about.
+    const QString downloads = makeDownloadFolder();
+    QVERIFY(!downloads.isEmpty());
+    QCOMPARE(downloadFolder(), downloads);
 }
 
 void TestWebKitExtras::init()

@@ -48,6 +48,19 @@ private:
     QTemporaryDir dir_;
 };
 
+// Gives the run a download folder of its own (beside its XDG_CONFIG_HOME),
+// for the frame and the engine host alike; returns it, or "" on failure.
+inline QString makeDownloadFolder()
+{
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    const QString downloads = QDir::cleanPath(QDir(config).absoluteFilePath(QStringLiteral("../downloads")));
+    QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
+    if (!QDir().mkpath(config) || !QDir().mkpath(downloads) || !dirs.open(QIODevice::WriteOnly))
+        return QString();
+    dirs.write("XDG_DOWNLOAD_DIR=\"" + downloads.toUtf8() + "\"\n");
+    return downloads;
+}
+
 // The frame of a case: settings that open no options dialog, Gecko enabled,
 // a frame large enough for two windows side by side, active.
 inline void prepareFrame(TestDirs &dirs)
