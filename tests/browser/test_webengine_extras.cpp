@@ -321,8 +321,9 @@ void TestWebEngineExtras::crashedRendererRecoversOnReload()
     QVERIFY(!engineOf(other)->showsCrashNotice());
     QSignalSpy finished(engineOf(w)->page(), &QWebEnginePage::loadFinished);
     MainForm->ReLoadCtrlClick();
-    QVERIFY(finished.wait(kLoad));
-    QVERIFY(finished.last().first().toBool());
+    // The killed renderer's own load may still report its end (false) after
+    // the crash; the reload is the one that succeeds.
+    QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty() && finished.last().first().toBool(), kLoad);
     QVERIFY(!engineOf(w)->showsCrashNotice());
     QCOMPARE(w->windowTitle(), QString("Alive"));
 }
