@@ -5,7 +5,7 @@
 #include "benchsupport.h"
 
 #include "app/mainform.h"
-#include "app/programdir.h"
+#include "core/programdir.h"
 #include "bookmarks/bmedit.h"
 #include "bookmarks/bookmarkfile.h"
 

@@ -4,7 +4,7 @@
 // for the process (the disk cache is warm after the first).
 
 #include "app/forms.h"
-#include "app/programdir.h"
+#include "core/programdir.h"
 #include "benchsupport.h"
 #include "browser/enginecontrol.h"
 

@@ -6,7 +6,7 @@
 
 #include "app/forms.h"
 #include "app/mainform.h"
-#include "app/programdir.h"
+#include "core/programdir.h"
 #include "benchsupport.h"
 #include "browser/browserwindow.h"
 #include "browser/engines/webkitgtk/webkitcontrol.h"

@@ -1,6 +1,6 @@
 #include "aboutbox.h"
 
-#include "app/formfont.h"
+#include "core/formfont.h"
 
 #include <QFrame>
 #include <QGuiApplication>

@@ -1,25 +1,13 @@
 // The two tool-bar bands' order, rows and widths, kept in [Bar] of the
 // settings file from one run to the next.
 
-#include "app/errors.h"
 #include "app/mainform.h"
-#include "app/programdir.h"
-#include "settings/profile.h"
+#include "core/programdir.h"
+#include "settings/config.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
-
-namespace {
-
-QString bandKey(int position, const char *suffix)
-{
-    return QStringLiteral("Band%1%2").arg(position).arg(QLatin1String(suffix));
-}
-
-const QString kBar = QStringLiteral("Bar");
-
-}  // namespace
 
 QList<TBandToolBar *> TMainForm::bandOrder() const
 {
@@ -58,13 +46,7 @@ void TMainForm::applyBandOrder(const QList<TBandToolBar *> &order, bool secondBr
 void TMainForm::BandPositionRead()
 {
     const QString ini = configPath(ProgramDir);
-    int ids[2], widths[2];
-    bool breaks[2];
-    for (int n = 0; n < 2; ++n) {
-        ids[n] = profile::readInteger(ini, kBar, bandKey(n, "ID"), n);
-        widths[n] = profile::readInteger(ini, kBar, bandKey(n, "Width"), 200);
-        breaks[n] = profile::readFlag(ini, kBar, bandKey(n, "Break"), true);
-    }
+    const config::Band stored[2] = {config::band(ini, 0), config::band(ini, 1)};
 
     struct Band {
         TBandToolBar *bar;
@@ -77,14 +59,14 @@ void TMainForm::BandPositionRead()
         bands.append({bar, bar == current.first() ? firstBandBreak_ : secondBandBreaks(), 0});
     for (int n = 0; n < 2; ++n) {
         const auto it = std::find_if(bands.begin(), bands.end(),
-                                     [&](const Band &b) { return b.bar->identity() == ids[n]; });
+                                     [&](const Band &b) { return b.bar->identity() == stored[n].id; });
         if (it == bands.end())
             continue;  // an identity that names no band leaves the position as it is
         const Band band = *it;
         bands.erase(it);
         bands.insert(n, band);
-        bands[n].brk = breaks[n];
-        bands[n].width = widths[n];
+        bands[n].brk = stored[n].breaks;
+        bands[n].width = stored[n].width;
     }
 
     // One relayout with the new order, rows and widths.
@@ -101,11 +83,8 @@ void TMainForm::BandPositionWrite()
     const QString ini = configPath(ProgramDir);
     const QList<TBandToolBar *> order = bandOrder();
     const bool breaks[2] = {firstBandBreak_, secondBandBreaks()};
-    for (int n = 0; n < 2; ++n) {
-        profile::writeInteger(ini, kBar, bandKey(n, "ID"), order[n]->identity());
-        profile::writeInteger(ini, kBar, bandKey(n, "Width"), order[n]->width());
-        profile::writeFlag(ini, kBar, bandKey(n, "Break"), breaks[n]);
-    }
+    for (int n = 0; n < 2; ++n)
+        config::writeBand(ini, n, {order[n]->identity(), order[n]->width(), breaks[n]});
 }
 
 void TMainForm::CoolBar1MouseUp()

@@ -1,18 +1,30 @@
-// The frame's commands that open browser windows and drive the active one.
+// The frame's side of the browser windows: the commands that open them and
+// drive the active one, the one place that draws a window's state, and the
+// bookmark menu's choices.
 
-#include "app/errors.h"
+#include "app/bookmarkmenu.h"
+#include "app/findbar.h"
+#include "app/forms.h"
 #include "app/mainform.h"
-#include "app/programdir.h"
+#include "bookmarks/bmedit.h"
+#include "bookmarks/bookmarkfile.h"
 #include "browser/browserwindow.h"
 #include "browser/childie.h"
 #include "browser/childmoz.h"
 #include "browser/enginecontrol.h"
-#include "settings/profile.h"
+#include "core/errors.h"
+#include "core/programdir.h"
+#include "settings/config.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
 #include <cerrno>
 #include <memory>
 #include <unistd.h>
@@ -54,18 +66,22 @@ void TMainForm::OpenInOtherEngine(TBrowserWindow *window)
 void TMainForm::openWindowOn(bool ie, const QString &Caption, const QString &Address)
 {
     const QString ini = configPath(ProgramDir);
-    const QString mozPath = profile::readString(ini, QStringLiteral("Option"), QStringLiteral("MozPath"), QString());
-    const int mozilla = profile::readInteger(ini, QStringLiteral("Option"), QStringLiteral("Mozilla"), 0);
-    if ((mozilla & 0xFF) == 1) {
+    const QString mozPath = config::frameMozPath(ini);
+    if (config::switchedOn(config::frameMozilla(ini))) {
         if (::chdir(QFile::encodeName(mozPath).constData()) != 0)
             throw VexelError(ioErrorText(directoryErrorCode(errno)));
     }
 
     std::unique_ptr<TBrowserWindow> window;
     if (ie)
-        window = std::make_unique<Tfrm_IE>(this);
+        window = std::make_unique<Tfrm_IE>(shownState());
     else
-        window = std::make_unique<Tfrm_MZ>(this);
+        window = std::make_unique<Tfrm_MZ>(shownState());
+    window->setWindowIcon(ImageList1.value(12));
+    // Cover the frame's default child size, as a freshly placed child would.
+    const QSize area = MDIClient->viewport()->size();
+    window->resize(qMax(320, area.width() * 3 / 4), qMax(240, area.height() * 3 / 4));
+    connectWindow(window.get());
     MDIClient->addSubWindow(window.get());
     window->show();
     MDIClient->setActiveSubWindow(window.get());
@@ -74,15 +90,77 @@ void TMainForm::openWindowOn(bool ie, const QString &Caption, const QString &Add
     w->control()->Navigate(Address);
 }
 
+void TMainForm::connectWindow(TBrowserWindow *window)
+{
+    // Only the active window is drawn; a background window keeps its state
+    // until it becomes active.
+    connect(window, &TBrowserWindow::stateChanged, this, [this, window](int parts) {
+        if (window == ActiveMDIChild())
+            showWindowState(window->state(), parts);
+    });
+    // A closing window takes its address, status, progress and Reload with
+    // it; Back, Forward and Stop stay as they are. One closing in the
+    // background leaves the active window's display alone.
+    connect(window, &TBrowserWindow::closing, this, [this, window] {
+        if (ActiveMDIChild() && ActiveMDIChild() != window)
+            return;
+        WindowState cleared = shownState();
+        cleared.address.clear();
+        cleared.statusText.clear();
+        cleared.progress = 0;
+        cleared.reloadEnabled = false;
+        showWindowState(cleared);
+    });
+    connect(
+        window, &TBrowserWindow::newWindowRequested, this,
+        [this](const QString &caption, const QString &address, bool &opened) {
+            opened = runGuarded([&] { OpenBrowserWindow(caption, address); });
+        },
+        Qt::DirectConnection);
+    connect(window, &TBrowserWindow::findRequested, this, guarded([this] {
+        if (auto *bar = findChild<TFindBar *>())
+            bar->openBar();
+    }));
+    connect(window, &TBrowserWindow::otherEngineRequested, this,
+            guarded([this, window] { OpenInOtherEngine(window); }));
+    // An Internet Explorer page goes to a Gecko window only where that
+    // engine may be chosen.
+    if (qobject_cast<Tfrm_IE *>(window))
+        window->control()->OtherEngineAvailable = [this] { return Moz_Item->isEnabled(); };
+}
+
+WindowState TMainForm::shownState() const
+{
+    return {txtAddress->text(),      StatusBar1->panelText(), ProgressBar1->value(),
+            BackCtrl->isEnabled(),   FrwrdCtrl->isEnabled(),  StopCtrl->isEnabled(),
+            ReLoadCtrl->isEnabled()};
+}
+
+void TMainForm::showWindowState(const WindowState &state, int parts)
+{
+    if (parts & WindowState::Address)
+        txtAddress->setText(state.address);
+    if (parts & WindowState::Status)
+        StatusBar1->setPanelText(state.statusText);
+    if (parts & WindowState::Progress)
+        ProgressBar1->setValue(qBound(0, state.progress, 100));
+    if (parts & WindowState::Buttons) {
+        BackCtrl->setEnabled(state.backEnabled);
+        FrwrdCtrl->setEnabled(state.forwardEnabled);
+        StopCtrl->setEnabled(state.stopEnabled);
+        ReLoadCtrl->setEnabled(state.reloadEnabled);
+    }
+}
+
 void TMainForm::FileNew1Execute()
 {
     if (IE_item->isChecked()) {
-        OpenBrowserWindow(QStringLiteral("Internet Explorer"), QString());
+        OpenBrowserWindow(Tfrm_IE::Caption, QString());
         return;
     }
-    OpenBrowserWindow(QStringLiteral("Gecko"), QStringLiteral("about:blank"));
+    OpenBrowserWindow(Tfrm_MZ::Caption, QStringLiteral("about:blank"));
     if (QMdiSubWindow *w = MDIClient->currentSubWindow())
-        w->setWindowTitle(QStringLiteral("Gecko"));
+        w->setWindowTitle(Tfrm_MZ::Caption);
 }
 
 void TMainForm::openAddresses(const QStringList &addresses)
@@ -92,8 +170,7 @@ void TMainForm::openAddresses(const QStringList &addresses)
             if (address.isEmpty())
                 FileNew1Execute();
             else
-                OpenBrowserWindow(IE_item->isChecked() ? QStringLiteral("Internet Explorer") : QStringLiteral("Gecko"),
-                                  address);
+                OpenBrowserWindow(IE_item->isChecked() ? Tfrm_IE::Caption : Tfrm_MZ::Caption, address);
         });
     if (isMinimized())
         showNormal();
@@ -138,14 +215,76 @@ void TMainForm::ReLoadCtrlClick()
 
 void TMainForm::btnMoveClick()
 {
-    int setting = profile::readInteger(configPath(ProgramDir), QStringLiteral("Option_Window"),
-                                       QStringLiteral("AddressBar"), 0);
-    if (MDIClient->subWindowList().isEmpty())
-        setting = 1;
-    if ((setting & 0xFF) == 1) {
-        OpenBrowserWindow(QString(), txtAddress->text());
+    openOrNavigate(config::addressBarWindow(configPath(ProgramDir)), txtAddress->text());
+}
+
+void TMainForm::txtAddressKeyDown(QKeyEvent *event)
+{
+    // Enter on the main keyboard or the keypad, whatever modifiers are held;
+    // the field gets every other key.
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    btnMoveClick();
+}
+
+void TMainForm::openOrNavigate(int windowSetting, const QString &address)
+{
+    if (config::switchedOn(windowSetting) || MDIClient->subWindowList().isEmpty()) {
+        OpenBrowserWindow(QString(), address);
         return;
     }
     if (TBrowserWindow *w = ActiveMDIChild())
-        w->control()->Navigate(txtAddress->text());
+        w->control()->Navigate(address);
+}
+
+// ---------------------------------------------------------------------------
+// The bookmark menu.
+
+void TMainForm::ReadBookMark()
+{
+    bookmarkMenu_->build(bookmarks::bookmarkFilePath());
+}
+
+void TMainForm::iventMenuClick(QAction *item)
+{
+    // A folder's item holds no address: choosing it opens nothing.
+    if (item->property("ImageIndex").toInt() == TBookmarkMenu::FolderImage)
+        return;
+    const QString address = item->property("Hint").toString();
+    if (!address.isEmpty())
+        txtAddress->setText(address);
+    openOrNavigate(config::bookmarkWindow(configPath(ProgramDir)), txtAddress->text());
+}
+
+void TMainForm::mnuEditClick()
+{
+    if (!frm_BMEdit)
+        return;
+    frm_BMEdit->show();
+    frm_BMEdit->raise();
+    frm_BMEdit->activateWindow();
+    frm_BMEdit->txtURL->setText(txtAddress->text());
+    // With no browser window there is no page to name the bookmark after.
+    TBrowserWindow *w = ActiveMDIChild();
+    frm_BMEdit->txtName->setText(w ? w->windowTitle() : QString());
+}
+
+// ---------------------------------------------------------------------------
+// Browser windows seen from the frame.
+
+TBrowserWindow *TMainForm::ActiveMDIChild() const
+{
+    return qobject_cast<TBrowserWindow *>(MDIClient->currentSubWindow());
+}
+
+QList<TBrowserWindow *> TMainForm::browserWindows() const
+{
+    QList<TBrowserWindow *> list;
+    for (QMdiSubWindow *w : MDIClient->subWindowList(QMdiArea::CreationOrder))
+        if (auto *bw = qobject_cast<TBrowserWindow *>(w))
+            list.append(bw);
+    return list;
 }

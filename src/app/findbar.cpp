@@ -1,6 +1,6 @@
 #include "findbar.h"
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "app/mainform.h"
 #include "browser/browserwindow.h"
 #include "browser/enginecontrol.h"
@@ -10,14 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
-#include <array>
-
-namespace {
-
-constexpr std::array<qreal, 15> kZoomLevels = {0.25, 0.33, 0.5, 0.67, 0.75, 0.8, 0.9, 1.0,
-                                               1.1,  1.25, 1.5, 1.75, 2.0, 2.5, 3.0};
-
-}  // namespace
 
 TFindBar::TFindBar(TMainForm *frame) : QToolBar(frame), frame_(frame)
 {
@@ -89,26 +81,10 @@ void TFindBar::findNext(bool backward)
         w->control()->FindText(txtFind->text(), backward);
 }
 
-qreal TFindBar::nextZoom(qreal current, int step)
-{
-    if (step == 0)
-        return 1.0;
-    if (step > 0) {
-        for (qreal level : kZoomLevels)
-            if (level > current + 0.001)
-                return level;
-        return kZoomLevels.back();
-    }
-    for (auto it = kZoomLevels.rbegin(); it != kZoomLevels.rend(); ++it)
-        if (*it < current - 0.001)
-            return *it;
-    return kZoomLevels.front();
-}
-
 void TFindBar::zoom(int step)
 {
     if (TBrowserWindow *w = frame_->ActiveMDIChild())
-        w->control()->SetZoomFactor(nextZoom(w->control()->ZoomFactor(), step));
+        w->control()->SetZoomFactor(engines::nextZoom(w->control()->ZoomFactor(), step));
 }
 
 bool TFindBar::eventFilter(QObject *watched, QEvent *event)

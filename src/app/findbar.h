@@ -25,9 +25,6 @@ public:
     // step +1 in, -1 out, 0 back to 100 %.
     void zoom(int step);
 
-    // The zoom levels the steps move between.
-    static qreal nextZoom(qreal current, int step);
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

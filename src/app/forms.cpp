@@ -1,8 +1,8 @@
 #include "forms.h"
 
 #include "about/aboutbox.h"
-#include "app/errors.h"
-#include "app/programdir.h"
+#include "core/errors.h"
+#include "core/programdir.h"
 #include "bookmarks/bmedit.h"
 #include "bookmarks/bookmarkfile.h"
 #include "mainform.h"
@@ -19,7 +19,6 @@ TAboutBox *AboutBox = nullptr;
 
 void createForms()
 {
-    QApplication::setApplicationDisplayName(QStringLiteral("Vexel"));
     // The same images the desktop's menu shows.
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
@@ -29,7 +28,7 @@ void createForms()
     // file of the directory the program started in.
     bookmarks::fixBookmarkFilePath(bookmarkDirectory());
     new TMainForm();  // sets MainForm; its creation runs to the end here
-    frm_Option = new Tfrm_Option(MainForm);
+    frm_Option = MainForm->newOptionDialog();
     frm_BMEdit = new Tfrm_BMEdit(bookmarks::bookmarkFilePath());
     AboutBox = new TAboutBox();
 }

@@ -4,7 +4,7 @@
 #include "app/forms.h"
 #include "app/instancelink.h"
 #include "app/mainform.h"
-#include "app/programdir.h"
+#include "core/programdir.h"
 #include "browser/enginecontrol.h"
 #include "browser/engines/webengine/webenginecontrol.h"
 

@@ -1,26 +1,30 @@
 #include "mainform.h"
 
 #include "about/aboutbox.h"
-#include "app/errors.h"
+#include "app/bookmarkmenu.h"
 #include "app/findbar.h"
-#include "app/formfont.h"
 #include "app/forms.h"
-#include "app/programdir.h"
-#include "browser/browserwindow.h"
+#include "app/windowarranger.h"
+#include "core/errors.h"
+#include "core/formfont.h"
+#include "core/programdir.h"
+#include "settings/config.h"
 #include "settings/option.h"
-#include "settings/profile.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -38,53 +42,6 @@ void setHint(QAction *action, const QString &hint)
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-
-TBandToolBar::TBandToolBar(int identity, const QString &name, QWidget *parent)
-    : QToolBar(parent), identity_(identity)
-{
-    setObjectName(name);
-    setWindowTitle(name);
-    setMovable(true);
-    setFloatable(false);
-    setAllowedAreas(Qt::TopToolBarArea);
-    setMinimumHeight(24);
-}
-
-void TBandToolBar::setBandWidth(int width)
-{
-    bandWidth_ = qMax(0, width);
-    updateGeometry();
-}
-
-QSize TBandToolBar::sizeHint() const
-{
-    QSize hint = QToolBar::sizeHint();
-    if (bandWidth_ > 0)
-        hint.setWidth(qMax(bandWidth_, minimumSizeHint().width()));
-    return hint;
-}
-
-TStatusBar::TStatusBar(QWidget *parent) : QStatusBar(parent), panel_(new QLabel(this))
-{
-    setSizeGripEnabled(false);
-    panel_->setObjectName(QStringLiteral("StatusBar1Panel0"));
-    panel_->setTextFormat(Qt::PlainText);
-    panel_->setMinimumWidth(0);
-    panel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    addWidget(panel_, 1);
-}
-
-QString TStatusBar::panelText() const
-{
-    return panel_->text();
-}
-
-void TStatusBar::setPanelText(const QString &text)
-{
-    panel_->setText(text);
-}
 
 // ---------------------------------------------------------------------------
 
@@ -123,6 +80,10 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     // "*" is what "*.*" means on the platform the filter comes from: every file.
     OpenDialog->setNameFilter(QStringLiteral("すべてのファイル (*)"));
 
+    arranger_ = new TWindowArranger(MDIClient, Window1);
+    bookmarkMenu_ = new TBookmarkMenu(mnuBookMark, this, ImageList1,
+                                      guarded([this](QAction *item) { iventMenuClick(item); }));
+
     connect(MDIClient, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *w) {
         updateCommandStates();
         if (auto *bw = qobject_cast<TBrowserWindow *>(w))
@@ -138,6 +99,8 @@ TMainForm::~TMainForm()
     // Browser windows going with the frame must not activate into a frame
     // that is half destroyed.
     disconnect(MDIClient, nullptr, this, nullptr);
+    delete arranger_;
+    delete bookmarkMenu_;
     if (MainForm == this)
         MainForm = nullptr;
 }
@@ -225,11 +188,35 @@ void TMainForm::createMenus()
         return a;
     };
 
+    // A menu item that names a command follows the command's caption,
+    // shortcut, hint and state, and runs it. Its shortcut only shows: the
+    // command's own acts, so a key never runs a command twice.
+    auto commandItem = [this](QMenu *m, const char *name, QAction *command) {
+        auto *a = new QAction(this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcutContext(Qt::WidgetShortcut);
+        auto follow = [a, command] {
+            a->setText(command->text());
+            a->setShortcut(command->shortcut());
+            a->setEnabled(command->isEnabled());
+            setHint(a, command->property("Hint").toString());
+        };
+        follow();
+        connect(command, &QAction::changed, a, follow);
+        connect(a, &QAction::triggered, command, [command] { command->trigger(); });
+        m->addAction(a);
+        return a;
+    };
+
     File1 = submenu(nullptr, "File1", QStringLiteral("ファイル(&F)"), QStringLiteral("ファイル関連の機能"));
-    File1->addActions({FileNew1, FileOpen1, FileClose1, FileSave1, FileSaveAs1});
+    FileNewItem = commandItem(File1, "FileNewItem", FileNew1);
+    FileOpenItem = commandItem(File1, "FileOpenItem", FileOpen1);
+    FileCloseItem = commandItem(File1, "FileCloseItem", FileClose1);
+    FileSaveItem = commandItem(File1, "FileSaveItem", FileSave1);
+    FileSaveAsItem = commandItem(File1, "FileSaveAsItem", FileSaveAs1);
     N1 = File1->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
-    File1->addAction(FileExit1);
+    FileExitItem = commandItem(File1, "FileExitItem", FileExit1);
 
     mnuBookMark = submenu(nullptr, "mnuBookMark", QStringLiteral("ブックマーク(&A)"), QString());
     mnuEdit = item(mnuBookMark, "mnuEdit", QStringLiteral("ブックマークを編集"));
@@ -251,15 +238,18 @@ void TMainForm::createMenus()
     connect(mnuOption, &QAction::triggered, this, guarded([this](bool) { mnuOptionClick(); }));
 
     Window1 = submenu(nullptr, "Window1", QStringLiteral("ウィンドウ(&W)"), QStringLiteral("ウィンドウ操作の機能"));
-    Window1->addActions({WindowCascade1, WindowTileHorizontal1, WindowTileVertical1, WindowMinimizeAll1,
-                         WindowArrangeAll1});
+    WindowCascadeItem = commandItem(Window1, "WindowCascadeItem", WindowCascade1);
+    WindowTileItem = commandItem(Window1, "WindowTileItem", WindowTileHorizontal1);
+    WindowTileItem2 = commandItem(Window1, "WindowTileItem2", WindowTileVertical1);
+    WindowMinimizeItem = commandItem(Window1, "WindowMinimizeItem", WindowMinimizeAll1);
+    WindowArrangeItem = commandItem(Window1, "WindowArrangeItem", WindowArrangeAll1);
 
     Help1 = submenu(nullptr, "Help1", QStringLiteral("ヘルプ(&H)"), QStringLiteral("ヘルプトピック"));
-    Help1->addAction(HelpAbout1);
+    HelpAboutItem = commandItem(Help1, "HelpAboutItem", HelpAbout1);
 
     for (QMenu *m : {File1, Window1, Tool1, mnuBookMark, Help1})
         connect(m, &QMenu::aboutToShow, this, [this] { updateCommandStates(); });
-    connect(Window1, &QMenu::aboutToShow, this, [this] { rebuildWindowList(); });
+    connect(Window1, &QMenu::aboutToShow, this, [this] { arranger_->rebuildWindowList(); });
 
     // The edit commands act on the address field and only while it has the focus.
     addActions({FileNew1, FileOpen1, FileClose1, FileSave1, FileSaveAs1, FileExit1, mnuOption});
@@ -392,18 +382,16 @@ void TMainForm::FormCreate()
     const QString ini = configPath(ProgramDir);
     if (!QFileInfo::exists(ini))
         mnuOptionClick();
-    const bool ie = profile::readString(ini, QStringLiteral("General"), QStringLiteral("LastEngine"),
-                                        QStringLiteral("IE")) == QLatin1String("IE");
+    const bool ie = config::lastEngineIsIE(ini);
     IE_item->setChecked(ie);
     Moz_Item->setChecked(!ie);
-    if (profile::readInteger(ini, QStringLiteral("Option_Main"), QStringLiteral("Mozilla"), 0) == 0)
+    if (config::mozilla(ini) == 0)
         Moz_Item->setEnabled(false);
 }
 
 void TMainForm::FormClose()
 {
-    profile::writeString(configPath(ProgramDir), QStringLiteral("General"), QStringLiteral("LastEngine"),
-                         IE_item->isChecked() ? QStringLiteral("IE") : QStringLiteral("Gecko"));
+    config::writeLastEngine(configPath(ProgramDir), IE_item->isChecked());
     BandPositionWrite();
 }
 
@@ -452,11 +440,8 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         runGuarded([this] { CoolBar1MouseUp(); });
     } else if (watched == txtAddress && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
-        // Enter on the main keyboard or the keypad, whatever modifiers are held.
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            runGuarded([this] { btnMoveClick(); });
-            return true;
-        }
+        runGuarded([&] { txtAddressKeyDown(key); });
+        return key->isAccepted();
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -478,9 +463,18 @@ void TMainForm::HelpAbout1Execute()
 void TMainForm::mnuOptionClick()
 {
     // A new dialog each time, showing the file as it is now; not modal.
-    auto *dialog = new Tfrm_Option(this);
+    auto *dialog = newOptionDialog();
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
+}
+
+Tfrm_Option *TMainForm::newOptionDialog()
+{
+    // The dialog's Gecko switch enables the engine's menu item at once.
+    return new Tfrm_Option(ProgramDir, [frame = QPointer<TMainForm>(this)](bool on) {
+        if (frame)
+            frame->Moz_Item->setEnabled(on);
+    });
 }
 
 void TMainForm::IE_itemClick()
@@ -517,123 +511,27 @@ void TMainForm::updateCommandStates()
     FileSaveAs1->setEnabled(false);
 }
 
-void TMainForm::rebuildWindowList()
-{
-    for (QAction *a : windowListItems_) {
-        Window1->removeAction(a);
-        delete a;
-    }
-    windowListItems_.clear();
-    const QList<QMdiSubWindow *> windows = MDIClient->subWindowList(QMdiArea::CreationOrder);
-    if (windows.isEmpty())
-        return;
-    windowListItems_.append(Window1->addSeparator());
-    int number = 1;
-    for (QMdiSubWindow *w : windows) {
-        QString caption = w->windowTitle();
-        caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        const QString text = number < 10 ? QStringLiteral("&%1 %2").arg(number).arg(caption)
-                                         : QStringLiteral("%1 %2").arg(number).arg(caption);
-        QAction *a = Window1->addAction(text);
-        a->setCheckable(true);
-        a->setChecked(w == MDIClient->currentSubWindow());
-        connect(a, &QAction::triggered, this, [this, w](bool) {
-            if (MDIClient->subWindowList().contains(w)) {
-                if (w->isMinimized())
-                    w->showNormal();
-                MDIClient->setActiveSubWindow(w);
-            }
-        });
-        windowListItems_.append(a);
-        ++number;
-    }
-}
-
 void TMainForm::WindowCascade1Execute()
 {
-    MDIClient->cascadeSubWindows();
-}
-
-// Windows that take part in tiling: every child not minimized.
-static QList<QMdiSubWindow *> tileable(QMdiArea *area)
-{
-    QList<QMdiSubWindow *> list;
-    for (QMdiSubWindow *w : area->subWindowList(QMdiArea::CreationOrder))
-        if (!w->isMinimized() && w->isVisible())
-            list.append(w);
-    return list;
+    arranger_->cascade();
 }
 
 void TMainForm::WindowTileHorizontal1Execute()
 {
-    // One above the other, each the full width of the client area.
-    const QList<QMdiSubWindow *> list = tileable(MDIClient);
-    if (list.isEmpty())
-        return;
-    const QRect area = MDIClient->viewport()->rect();
-    const int h = area.height() / int(list.size());
-    for (int i = 0; i < list.size(); ++i) {
-        list[i]->showNormal();
-        const int height = i == list.size() - 1 ? area.height() - h * i : h;
-        list[i]->setGeometry(0, h * i, area.width(), height);
-    }
+    arranger_->tileHorizontally();
 }
 
 void TMainForm::WindowTileVertical1Execute()
 {
-    // Side by side, each the full height of the client area.
-    const QList<QMdiSubWindow *> list = tileable(MDIClient);
-    if (list.isEmpty())
-        return;
-    const QRect area = MDIClient->viewport()->rect();
-    const int w = area.width() / int(list.size());
-    for (int i = 0; i < list.size(); ++i) {
-        list[i]->showNormal();
-        const int width = i == list.size() - 1 ? area.width() - w * i : w;
-        list[i]->setGeometry(w * i, 0, width, area.height());
-    }
+    arranger_->tileVertically();
 }
 
 void TMainForm::WindowMinimizeAll1Execute()
 {
-    const QList<QMdiSubWindow *> list = MDIClient->subWindowList(QMdiArea::CreationOrder);
-    for (auto it = list.crbegin(); it != list.crend(); ++it)
-        (*it)->showMinimized();
+    arranger_->minimizeAll();
 }
 
 void TMainForm::WindowArrangeAll1Execute()
 {
-    // Minimized windows in a row along the bottom edge, wrapping upwards.
-    const QRect area = MDIClient->viewport()->rect();
-    int x = 0, y = area.height();
-    for (QMdiSubWindow *w : MDIClient->subWindowList(QMdiArea::CreationOrder)) {
-        if (!w->isMinimized())
-            continue;
-        const QSize s = w->size();
-        if (x > 0 && x + s.width() > area.width()) {
-            x = 0;
-            y -= s.height();
-        }
-        if (x == 0 && y == area.height())
-            y -= s.height();
-        w->move(x, y);
-        x += s.width();
-    }
-}
-
-// ---------------------------------------------------------------------------
-// Browser windows seen from the frame.
-
-TBrowserWindow *TMainForm::ActiveMDIChild() const
-{
-    return qobject_cast<TBrowserWindow *>(MDIClient->currentSubWindow());
-}
-
-QList<TBrowserWindow *> TMainForm::browserWindows() const
-{
-    QList<TBrowserWindow *> list;
-    for (QMdiSubWindow *w : MDIClient->subWindowList(QMdiArea::CreationOrder))
-        if (auto *bw = qobject_cast<TBrowserWindow *>(w))
-            list.append(bw);
-    return list;
+    arranger_->arrangeIcons();
 }

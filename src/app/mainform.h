@@ -3,14 +3,13 @@
 // address bar), the MDI client holding the browser windows, and the bottom
 // strip with the status text and the progress bar.
 
+#include "app/toolbars.h"
+#include "browser/browserwindow.h"
+
 #include <QFileDialog>
 #include <QIcon>
-#include <QLabel>
-#include <QLayout>
 #include <QList>
 #include <QMainWindow>
-#include <QStatusBar>
-#include <QToolBar>
 
 class QAction;
 class QLineEdit;
@@ -20,36 +19,11 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QToolButton;
-class TBrowserWindow;
-class EngineControl;
-struct _xmlNode;  // bookmark menu
-
-// A band's tool bar. Its preferred width is the band width restored from
-// the settings file; the tool-bar area lays the bands out from it.
-class TBandToolBar : public QToolBar {
-    Q_OBJECT
-public:
-    TBandToolBar(int identity, const QString &name, QWidget *parent);
-    int identity() const { return identity_; }
-    void setBandWidth(int width);
-    QSize sizeHint() const override;
-
-private:
-    int identity_;
-    int bandWidth_ = 0;  // 0: the width the tool bar's contents ask for
-};
-
-// The status bar of the bottom strip: one panel filling the bar.
-class TStatusBar : public QStatusBar {
-    Q_OBJECT
-public:
-    explicit TStatusBar(QWidget *parent);
-    QString panelText() const;
-    void setPanelText(const QString &text);
-
-private:
-    QLabel *panel_;
-};
+class QKeyEvent;
+class QLabel;
+class TBookmarkMenu;
+class Tfrm_Option;
+class TWindowArranger;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -59,11 +33,14 @@ public:
 
     QString ProgramDir;
 
-    // Menu bar and menus. A menu item that names a command is that command's
-    // action (below); the others are actions of their own.
+    // Menu bar and menus. A menu item that names a command shows that
+    // command's caption, shortcut and state, and runs it.
     QMenuBar *MainMenu1;
     QMenu *File1, *mnuBookMark, *Tool1, *EngineItem, *Window1, *Help1;
-    QAction *N1, *mnuEdit, *N4, *IE_item, *Moz_Item, *mnuOption;
+    QAction *FileNewItem, *FileOpenItem, *FileCloseItem, *FileSaveItem, *FileSaveAsItem, *N1, *FileExitItem;
+    QAction *mnuEdit, *N4, *IE_item, *Moz_Item, *mnuOption;
+    QAction *WindowCascadeItem, *WindowTileItem, *WindowTileItem2, *WindowMinimizeItem, *WindowArrangeItem;
+    QAction *HelpAboutItem;
 
     // ActionList1: the commands, with their captions, shortcuts and hints.
     QObject *ActionList1;
@@ -110,6 +87,9 @@ public:
     void StopCtrlClick();
     void ReLoadCtrlClick();
     void btnMoveClick();
+    // Enter in the address field runs btnMoveClick (and is accepted); the
+    // field gets every other key (ignored).
+    void txtAddressKeyDown(QKeyEvent *event);
     void mnuEditClick();
     void CoolBar1MouseUp();
     void WindowCascade1Execute();
@@ -132,11 +112,25 @@ public:
     // The frame then comes to the front.
     void openAddresses(const QStringList &addresses);
 
+    // An options dialog on this frame's program directory, whose Gecko
+    // switch enables Moz_Item.
+    Tfrm_Option *newOptionDialog();
+
     // The frame's active browser window, or null.
     TBrowserWindow *ActiveMDIChild() const;
     QList<TBrowserWindow *> browserWindows() const;
 
+    // What the shared controls show now, and the one place that draws a
+    // browser window's state into them (only the parts named).
+    WindowState shownState() const;
+    void showWindowState(const WindowState &state, int parts = WindowState::All);
+
+    // A bookmark or the address bar: a new window on address when the
+    // setting says so or no window is open, else the active window goes there.
+    void openOrNavigate(int windowSetting, const QString &address);
+
     void ReadBookMark();
+    void iventMenuClick(QAction *item);
     void BandPositionRead();
     void BandPositionWrite();
 
@@ -160,18 +154,15 @@ private:
     void createBands();
     void createBottomStrip();
     void updateCommandStates();
-    void rebuildWindowList();
     void fitAddressField();
     void applyBandOrder(const QList<TBandToolBar *> &order, bool secondBreaks);
-    void iventMenuClick(QAction *item);
     void openWindowOn(bool ie, const QString &Caption, const QString &Address);
+    // The frame's side of a new browser window: it draws the window's state
+    // while the window is active, and opens what its page asks for.
+    void connectWindow(TBrowserWindow *window);
 
-    // bookmark menu
-    void ReadBookMarkFolder(_xmlNode *Folder, QAction *ParentItem);
-    QAction *AddMenuItem(QMenu *Parent, const QString &Caption, int Index);
-    QAction *addBookmarkItem(QMenu *Parent, _xmlNode *entry, int Index);
-
+    TWindowArranger *arranger_;
+    TBookmarkMenu *bookmarkMenu_;
     bool firstBandBreak_ = true;  // kept for writing: a first band always starts its row
-    QList<QAction *> windowListItems_;
     bool closing_ = false;
 };

@@ -1,7 +1,7 @@
 #include "bmedit.h"
 
-#include "app/formfont.h"
-#include "app/errors.h"
+#include "core/formfont.h"
+#include "core/errors.h"
 #include "bookmarkfile.h"
 
 #include <QLabel>

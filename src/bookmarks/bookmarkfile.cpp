@@ -1,8 +1,8 @@
 #include "bookmarkfile.h"
 
-#include "app/errors.h"
-#include "app/programdir.h"
-#include "settings/atomicfile.h"
+#include "core/errors.h"
+#include "core/programdir.h"
+#include "core/atomicfile.h"
 #include "shiftjis.h"
 
 #include <QDir>

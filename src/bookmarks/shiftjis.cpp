@@ -1,6 +1,6 @@
 #include "shiftjis.h"
 
-#include "settings/cp932.h"
+#include "core/cp932.h"
 
 #include <QList>
 #include <QString>

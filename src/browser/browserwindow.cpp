@@ -1,22 +1,16 @@
 #include "browserwindow.h"
 
-#include "app/errors.h"
-#include "app/findbar.h"
-#include "app/mainform.h"
+#include "core/errors.h"
 #include "enginecontrol.h"
 
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
-#include <QVBoxLayout>
 #include <QLayout>
-#include <QLineEdit>
-#include <QMdiArea>
-#include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
-#include <QToolButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -39,12 +33,11 @@ public:
 
 }  // namespace
 
-TBrowserWindow::TBrowserWindow(TMainForm *frame, const QString &classId, const QString &name)
-    : QMdiSubWindow(nullptr), frame_(frame)
+TBrowserWindow::TBrowserWindow(const QString &classId, const QString &name, const WindowState &frameShows)
+    : QMdiSubWindow(nullptr), frameShows_(frameShows)
 {
     setObjectName(name);
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowIcon(frame_->ImageList1.value(12));
     // The control is made first; a class that cannot be created leaves no
     // window behind (the caller deletes this half-made one).
     control_ = engines::create(classId, this);
@@ -93,64 +86,53 @@ TBrowserWindow::TBrowserWindow(TMainForm *frame, const QString &classId, const Q
         close();
         throw VexelError(message);
     }));
-    // What a browser window does beyond the frame's commands.
+    // What a browser window does beyond the frame's commands. A message is
+    // shown, but it is no link's address: LastStatusText keeps the last one.
     connect(control_, &EngineControl::StatusMessage, this, [this](const QString &text) {
-        if (isActiveInFrame())
-            frame_->StatusBar1->setPanelText(text);
+        shownStatus_ = text;
+        publish(WindowState::Status);
     });
     connect(control_, &EngineControl::CloseRequested, this, [this] {
         closeAgreed_ = true;
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     });
-    connect(control_, &EngineControl::FindRequested, this, guarded([this] {
-        if (auto *bar = frame_->findChild<TFindBar *>())
-            bar->openBar();
-    }));
+    connect(control_, &EngineControl::FindRequested, this, &TBrowserWindow::findRequested);
     connect(control_, &EngineControl::ZoomRequested, this, guarded([this](int step) {
-        control_->SetZoomFactor(TFindBar::nextZoom(control_->ZoomFactor(), step));
+        control_->SetZoomFactor(engines::nextZoom(control_->ZoomFactor(), step));
     }));
-    connect(control_, &EngineControl::OtherEngineRequested, this,
-            guarded([this] { frame_->OpenInOtherEngine(this); }));
-    // Cover the frame's default child size, as a freshly placed child would.
-    const QSize area = frame_->MDIClient->viewport()->size();
-    resize(qMax(320, area.width() * 3 / 4), qMax(240, area.height() * 3 / 4));
+    connect(control_, &EngineControl::OtherEngineRequested, this, &TBrowserWindow::otherEngineRequested);
 }
 
 TBrowserWindow::~TBrowserWindow() = default;
 
-bool TBrowserWindow::isActiveInFrame() const
+WindowState TBrowserWindow::state() const
 {
-    return frame_ && frame_->MDIClient->currentSubWindow() == this;
+    return {address_, shownStatus_, ShownProgress, BackEnabled, ForwardEnabled, StopEnabled, ReloadEnabled};
+}
+
+void TBrowserWindow::publish(int parts)
+{
+    emit stateChanged(parts);
 }
 
 void TBrowserWindow::FormCreate()
 {
     FormResize();
-    BackEnabled = frame_->BackCtrl->isEnabled();
-    ForwardEnabled = frame_->FrwrdCtrl->isEnabled();
-    StopEnabled = frame_->StopCtrl->isEnabled();
+    BackEnabled = frameShows_.backEnabled;
+    ForwardEnabled = frameShows_.forwardEnabled;
+    StopEnabled = frameShows_.stopEnabled;
 }
 
 void TBrowserWindow::FormActivate()
 {
-    frame_->txtAddress->setText(control_->LocationURL());
-    frame_->ProgressBar1->setValue(qBound(0, ShownProgress, 100));
-    frame_->StatusBar1->setPanelText(LastStatusText);
-    frame_->BackCtrl->setEnabled(BackEnabled);
-    frame_->FrwrdCtrl->setEnabled(ForwardEnabled);
-    frame_->StopCtrl->setEnabled(StopEnabled);
-    frame_->ReLoadCtrl->setEnabled(ReloadEnabled);
+    address_ = control_->LocationURL();
+    shownStatus_ = LastStatusText;
+    publish(WindowState::All);
 }
 
 void TBrowserWindow::FormClose()
 {
-    // A window closing in the background leaves the active window's display.
-    if (!isActiveInFrame() && frame_->MDIClient->currentSubWindow())
-        return;
-    frame_->ProgressBar1->setValue(0);
-    frame_->txtAddress->clear();
-    frame_->StatusBar1->setPanelText(QString());
-    frame_->ReLoadCtrl->setEnabled(false);
+    emit closing();
 }
 
 void TBrowserWindow::FormResize()
@@ -188,16 +170,14 @@ void TBrowserWindow::resizeEvent(QResizeEvent *event)
 
 void TBrowserWindow::statusTextChanged(const QString &text)
 {
-    if (isActiveInFrame())
-        frame_->StatusBar1->setPanelText(text);
     LastStatusText = text;
+    shownStatus_ = text;
+    publish(WindowState::Status);
 }
 
 void TBrowserWindow::showProgress(int position)
 {
     ShownProgress = qBound(0, position, 100);
-    if (isActiveInFrame())
-        frame_->ProgressBar1->setValue(ShownProgress);
 }
 
 void TBrowserWindow::commandStateChanged(int command, bool enable)
@@ -208,30 +188,22 @@ void TBrowserWindow::commandStateChanged(int command, bool enable)
     else if (command == 2)
         BackEnabled = enable;
     ReloadEnabled = true;
-    if (!isActiveInFrame())
-        return;
-    if (command == 1)
-        frame_->FrwrdCtrl->setEnabled(enable);
-    else if (command == 2)
-        frame_->BackCtrl->setEnabled(enable);
-    frame_->ReLoadCtrl->setEnabled(true);
-    BackEnabled = frame_->BackCtrl->isEnabled();
-    ForwardEnabled = frame_->FrwrdCtrl->isEnabled();
-    StopEnabled = frame_->StopCtrl->isEnabled();
-    ReloadEnabled = frame_->ReLoadCtrl->isEnabled();
+    publish(WindowState::Buttons);
 }
 
 void TBrowserWindow::titleChanged(const QString &text)
 {
     setWindowTitle(text);
-    if (isActiveInFrame())
-        frame_->txtAddress->setText(control_->LocationURL());
+    address_ = control_->LocationURL();
+    publish(WindowState::Address);
 }
 
-void TBrowserWindow::newWindowRequested(const QString &caption, const QString &address, bool &cancel)
+void TBrowserWindow::pageAsksForWindow(const QString &caption, const QString &address, bool &cancel)
 {
     // The address the page asked for; the status text only when the engine
-    // gives none.
-    frame_->OpenBrowserWindow(caption, address.isEmpty() ? LastStatusText : address);
-    cancel = true;
+    // gives none. A window that could not be opened leaves the request to
+    // the engine.
+    bool opened = false;
+    emit newWindowRequested(caption, address.isEmpty() ? LastStatusText : address, opened);
+    cancel = opened;
 }

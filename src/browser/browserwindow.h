@@ -1,7 +1,8 @@
 #pragma once
 // What the two kinds of browser window share: an MDI child holding one
-// engine control, reporting to the frame's shared controls, and keeping the
-// state it restores the frame from when it becomes active again.
+// engine control. A window keeps what the frame's shared controls show for
+// it and announces each change; it never reaches into the frame. The frame
+// listens and draws the state of its active window only.
 
 #include <QMdiSubWindow>
 #include <QString>
@@ -9,7 +10,24 @@
 class EngineControl;
 class QFrame;
 class QPushButton;
-class TMainForm;
+
+// What the frame shows for a browser window: the address field, the status
+// text, the progress bar and the four navigation buttons.
+struct WindowState {
+    QString address;
+    QString statusText;
+    int progress = 0;  // the bar's position, 0 to 100, as the window's own rule gives it
+    bool backEnabled = false;
+    bool forwardEnabled = false;
+    bool stopEnabled = false;
+    bool reloadEnabled = false;
+
+    // The parts a change concerns; the frame redraws only those, so a new
+    // status text leaves what the user is typing in the address field alone.
+    enum Part { Address = 1, Status = 2, Progress = 4, Buttons = 8, All = 15 };
+
+    bool operator==(const WindowState &) const = default;
+};
 
 class TBrowserWindow : public QMdiSubWindow {
     Q_OBJECT
@@ -34,31 +52,50 @@ public:
     QFrame *HungBar = nullptr;
     QPushButton *btnStopPage = nullptr;
 
+    // What the frame shows while this window is the active one.
+    WindowState state() const;
+
     virtual void FormCreate();
     virtual void FormActivate();
     void FormClose();
     void FormResize();
 
-    // Whether this window is the frame's active child: only that one writes
-    // into the frame's shared controls.
-    bool isActiveInFrame() const;
+signals:
+    // Parts (WindowState::Part) of what the frame shows for this window changed.
+    void stateChanged(int parts);
+    // The window is closing: the frame clears what it showed for it.
+    void closing();
+    // The page asks for a new window; opened tells whether one was opened.
+    // Connect directly: opened is read back when the signal returns.
+    void newWindowRequested(const QString &caption, const QString &address, bool &opened);
+    // The page's menu asks for the find bar, or for the page in the other engine.
+    void findRequested();
+    void otherEngineRequested();
 
 protected:
-    TBrowserWindow(TMainForm *frame, const QString &classId, const QString &name);
+    // frameShows: what the frame shows at the window's creation; the new
+    // window starts from its Back, Forward and Stop states.
+    TBrowserWindow(const QString &classId, const QString &name, const WindowState &frameShows);
 
     // The shared bodies of the event handlers.
     void statusTextChanged(const QString &text);
     void commandStateChanged(int command, bool enable);
     void titleChanged(const QString &text);
-    void newWindowRequested(const QString &caption, const QString &address, bool &cancel);
-    // Shows a progress position in the frame (when active) and remembers it.
+    void pageAsksForWindow(const QString &caption, const QString &address, bool &cancel);
+    // Remembers a progress position and shows it while active.
     void showProgress(int position);
+    // Announces a change of parts of the state.
+    void publish(int parts);
 
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
-    TMainForm *frame_;
     EngineControl *control_ = nullptr;
+
+private:
+    WindowState frameShows_;  // what FormCreate copies its button states from
+    QString address_;     // the page's address as last read from the control
+    QString shownStatus_;  // the status text, or a message that is no link's address
     bool closeAsked_ = false;   // the page has been asked whether it may close
     bool closeAgreed_ = false;  // the page agreed (or closes itself)
 };

@@ -1,13 +1,10 @@
 #include "childie.h"
 
-#include "app/errors.h"
-#include "app/mainform.h"
+#include "core/errors.h"
 #include "enginecontrol.h"
 
-#include <QToolButton>
-
-Tfrm_IE::Tfrm_IE(TMainForm *frame)
-    : TBrowserWindow(frame, engines::IE_CLSID, QStringLiteral("frm_IE")), TWeb_IE(control_)
+Tfrm_IE::Tfrm_IE(const WindowState &frameShows)
+    : TBrowserWindow(engines::IE_CLSID, QStringLiteral("frm_IE"), frameShows), TWeb_IE(control_)
 {
     connect(TWeb_IE, &EngineControl::StatusTextChange, this,
             guarded([this](const QString &t) { TWeb_IEStatusTextChange(t); }));
@@ -20,8 +17,6 @@ Tfrm_IE::Tfrm_IE(TMainForm *frame)
     connect(TWeb_IE, &EngineControl::NewWindow2, this,
             [this](const QString &a, bool &cancel) { runGuarded([&] { TWeb_IENewWindow2(a, cancel); }); },
             Qt::DirectConnection);
-    // The page goes to a Gecko window only where that engine may be chosen.
-    TWeb_IE->OtherEngineAvailable = [frame] { return frame->Moz_Item->isEnabled(); };
     FormCreate();
 }
 
@@ -42,8 +37,7 @@ void Tfrm_IE::TWeb_IEProgressChange(int Progress, int ProgressMax)
     // (a negative or zero-based report). Without this, nothing would ever
     // enable Stop in this kind of window.
     StopEnabled = ProgressMax > 0 && Progress >= 0 && Progress < ProgressMax;
-    if (isActiveInFrame())
-        frame_->StopCtrl->setEnabled(StopEnabled);
+    publish(WindowState::Progress | WindowState::Buttons);
 }
 
 void Tfrm_IE::TWeb_IECommandStateChange(int Command, bool Enable)
@@ -58,5 +52,5 @@ void Tfrm_IE::TWeb_IETitleChange(const QString &Text)
 
 void Tfrm_IE::TWeb_IENewWindow2(const QString &Address, bool &Cancel)
 {
-    newWindowRequested(QStringLiteral("Internet Explorer"), Address, Cancel);
+    pageAsksForWindow(Caption, Address, Cancel);
 }

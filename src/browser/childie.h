@@ -5,7 +5,10 @@
 class Tfrm_IE : public TBrowserWindow {
     Q_OBJECT
 public:
-    explicit Tfrm_IE(TMainForm *frame);
+    explicit Tfrm_IE(const WindowState &frameShows);
+
+    // The caption File > New gives a window of this kind.
+    static inline const QString Caption = QStringLiteral("Internet Explorer");
 
     EngineControl *TWeb_IE;
 

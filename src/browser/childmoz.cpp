@@ -1,14 +1,10 @@
 #include "childmoz.h"
 
-#include "app/errors.h"
-#include "app/mainform.h"
+#include "core/errors.h"
 #include "enginecontrol.h"
 
-#include <QProgressBar>
-#include <QToolButton>
-
-Tfrm_MZ::Tfrm_MZ(TMainForm *frame)
-    : TBrowserWindow(frame, engines::MOZILLA_CLSID, QStringLiteral("frm_MZ")), TWeb_MZ(control_)
+Tfrm_MZ::Tfrm_MZ(const WindowState &frameShows)
+    : TBrowserWindow(engines::MOZILLA_CLSID, QStringLiteral("frm_MZ"), frameShows), TWeb_MZ(control_)
 {
     connect(TWeb_MZ, &EngineControl::StatusTextChange, this,
             guarded([this](const QString &t) { TWeb_MZStatusTextChange(t); }));
@@ -27,7 +23,7 @@ Tfrm_MZ::Tfrm_MZ(TMainForm *frame)
 void Tfrm_MZ::FormCreate()
 {
     FormResize();
-    setWindowTitle(QStringLiteral("Gecko"));
+    setWindowTitle(Caption);
     TBrowserWindow::FormCreate();
 }
 
@@ -54,8 +50,7 @@ void Tfrm_MZ::TWeb_MZProgressChange(int Progress, int ProgressMax)
     // The window's own Stop state follows its load, so coming back to it
     // shows its load's state rather than one saved before it finished.
     StopEnabled = !finished;
-    if (isActiveInFrame())
-        frame_->StopCtrl->setEnabled(StopEnabled);
+    publish(WindowState::Progress | WindowState::Buttons);
 }
 
 void Tfrm_MZ::TWeb_MZCommandStateChange(int Command, bool Enable)
@@ -70,5 +65,5 @@ void Tfrm_MZ::TWeb_MZTitleChange(const QString &Text)
 
 void Tfrm_MZ::TWeb_MZNewWindow2(const QString &Address, bool &Cancel)
 {
-    newWindowRequested(QStringLiteral("Mozilla"), Address, Cancel);
+    pageAsksForWindow(QStringLiteral("Mozilla"), Address, Cancel);
 }

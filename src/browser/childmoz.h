@@ -5,7 +5,10 @@
 class Tfrm_MZ : public TBrowserWindow {
     Q_OBJECT
 public:
-    explicit Tfrm_MZ(TMainForm *frame);
+    explicit Tfrm_MZ(const WindowState &frameShows);
+
+    // The caption a Gecko window gives itself, and File > New gives it.
+    static inline const QString Caption = QStringLiteral("Gecko");
 
     EngineControl *TWeb_MZ;
 

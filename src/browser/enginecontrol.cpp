@@ -1,10 +1,11 @@
 #include "enginecontrol.h"
 
-#include "app/errors.h"
+#include "core/errors.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <array>
 
 namespace engines {
 
@@ -56,6 +57,24 @@ EngineControl *create(const QString &classId, QWidget *parent)
     if (!control)
         throw VexelError(classNotRegisteredMessage());
     return control;
+}
+
+qreal nextZoom(qreal current, int step)
+{
+    static constexpr std::array<qreal, 15> levels = {0.25, 0.33, 0.5, 0.67, 0.75, 0.8, 0.9, 1.0,
+                                                     1.1,  1.25, 1.5, 1.75, 2.0, 2.5, 3.0};
+    if (step == 0)
+        return 1.0;
+    if (step > 0) {
+        for (qreal level : levels)
+            if (level > current + 0.001)
+                return level;
+        return levels.back();
+    }
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it)
+        if (*it < current - 0.001)
+            return *it;
+    return levels.front();
 }
 
 }  // namespace engines

@@ -98,6 +98,10 @@ QString classNotRegisteredMessage();
 // address. Empty stays empty.
 QUrl urlFromUserInput(const QString &address);
 
+// The zoom factor one step (+1 in, -1 out, 0 back to 100 %) away from
+// current, on the levels users know from other browsers.
+qreal nextZoom(qreal current, int step);
+
 // Registers the real engines that this build has.
 void registerBuiltInEngines();
 

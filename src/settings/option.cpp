@@ -1,10 +1,9 @@
 #include "option.h"
 
-#include "app/formfont.h"
-#include "app/errors.h"
-#include "app/mainform.h"
-#include "app/programdir.h"
-#include "profile.h"
+#include "core/formfont.h"
+#include "core/errors.h"
+#include "core/programdir.h"
+#include "config.h"
 #include "shbffex.h"
 
 #include <QAction>
@@ -19,9 +18,6 @@
 #include <QTreeWidget>
 
 namespace {
-
-const QString kMain = QStringLiteral("Option_Main");
-const QString kWindow = QStringLiteral("Option_Window");
 
 int tagOf(const QCheckBox *box)
 {
@@ -43,7 +39,8 @@ void setBackground(QLineEdit *edit, QPalette::ColorRole role)
 
 }  // namespace
 
-Tfrm_Option::Tfrm_Option(TMainForm *mainForm) : QWidget(nullptr, Qt::Tool), mainForm_(mainForm)
+Tfrm_Option::Tfrm_Option(const QString &programDir, std::function<void(bool)> geckoAvailable)
+    : QWidget(nullptr, Qt::Tool), mainProgramDir_(programDir), geckoAvailable_(std::move(geckoAvailable))
 {
     setObjectName(QStringLiteral("frm_Option"));
     setWindowTitle(QStringLiteral("オプション"));
@@ -118,14 +115,9 @@ Tfrm_Option::Tfrm_Option(TMainForm *mainForm) : QWidget(nullptr, Qt::Tool), main
     runGuarded([this] { FormCreate(); });
 }
 
-QString Tfrm_Option::mainProgramDir() const
-{
-    return mainForm_ ? mainForm_->ProgramDir : programDirectory();
-}
-
 void Tfrm_Option::FormCreate()
 {
-    ProgramDir = mainProgramDir();
+    ProgramDir = mainProgramDir_;
     ReadIni();
     for (int i = 1; i <= 2; ++i)
         if (auto *sheet = findChild<QWidget *>(QStringLiteral("TabSheet%1").arg(i)))
@@ -138,12 +130,12 @@ void Tfrm_Option::ReadIni()
     // Each click handler runs even when the tick did not change, so values,
     // the edit and the main window's menu item follow the file from the start.
     const QString ini = configPath(ProgramDir);
-    chkMoz->setChecked(profile::readInteger(ini, kMain, QStringLiteral("Mozilla"), 0) != 0);
+    chkMoz->setChecked(config::mozilla(ini) != 0);
     chkMozClick();
-    txtMozPath->setText(profile::readString(ini, kMain, QStringLiteral("MozPath"), QString()));
-    chkWin1->setChecked(profile::readInteger(ini, kWindow, QStringLiteral("BookMark"), 0) != 0);
+    txtMozPath->setText(config::mozPath(ini));
+    chkWin1->setChecked(config::bookmarkWindow(ini) != 0);
     chkWin1Click();
-    chkWin2->setChecked(profile::readInteger(ini, kWindow, QStringLiteral("AddressBar"), 0) != 0);
+    chkWin2->setChecked(config::addressBarWindow(ini) != 0);
     chkWin2Click();
 }
 
@@ -166,8 +158,8 @@ void Tfrm_Option::chkMozClick()
     txtMozPath->setEnabled(on);
     setBackground(txtMozPath, on ? QPalette::HighlightedText : QPalette::Window);
     BitBtn1->setEnabled(on);
-    if (mainForm_)
-        mainForm_->Moz_Item->setEnabled(on);
+    if (geckoAvailable_)
+        geckoAvailable_(on);
 }
 
 void Tfrm_Option::chkWin1Click()
@@ -189,11 +181,11 @@ void Tfrm_Option::BitBtn1Click()
 void Tfrm_Option::Button1Click()
 {
     // In this order; a refused write stops here with the earlier keys written.
-    const QString ini = configPath(mainProgramDir());
-    profile::writeString(ini, kMain, QStringLiteral("MozPath"), txtMozPath->text());
-    profile::writeInteger(ini, kMain, QStringLiteral("Mozilla"), tagOf(chkMoz));
-    profile::writeInteger(ini, kWindow, QStringLiteral("BookMark"), tagOf(chkWin1));
-    profile::writeInteger(ini, kWindow, QStringLiteral("AddressBar"), tagOf(chkWin2));
+    const QString ini = configPath(mainProgramDir_);
+    config::writeMozPath(ini, txtMozPath->text());
+    config::writeMozilla(ini, tagOf(chkMoz));
+    config::writeBookmarkWindow(ini, tagOf(chkWin1));
+    config::writeAddressBarWindow(ini, tagOf(chkWin2));
     close();
 }
 

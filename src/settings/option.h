@@ -3,8 +3,8 @@
 // switches. It reads config.ini when it is made and writes the four values
 // on OK; a tree on the left chooses the page on the right.
 
-#include <QPointer>
 #include <QWidget>
+#include <functional>
 
 class QCheckBox;
 class QFrame;
@@ -14,13 +14,14 @@ class QPushButton;
 class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TMainForm;
 class TSHBrowseForFolderEx;
 
 class Tfrm_Option : public QWidget {
     Q_OBJECT
 public:
-    explicit Tfrm_Option(TMainForm *mainForm);
+    // programDir: the main window's; geckoAvailable: told whether the Gecko
+    // engine may be chosen, at creation and at every click of its switch.
+    explicit Tfrm_Option(const QString &programDir, std::function<void(bool)> geckoAvailable = {});
 
     QString ProgramDir;  // copied from the main window at creation
 
@@ -52,7 +53,6 @@ public:
     void Button2Click();
 
 private:
-    QString mainProgramDir() const;
-
-    QPointer<TMainForm> mainForm_;
+    QString mainProgramDir_;
+    std::function<void(bool)> geckoAvailable_;
 };

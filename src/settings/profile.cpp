@@ -1,8 +1,8 @@
 #include "profile.h"
 
-#include "app/errors.h"
-#include "atomicfile.h"
-#include "cp932.h"
+#include "core/errors.h"
+#include "core/atomicfile.h"
+#include "core/cp932.h"
 
 #include <QFile>
 #include <QList>

@@ -2,7 +2,7 @@
 // reads and writes, the bottom strip, the about box, the error box.
 
 #include "about/aboutbox.h"
-#include "app/errors.h"
+#include "core/errors.h"
 #include "app/forms.h"
 #include "app/mainform.h"
 #include "settings/option.h"
@@ -10,6 +10,7 @@
 #include "testsupport.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMdiArea>

@@ -2,7 +2,7 @@
 // deleting, renaming, saving and cancelling, and a long random run checked
 // against a model of the tree.
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "bookmarks/bmedit.h"
 #include "bookmarktree.h"
 #include "testsupport.h"

@@ -2,7 +2,7 @@
 // both ways, and damaged files.
 
 #include "bookmarktree.h"
-#include "settings/cp932.h"
+#include "core/cp932.h"
 #include "testsupport.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // Opening browser windows: engine choice, the directory switch, creation
 // failures, File > New and Open, the address bar and the navigation buttons.
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "app/forms.h"
 #include "app/mainform.h"
 #include "browser/childie.h"

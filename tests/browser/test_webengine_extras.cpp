@@ -24,6 +24,7 @@
 #include <QSslKey>
 #include <QSslServer>
 #include <QSslSocket>
+#include <QLabel>
 #include <QTimer>
 #include <QToolButton>
 #include <QWebEngineFindTextResult>
@@ -388,9 +389,9 @@ void TestWebEngineExtras::findAndZoom()
     QTRY_COMPARE(w->control()->ZoomFactor(), 0.9);
     QTest::keyClick(MainForm, Qt::Key_0, Qt::ControlModifier);
     QTRY_COMPARE(w->control()->ZoomFactor(), 1.0);
-    QCOMPARE(TFindBar::nextZoom(3.0, 1), 3.0);
-    QCOMPARE(TFindBar::nextZoom(0.25, -1), 0.25);
-    QCOMPARE(TFindBar::nextZoom(1.05, -1), 1.0);
+    QCOMPARE(engines::nextZoom(3.0, 1), 3.0);
+    QCOMPARE(engines::nextZoom(0.25, -1), 0.25);
+    QCOMPARE(engines::nextZoom(1.05, -1), 1.0);
 }
 
 VEXEL_TEST_MAIN(TestWebEngineExtras)

@@ -4,7 +4,7 @@
 
 #include "app/forms.h"
 #include "app/mainform.h"
-#include "app/programdir.h"
+#include "core/programdir.h"
 #include "bookmarks/bmedit.h"
 #include "bookmarks/bookmarkfile.h"
 #include "settings/option.h"

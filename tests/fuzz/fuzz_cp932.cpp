@@ -2,7 +2,7 @@
 // back to the same text. The input is read three ways: as CP932 bytes, as
 // UTF-8 and as raw UTF-16 (which may hold unpaired surrogates).
 
-#include "settings/cp932.h"
+#include "core/cp932.h"
 
 #include <QList>
 #include <QString>

@@ -7,7 +7,7 @@
 // UTF-8 fields: the written section, key and value, then pairs of section
 // and key that are read before and after the write.
 
-#include "settings/cp932.h"
+#include "core/cp932.h"
 #include "settings/profile.h"
 
 #include <QFile>

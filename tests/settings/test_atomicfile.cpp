@@ -2,9 +2,9 @@
 // through a symbolic link, and a process killed in the middle of a save. In
 // each case the old file stays whole or the new one is there whole.
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "bookmarks/bookmarkfile.h"
-#include "settings/atomicfile.h"
+#include "core/atomicfile.h"
 #include "settings/profile.h"
 #include "testsupport.h"
 

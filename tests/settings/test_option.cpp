@@ -2,7 +2,8 @@
 // config.ini, the Gecko switch acting on the main window at once, the
 // folder picker, keys that press nothing, and refused writes.
 
-#include "app/errors.h"
+#include "core/errors.h"
+#include "core/programdir.h"
 #include "app/forms.h"
 #include "app/mainform.h"
 #include "settings/option.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <memory>
 #include <sys/stat.h>
 
 namespace {
@@ -45,7 +47,7 @@ private slots:
 void TestOption::treeChoosesPage()
 {
     TestDirs dirs;
-    Tfrm_Option form(nullptr);
+    Tfrm_Option form(programDirectory());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QVERIFY(form.chkMoz->isVisible());  // the first item is selected at creation
@@ -69,7 +71,7 @@ void TestOption::uncheckGeckoThenCancel()
     dirs.writeIni("[Option_Main]\r\nMozilla=1\r\n");
     const QByteArray before = dirs.readIni();
     Forms forms;
-    auto *dialog = new Tfrm_Option(MainForm);
+    auto *dialog = MainForm->newOptionDialog();
     dialog->show();
     QVERIFY(MainForm->Moz_Item->isEnabled());
     QCOMPARE(dialog->txtMozPath->palette().color(QPalette::Base),
@@ -85,7 +87,7 @@ void TestOption::uncheckGeckoThenCancel()
     QVERIFY(!dialog->isVisible());
     QVERIFY(!MainForm->Moz_Item->isEnabled());
     QCOMPARE(dirs.readIni(), before);
-    Tfrm_Option next(MainForm);  // reads the 1 again
+    std::unique_ptr<Tfrm_Option> next(MainForm->newOptionDialog());  // reads the 1 again
     QVERIFY(MainForm->Moz_Item->isEnabled());
 }
 
@@ -93,7 +95,7 @@ void TestOption::storedPathWithGeckoOff()
 {
     TestDirs dirs;
     dirs.writeIni("[Option_Main]\r\nMozilla=0\r\nMozPath=C:\\Program Files\\mozilla.org\r\n");
-    Tfrm_Option form(nullptr);
+    Tfrm_Option form(programDirectory());
     QCOMPARE(form.txtMozPath->text(), QString("C:\\Program Files\\mozilla.org"));
     QVERIFY(!form.txtMozPath->isEnabled());
     QTest::mouseClick(form.Button1, Qt::LeftButton);
@@ -105,7 +107,7 @@ void TestOption::bookMarkFiveStoredAsOne()
 {
     TestDirs dirs;
     dirs.writeIni("[Option_Window]\r\nBookMark=5\r\n");
-    Tfrm_Option form(nullptr);
+    Tfrm_Option form(programDirectory());
     form.show();
     QVERIFY(form.chkWin1->isChecked());
     QTest::mouseClick(form.Button1, Qt::LeftButton);
@@ -124,7 +126,7 @@ void TestOption::folderPicker()
     dirs.writeIni("[Option_Main]\r\nMozilla=1\r\nMozPath=/before\r\n");
     const QString gone = dirs.currentDir() + QStringLiteral("/gone");
     QDir().mkpath(gone);
-    Tfrm_Option form(nullptr);
+    Tfrm_Option form(programDirectory());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QPoint placed;
@@ -155,7 +157,7 @@ void TestOption::folderPicker()
 void TestOption::enterAndEscPressNothing()
 {
     TestDirs dirs;
-    Tfrm_Option form(nullptr);
+    Tfrm_Option form(programDirectory());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     for (QWidget *focus : {static_cast<QWidget *>(form.txtMozPath), static_cast<QWidget *>(form.TreeView1),
@@ -172,7 +174,7 @@ void TestOption::readOnlyProgramDirectory()
 {
     TestDirs dirs;
     ErrorRecorder errors;
-    Tfrm_Option form(nullptr);
+    Tfrm_Option form(programDirectory());
     form.show();
     QVERIFY(::chmod(QFile::encodeName(dirs.programDir()).constData(), 0555) == 0);
     QTest::mouseClick(form.Button1, Qt::LeftButton);
@@ -186,7 +188,7 @@ void TestOption::readOnlyProgramDirectory()
 void TestOption::lastOkWins()
 {
     TestDirs dirs;
-    Tfrm_Option first(nullptr), second(nullptr);
+    Tfrm_Option first(programDirectory()), second(programDirectory());
     first.show();
     second.show();
     first.chkWin1->setChecked(true);

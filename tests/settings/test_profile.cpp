@@ -1,8 +1,8 @@
 // The settings file's read and write functions against files as the
 // platform writes them, and against refused writes.
 
-#include "app/errors.h"
-#include "settings/cp932.h"
+#include "core/errors.h"
+#include "core/cp932.h"
 #include "settings/profile.h"
 #include "testsupport.h"
 

@@ -1,7 +1,7 @@
 // The folder picker: defaults, root and start folder with their fallbacks,
 // the handler's status text and OK control, placement, and the results.
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "settings/shbffex.h"
 #include "testsupport.h"
 #include "whenopen.h"

@@ -1,8 +1,8 @@
 #include "testsupport.h"
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "app/forms.h"
-#include "app/programdir.h"
+#include "core/programdir.h"
 
 #include <QDir>
 #include <QFile>

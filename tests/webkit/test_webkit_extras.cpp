@@ -740,11 +740,11 @@ void TestWebKitExtras::contextMenuFindAndZoom()
 
     QCOMPARE(w->control()->ZoomFactor(), 1.0);
     QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 2));
-    QTRY_COMPARE(w->control()->ZoomFactor(), TFindBar::nextZoom(1.0, 1));
+    QTRY_COMPARE(w->control()->ZoomFactor(), engines::nextZoom(1.0, 1));
     QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 2));
-    QTRY_COMPARE(w->control()->ZoomFactor(), TFindBar::nextZoom(TFindBar::nextZoom(1.0, 1), 1));
+    QTRY_COMPARE(w->control()->ZoomFactor(), engines::nextZoom(engines::nextZoom(1.0, 1), 1));
     QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 3));
-    QTRY_COMPARE(w->control()->ZoomFactor(), TFindBar::nextZoom(1.0, 1));
+    QTRY_COMPARE(w->control()->ZoomFactor(), engines::nextZoom(1.0, 1));
     QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 4));
     QTRY_COMPARE(w->control()->ZoomFactor(), 1.0);
 }

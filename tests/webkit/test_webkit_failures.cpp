@@ -5,7 +5,7 @@
 
 #include "webkittests.h"
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "browser/engines/webkitgtk/protocol.h"
 
 #include <QToolButton>

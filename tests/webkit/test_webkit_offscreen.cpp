@@ -2,7 +2,7 @@
 // Wayland session without X): its views cannot be embedded, and the user
 // is told so instead of the program failing.
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "app/forms.h"
 #include "app/mainform.h"
 #include "browser/engines/webkitgtk/webkithost.h"

@@ -1,6 +1,6 @@
 #include "webkitcontrol.h"
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "browser/pagedialogs.h"
 #include "protocol.h"
 #include "webkithost.h"

@@ -1,6 +1,6 @@
 #include "webkithost.h"
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "browser/enginecontrol.h"
 #include "protocol.h"
 #include "webkitcontrol.h"

@@ -1,6 +1,6 @@
 #include "atomicfile.h"
 
-#include "app/errors.h"
+#include "core/errors.h"
 
 #include <QDir>
 #include <QFileInfo>
