@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -33,6 +34,7 @@ private slots:
     void closeWithReadOnlyDirectoryStillCloses();
     void menusCaptionsShortcutsAndHints();
     void saveItemsAlwaysDisabled();
+    void menuItemsFollowAndRunTheirCommands();
     void windowCommandsNeedAChild();
     void bottomStripResizeRule();
     void optionsDialogEachTime();
@@ -212,6 +214,43 @@ void TestMainForm::saveItemsAlwaysDisabled()
     ErrorRecorder errors;
     QTest::keyClick(MainForm, Qt::Key_S, Qt::ControlModifier);
     QVERIFY(errors.messages.isEmpty());
+}
+
+void TestMainForm::menuItemsFollowAndRunTheirCommands()
+{
+    TestDirs dirs;
+    dirs.writeIni("[General]\r\nLastEngine=IE\r\n");
+    Forms forms;
+    ErrorRecorder errors;  // no engine is registered: a new window fails, and says so
+    const QList<QPair<const char *, QAction *>> items = {
+        {"FileNewItem", MainForm->FileNew1},           {"FileOpenItem", MainForm->FileOpen1},
+        {"FileCloseItem", MainForm->FileClose1},       {"FileSaveItem", MainForm->FileSave1},
+        {"FileSaveAsItem", MainForm->FileSaveAs1},     {"FileExitItem", MainForm->FileExit1},
+        {"WindowCascadeItem", MainForm->WindowCascade1}, {"WindowTileItem", MainForm->WindowTileHorizontal1},
+        {"WindowTileItem2", MainForm->WindowTileVertical1}, {"WindowMinimizeItem", MainForm->WindowMinimizeAll1},
+        {"WindowArrangeItem", MainForm->WindowArrangeAll1}, {"HelpAboutItem", MainForm->HelpAbout1}};
+    for (const auto &[name, command] : items) {
+        auto *item = MainForm->findChild<QAction *>(QString::fromLatin1(name));
+        QVERIFY2(item && item != command, name);
+        QCOMPARE(item->text(), command->text());
+        QCOMPARE(item->shortcut(), command->shortcut());
+        QCOMPARE(item->isEnabled(), command->isEnabled());
+        QCOMPARE(item->property("Hint"), command->property("Hint"));
+    }
+    QVERIFY(!MainForm->FileSaveItem->isEnabled());
+    // An item follows its command's state.
+    MainForm->FileClose1->setEnabled(true);
+    QVERIFY(MainForm->FileCloseItem->isEnabled());
+    MainForm->FileClose1->setEnabled(false);
+    QVERIFY(!MainForm->FileCloseItem->isEnabled());
+    // The key and the item each run the command once.
+    QSignalSpy ran(MainForm->FileNew1, &QAction::triggered);
+    MainForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(MainForm));
+    QTest::keyClick(MainForm, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(ran.size(), 1);
+    MainForm->FileNewItem->trigger();
+    QCOMPARE(ran.size(), 2);
 }
 
 void TestMainForm::windowCommandsNeedAChild()
