@@ -30,29 +30,33 @@ QList<QMdiSubWindow *> tileable(QMdiArea *area)
 
 void TWindowArranger::tileHorizontally()
 {
-    const QList<QMdiSubWindow *> list = tileable(area_);
-    if (list.isEmpty())
-        return;
-    const QRect area = area_->viewport()->rect();
-    const int h = area.height() / int(list.size());
-    for (int i = 0; i < list.size(); ++i) {
-        list[i]->showNormal();
-        const int height = i == list.size() - 1 ? area.height() - h * i : h;
-        list[i]->setGeometry(0, h * i, area.width(), height);
-    }
+    tile(Qt::Vertical);
 }
 
 void TWindowArranger::tileVertically()
 {
+    tile(Qt::Horizontal);
+}
+
+void TWindowArranger::tile(Qt::Orientation along)
+{
+    // Equal shares of the client area along one direction, each the full
+    // extent of the other; the last takes what division leaves over.
     const QList<QMdiSubWindow *> list = tileable(area_);
     if (list.isEmpty())
         return;
     const QRect area = area_->viewport()->rect();
-    const int w = area.width() / int(list.size());
+    const bool across = along == Qt::Horizontal;
+    const int total = across ? area.width() : area.height();
+    const int share = total / int(list.size());
     for (int i = 0; i < list.size(); ++i) {
         list[i]->showNormal();
-        const int width = i == list.size() - 1 ? area.width() - w * i : w;
-        list[i]->setGeometry(w * i, 0, width, area.height());
+        const int start = share * i;
+        const int length = i == list.size() - 1 ? total - start : share;
+        if (across)
+            list[i]->setGeometry(start, 0, length, area.height());
+        else
+            list[i]->setGeometry(0, start, area.width(), length);
     }
 }
 

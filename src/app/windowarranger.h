@@ -3,6 +3,7 @@
 // minimize all, arrange icons, and the numbered list of open windows.
 
 #include <QList>
+#include <Qt>
 
 class QAction;
 class QMdiArea;
@@ -26,6 +27,9 @@ public:
     void rebuildWindowList();
 
 private:
+    // Side by side along the orientation given.
+    void tile(Qt::Orientation along);
+
     QMdiArea *area_;
     QMenu *menu_;
     QList<QAction *> listItems_;

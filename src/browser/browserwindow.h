@@ -4,10 +4,12 @@
 // it and announces each change; it never reaches into the frame. The frame
 // listens and draws the state of its active window only.
 
+#include "browser/enginecontrol.h"
+#include "core/errors.h"
+
 #include <QMdiSubWindow>
 #include <QString>
 
-class EngineControl;
 class QFrame;
 class QPushButton;
 
@@ -76,6 +78,28 @@ protected:
     // frameShows: what the frame shows at the window's creation; the new
     // window starts from its Back, Forward and Stop states.
     TBrowserWindow(const QString &classId, const QString &name, const WindowState &frameShows);
+
+    // Binds the engine's five events to a kind's named handlers, each run
+    // inside the error-reporting wrapper.
+    template <class Kind>
+    void bindHandlers(Kind *kind, void (Kind::*status)(const QString &), void (Kind::*progress)(int, int),
+                      void (Kind::*command)(int, bool), void (Kind::*title)(const QString &),
+                      void (Kind::*newWindow)(const QString &, bool &))
+    {
+        connect(control_, &EngineControl::StatusTextChange, this,
+                guarded([kind, status](const QString &t) { (kind->*status)(t); }));
+        connect(control_, &EngineControl::ProgressChange, this,
+                guarded([kind, progress](int p, int max) { (kind->*progress)(p, max); }));
+        connect(control_, &EngineControl::CommandStateChange, this,
+                guarded([kind, command](int c, bool e) { (kind->*command)(c, e); }));
+        connect(control_, &EngineControl::TitleChange, this,
+                guarded([kind, title](const QString &t) { (kind->*title)(t); }));
+        // Direct: the engine reads Cancel back when the signal returns.
+        connect(
+            control_, &EngineControl::NewWindow2, this,
+            [kind, newWindow](const QString &a, bool &cancel) { runGuarded([&] { (kind->*newWindow)(a, cancel); }); },
+            Qt::DirectConnection);
+    }
 
     // The shared bodies of the event handlers.
     void statusTextChanged(const QString &text);

@@ -6,17 +6,8 @@
 Tfrm_IE::Tfrm_IE(const WindowState &frameShows)
     : TBrowserWindow(engines::IE_CLSID, QStringLiteral("frm_IE"), frameShows), TWeb_IE(control_)
 {
-    connect(TWeb_IE, &EngineControl::StatusTextChange, this,
-            guarded([this](const QString &t) { TWeb_IEStatusTextChange(t); }));
-    connect(TWeb_IE, &EngineControl::ProgressChange, this,
-            guarded([this](int p, int max) { TWeb_IEProgressChange(p, max); }));
-    connect(TWeb_IE, &EngineControl::CommandStateChange, this,
-            guarded([this](int c, bool e) { TWeb_IECommandStateChange(c, e); }));
-    connect(TWeb_IE, &EngineControl::TitleChange, this,
-            guarded([this](const QString &t) { TWeb_IETitleChange(t); }));
-    connect(TWeb_IE, &EngineControl::NewWindow2, this,
-            [this](const QString &a, bool &cancel) { runGuarded([&] { TWeb_IENewWindow2(a, cancel); }); },
-            Qt::DirectConnection);
+    bindHandlers(this, &Tfrm_IE::TWeb_IEStatusTextChange, &Tfrm_IE::TWeb_IEProgressChange,
+                 &Tfrm_IE::TWeb_IECommandStateChange, &Tfrm_IE::TWeb_IETitleChange, &Tfrm_IE::TWeb_IENewWindow2);
     FormCreate();
 }
 

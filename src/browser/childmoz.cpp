@@ -6,17 +6,8 @@
 Tfrm_MZ::Tfrm_MZ(const WindowState &frameShows)
     : TBrowserWindow(engines::MOZILLA_CLSID, QStringLiteral("frm_MZ"), frameShows), TWeb_MZ(control_)
 {
-    connect(TWeb_MZ, &EngineControl::StatusTextChange, this,
-            guarded([this](const QString &t) { TWeb_MZStatusTextChange(t); }));
-    connect(TWeb_MZ, &EngineControl::ProgressChange, this,
-            guarded([this](int p, int max) { TWeb_MZProgressChange(p, max); }));
-    connect(TWeb_MZ, &EngineControl::CommandStateChange, this,
-            guarded([this](int c, bool e) { TWeb_MZCommandStateChange(c, e); }));
-    connect(TWeb_MZ, &EngineControl::TitleChange, this,
-            guarded([this](const QString &t) { TWeb_MZTitleChange(t); }));
-    connect(TWeb_MZ, &EngineControl::NewWindow2, this,
-            [this](const QString &a, bool &cancel) { runGuarded([&] { TWeb_MZNewWindow2(a, cancel); }); },
-            Qt::DirectConnection);
+    bindHandlers(this, &Tfrm_MZ::TWeb_MZStatusTextChange, &Tfrm_MZ::TWeb_MZProgressChange,
+                 &Tfrm_MZ::TWeb_MZCommandStateChange, &Tfrm_MZ::TWeb_MZTitleChange, &Tfrm_MZ::TWeb_MZNewWindow2);
     FormCreate();
 }
 
