@@ -22,11 +22,6 @@
 
 namespace {
 
-QString textField(const QList<QByteArray> &fields, int index)
-{
-    return QString::fromUtf8(fields.value(index));
-}
-
 // As a browser reads what is typed: a host name becomes a web address, a
 // path (absolute, or an existing file here) a local file.
 QString toUrl(const QString &address)
@@ -35,22 +30,6 @@ QString toUrl(const QString &address)
         return QStringLiteral("about:blank");
     const QUrl url = engines::urlFromUserInput(address);
     return url.isValid() ? url.toString(QUrl::FullyEncoded) : address;
-}
-
-QMdiSubWindow *subWindowOf(const QWidget *widget)
-{
-    for (QWidget *w = widget->parentWidget(); w; w = w->parentWidget())
-        if (auto *sub = qobject_cast<QMdiSubWindow *>(w))
-            return sub;
-    return nullptr;
-}
-
-bool inMdiArea(const QWidget *widget)
-{
-    for (const QWidget *w = widget; w; w = w->parentWidget())
-        if (qobject_cast<const QMdiArea *>(w))
-            return true;
-    return false;
 }
 
 const QString reloadHint = QStringLiteral("\n再読み込みすると、もう一度表示します。");
@@ -75,16 +54,12 @@ QString certificateProblems(const QByteArray &words)
     return problems.isEmpty() ? QStringLiteral("証明書を検証できません") : problems.join(QStringLiteral("、"));
 }
 
-QString downloadFailure(const QByteArray &reason)
-{
-    if (reason == "network")
-        return QStringLiteral("ネットワークエラー");
-    if (reason == "destination")
-        return QStringLiteral("保存先に書き込めません");
-    return QStringLiteral("不明なエラー");
-}
-
 }  // namespace
+
+QString WebKitControl::textField(const QList<QByteArray> &fields, int index)
+{
+    return QString::fromUtf8(fields.value(index));
+}
 
 WebKitControl::WebKitControl(QWidget *parent)
     : EngineControl(parent),
@@ -452,30 +427,6 @@ void WebKitControl::onPopupBlocked(const QList<QByteArray> &)
     emit StatusMessage(pagedialogs::popupBlockedText());
 }
 
-void WebKitControl::onPress(const QList<QByteArray> &)
-{
-    // The click went to the plug's window; the frame did not see it. A
-    // modal dialog keeps the focus, as it would against any other click.
-    if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != window())
-        return;
-    if (QMdiSubWindow *sub = subWindowOf(this))
-        if (QMdiArea *area = sub->mdiArea(); area && area->activeSubWindow() != sub)
-            area->setActiveSubWindow(sub);
-    if (!isActiveWindow())
-        activateWindow();
-    setFocus(Qt::MouseFocusReason);
-}
-
-void WebKitControl::pressedIn(quint32 window)
-{
-    for (QWidget *w = QWidget::find(window); w; w = w->parentWidget()) {
-        if (auto *control = qobject_cast<WebKitControl *>(w)) {
-            runGuarded([control] { control->onPress({}); });
-            return;
-        }
-    }
-}
-
 void WebKitControl::onLeave(const QList<QByteArray> &fields)
 {
     if (hasFocus())
@@ -529,151 +480,6 @@ void WebKitControl::onOtherEngine(const QList<QByteArray> &)
     emit OtherEngineRequested();
 }
 
-// --- The page's questions ---------------------------------------------------
-
-void WebKitControl::ask(const char *verb, const std::function<QList<QByteArray>()> &dialog)
-{
-    QPointer<WebKitControl> self(this);
-    const QPointer<WebKitHost> asker = host_;
-    const int view = view_;
-    ++asking_;
-    const QList<QByteArray> answer = dialog();
-    if (!self)
-        return;
-    // To the host and view that asked, not to one that has replaced them.
-    if (host_ && host_ == asker && view_ == view)
-        send(verb, answer);
-    if (--asking_ == 0 && closeWaiting_) {
-        closeWaiting_ = false;
-        emit CloseRequested();
-    }
-}
-
-void WebKitControl::onDialog(const QList<QByteArray> &fields)
-{
-    const QByteArray number = fields.value(0);
-    const QByteArray type = fields.value(1);
-    const QString message = textField(fields, 2);
-    const QString proposed = textField(fields, 3);
-    ask(VEXEL_VERB_ANSWER, [&] {
-        bool ok = true;
-        QString text;
-        if (type == "alert")
-            pagedialogs::alert(this, message);
-        else if (type == "confirm")
-            ok = pagedialogs::confirm(this, message);
-        else if (type == "prompt")
-            ok = pagedialogs::prompt(this, message, proposed, &text);
-        else if (type == "leave")
-            ok = pagedialogs::confirmLeaving(this);
-        else
-            ok = false;
-        return QList<QByteArray>{number, ok ? "1" : "0", text.toUtf8()};
-    });
-}
-
-void WebKitControl::onAuth(const QList<QByteArray> &fields)
-{
-    const QByteArray number = fields.value(0);
-    const QString host = textField(fields, 2);
-    const QString who = fields.value(1) == "proxy" ? QStringLiteral("プロキシ %1").arg(host) : host;
-    const QString realm = textField(fields, 3);
-    ask(VEXEL_VERB_CREDENTIALS, [&] {
-        QString user, password;
-        // Cancelled, the page shows what the server answers without them.
-        if (!pagedialogs::askCredentials(this, who, realm, &user, &password))
-            return QList<QByteArray>{number, "0"};
-        return QList<QByteArray>{number, "1", user.toUtf8(), password.toUtf8()};
-    });
-}
-
-void WebKitControl::onDownload(const QList<QByteArray> &fields)
-{
-    const QByteArray number = fields.value(0);
-    // Only a file name: what the server proposes does not choose the folder.
-    const QString suggested = QFileInfo(textField(fields, 1)).fileName();
-    ask(VEXEL_VERB_SAVE, [&] {
-        const QString path = pagedialogs::chooseDownloadPath(this, suggested);
-        if (path.isEmpty()) {
-            emit StatusMessage(pagedialogs::downloadCancelledText(QString()));
-            return QList<QByteArray>{number, QByteArray()};
-        }
-        return QList<QByteArray>{number, QFileInfo(path).absoluteFilePath().toUtf8()};
-    });
-}
-
-void WebKitControl::onDownloading(const QList<QByteArray> &fields)
-{
-    const qint64 received = fields.value(1).toLongLong();
-    const qint64 total = fields.value(2).toLongLong();
-    emit StatusMessage(pagedialogs::downloadProgressText(textField(fields, 0), received, total));
-}
-
-void WebKitControl::onDownloaded(const QList<QByteArray> &fields)
-{
-    emit StatusMessage(pagedialogs::downloadFinishedText(textField(fields, 0)));
-}
-
-void WebKitControl::onDownloadFailed(const QList<QByteArray> &fields)
-{
-    const QString name = textField(fields, 0);
-    const QByteArray reason = fields.value(1);
-    emit StatusMessage(reason == "cancelled" ? pagedialogs::downloadCancelledText(name)
-                                             : pagedialogs::downloadFailedText(name, downloadFailure(reason)));
-}
-
-// --- Keyboard and focus -----------------------------------------------------
-
-bool WebKitControl::event(QEvent *event)
-{
-    // Every key the frame hands this control goes to the page, Tab included
-    // (the page moves among its own elements and says when it runs out).
-    // The frame's shortcuts have had their turn before the key got here.
-    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && state_ == State::Live) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (key->nativeScanCode() != 0) {
-            xembed::sendKey(plug_, event->type() == QEvent::KeyPress, key->nativeScanCode(), key->nativeModifiers(),
-                            quint32(key->timestamp()));
-            return true;
-        }
-    }
-    return EngineControl::event(event);
-}
-
-void WebKitControl::tellFocus(Qt::FocusReason reason)
-{
-    if (state_ != State::Live)
-        return;
-    // A plug's page has the focus only in an active window; the control may
-    // have come into this one after it was activated.
-    if (isActiveWindow())
-        xembed::send(plug_, xembed::WindowActivate);
-    xembed::send(plug_, xembed::FocusIn,
-                 reason == Qt::TabFocusReason       ? xembed::FocusFirst
-                 : reason == Qt::BacktabFocusReason ? xembed::FocusLast
-                                                    : xembed::FocusCurrent);
-}
-
-void WebKitControl::focusInEvent(QFocusEvent *event)
-{
-    EngineControl::focusInEvent(event);
-    tellFocus(event->reason());
-}
-
-void WebKitControl::focusOutEvent(QFocusEvent *event)
-{
-    EngineControl::focusOutEvent(event);
-    if (state_ == State::Live)
-        xembed::send(plug_, xembed::FocusOut);
-}
-
-void WebKitControl::changeEvent(QEvent *event)
-{
-    EngineControl::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && state_ == State::Live)
-        xembed::send(plug_, isActiveWindow() ? xembed::WindowActivate : xembed::WindowDeactivate);
-}
-
 bool WebKitControl::eventFilter(QObject *watched, QEvent *event)
 {
     // The frame's windows go before their widgets do (the main window's
@@ -685,22 +491,4 @@ bool WebKitControl::eventFilter(QObject *watched, QEvent *event)
         state_ != State::HostGone)
         xembed::detach(plug_);
     return EngineControl::eventFilter(watched, event);
-}
-
-void WebKitControl::leaveToFrame(bool next)
-{
-    // To the frame's own controls (the address bar), as the focus chain
-    // orders them: within the MDI child alone, Tab would only come back here.
-    QWidget *w = this;
-    for (;;) {
-        w = next ? w->nextInFocusChain() : w->previousInFocusChain();
-        if (!w || w == this)
-            break;
-        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled() && w->window() == window() &&
-            !inMdiArea(w)) {
-            w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-            return;
-        }
-    }
-    focusNextPrevChild(next);
 }

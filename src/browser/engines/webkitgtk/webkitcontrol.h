@@ -65,6 +65,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // A field of a host's line as text.
+    static QString textField(const QList<QByteArray> &fields, int index);
+
     enum class State { Creating, Live, PageGone, HostGone, Failed };
     using Handler = void (WebKitControl::*)(const QList<QByteArray> &fields);
     static const QHash<QByteArray, Handler> &handlers();

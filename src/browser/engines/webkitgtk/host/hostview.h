@@ -40,6 +40,10 @@ void view_create(guint id);
 gboolean view_request(guint id, const char *verb, const char *const *fields, guint count);
 /* The view showing web, NULL when it has been released. */
 HostView *view_of(WebKitWebView *web);
+/* View id, NULL when there is none (or no longer). */
+HostView *view_by_id(guint id);
+/* Ends a view: its page, its plug, what it still waited for. */
+void view_release(HostView *v);
 
 /* Field index of a request: its text (a copy, empty when missing), or a
    number (0 when missing or not one). */
