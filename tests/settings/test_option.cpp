@@ -9,7 +9,7 @@
 #include "settings/profile.h"
 #include "settings/shbffex.h"
 #include "testsupport.h"
-#include "whenopen.h"
+#include "folderdialog.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -134,7 +134,7 @@ void TestOption::folderPicker()
             press(d, "cancelButton");
         });
         QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
-        QVERIFY(open.ran);
+        QVERIFY(open.done());
     }
     QCOMPARE(form.txtMozPath->text(), QString("/before"));
     QCOMPARE(placed, form.mapToGlobal(QPoint(0, 0)));
