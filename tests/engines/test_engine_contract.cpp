@@ -400,10 +400,12 @@ void TestEngineContract::pageClosesItsWindow()
     const QByteArray closeButton = "<button onclick=\"window.close()\" style=\"position:absolute;left:20px;top:20px;"
                                    "width:200px;height:40px\">close</button>";
     pages_->page("child.html", "child", closeButton);
-    TBrowserWindow *opener = open(engine, pages_->page("opener.html", "opener",
-                                                       "<button onclick=\"window.open('child.html')\" style=\""
-                                                       "position:absolute;left:20px;top:20px;width:200px;"
-                                                       "height:40px\">open</button>"));
+    QPointer<TBrowserWindow> opener =
+        open(engine, pages_->page("opener.html", "opener",
+                                  "<button onclick=\"window.open('child.html')\" style=\"position:absolute;"
+                                  "left:20px;top:20px;width:200px;height:40px\">open</button>"
+                                  "<button onclick=\"window.close()\" style=\"position:absolute;left:20px;"
+                                  "top:80px;width:200px;height:40px\">close</button>"));
     QTRY_COMPARE_WITH_TIMEOUT(opener->windowTitle(), QString("opener"), kWait);
     QVERIFY(click(opener, QPoint(60, 40)));
     QTRY_COMPARE_WITH_TIMEOUT(MainForm->MDIClient->subWindowList().size(), 2, kWait);
@@ -416,7 +418,13 @@ void TestEngineContract::pageClosesItsWindow()
     QTRY_VERIFY_WITH_TIMEOUT(child.isNull(), kWait);
     QCOMPARE(close.size(), 1);
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
-    QCOMPARE(MainForm->ActiveMDIChild(), opener);
+    QCOMPARE(MainForm->ActiveMDIChild(), opener.data());
+    // A page the user opened with nothing before it may close its window too.
+    QSignalSpy closeOpener(opener->control(), &EngineControl::CloseRequested);
+    QVERIFY(click(opener, QPoint(60, 100)));
+    QTRY_VERIFY_WITH_TIMEOUT(opener.isNull(), kWait);
+    QCOMPARE(closeOpener.size(), 1);
+    QVERIFY(MainForm->MDIClient->subWindowList().isEmpty());
 }
 
 // --- Downloads ---------------------------------------------------------------------
