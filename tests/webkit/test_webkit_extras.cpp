@@ -25,6 +25,9 @@
 #include <QStandardPaths>
 #include <QToolButton>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -526,26 +529,38 @@ void TestWebKitExtras::pageDialogWhileAGeckoWindowIsMade()
         QTRY_COMPARE(WebKitHost::runningProcessId(), qint64(0));
     }
     // The real host, with its answer to the second view held back (the
-    // lines after it pass) until the gate file exists.
+    // lines after it pass): the wrapper keeps it in a file, and the test
+    // sends it on through a FIFO the wrapper copies to the frame.
     QTemporaryDir scripts;
-    const QString gate = scripts.filePath("open");
+    const QString gate = scripts.filePath("gate");
+    const QString held = scripts.filePath("held");
     const QString wrapper = scripts.filePath("host");
+    QVERIFY(::mkfifo(QFile::encodeName(gate).constData(), 0600) == 0);
     QFile f(wrapper);
     QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("#!/bin/sh\n\"" + QFile::encodeName(QCoreApplication::applicationDirPath()) +
+    f.write("#!/bin/sh\ncat \"" + QFile::encodeName(gate) + "\" &\n\"" +
+            QFile::encodeName(QCoreApplication::applicationDirPath()) +
             "/vexel-webkit\" | while IFS= read -r line; do\n"
             "  case \"$line\" in\n"
-            "    \"2 plug \"*) (while [ ! -e \"" + QFile::encodeName(gate) +
-            "\" ]; do sleep 0.05; done; printf '%s\\n' \"$line\") & ;;\n"
+            "    \"2 plug \"*) printf '%s\\n' \"$line\" > \"" + QFile::encodeName(held) + ".new\" && mv \"" +
+            QFile::encodeName(held) + ".new\" \"" + QFile::encodeName(held) + "\" ;;\n"
             "    *) printf '%s\\n' \"$line\" ;;\n"
             "  esac\n"
             "done\n");
     f.close();
     QVERIFY(f.setPermissions(f.permissions() | QFileDevice::ExeOwner));
     WebKitHost::setExecutableForTesting(wrapper);
+    // Sends what is held (if anything) and ends the wrapper's copy; false
+    // when the copy has already ended.
     const auto openGate = [&] {
-        QFile file(gate);
-        return file.open(QIODevice::WriteOnly);
+        const int fd = ::open(QFile::encodeName(gate).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        QFile line(held);
+        const QByteArray bytes = line.open(QIODevice::ReadOnly) ? line.readAll() : QByteArray();
+        const bool sent = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+        ::close(fd);
+        return sent;
     };
     // Whatever happens, nothing stays held, and the next test starts the
     // real host again.
@@ -573,6 +588,7 @@ void TestWebKitExtras::pageDialogWhileAGeckoWindowIsMade()
     QVERIFY(geckoOf(b)->isCreating());
 
     // The view arrives and shows what was asked of it before.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(held), kWait);
     QVERIFY(openGate());
     QTRY_COMPARE_WITH_TIMEOUT(b->windowTitle(), QString("B"), kWait);
     QVERIFY(!geckoOf(b)->isCreating());
