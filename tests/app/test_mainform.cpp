@@ -8,6 +8,7 @@
 #include "settings/option.h"
 #include "settings/profile.h"
 #include "testsupport.h"
+#include "whenopen.h"
 
 #include <QAction>
 #include <QLabel>
@@ -19,7 +20,6 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <sys/stat.h>
 
@@ -315,11 +315,12 @@ void TestMainForm::aboutBoxReusedAndClosedByEnter()
     TAboutBox *first = AboutBox;
     for (int round = 0; round < 2; ++round) {
         bool wasModal = false;
-        QTimer::singleShot(0, [&] {
-            wasModal = QApplication::activeModalWidget() == AboutBox;
-            QTest::keyClick(AboutBox, Qt::Key_Return);
+        WhenOpen enter([&](QWidget *modal) {
+            wasModal = modal == AboutBox;
+            QTest::keyClick(modal, Qt::Key_Return);
         });
         MainForm->HelpAbout1->trigger();
+        QVERIFY(enter.done());
         QVERIFY(wasModal);
         QVERIFY(!AboutBox->isVisible());
         QCOMPARE(AboutBox, first);

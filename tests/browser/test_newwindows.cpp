@@ -7,13 +7,13 @@
 #include "browser/childie.h"
 #include "browser/childmoz.h"
 #include "testsupport.h"
+#include "whenopen.h"
 
 #include <QDir>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 
 class TestNewWindows : public QObject {
@@ -174,31 +174,28 @@ void TestNewWindows::fileOpenChoosesAFile()
     f.write("<title>t</title>");
     f.close();
     MainForm->OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
-    // Answers the dialog while it is up and modal, until it has closed (the
-    // dialog refuses a file it has not listed yet).
-    auto answer = [](std::function<void()> act) {
-        auto *timer = new QTimer(MainForm);
-        QObject::connect(timer, &QTimer::timeout, [timer, act] {
-            if (QApplication::activeModalWidget() != MainForm->OpenDialog)
-                return;
-            act();
-            if (!MainForm->OpenDialog->isVisible()) {
-                timer->stop();
-                timer->deleteLater();
-            }
-        });
-        timer->start(20);
+    // The file dialog, while it is up and modal.
+    const auto openDialog = [] {
+        return WhenOpen::activeModal() == MainForm->OpenDialog ? WhenOpen::activeModal() : nullptr;
     };
     // Cancel: nothing.
-    answer([] { MainForm->OpenDialog->reject(); });
-    MainForm->FileOpen1->trigger();
+    {
+        WhenOpen cancel([](QWidget *) { MainForm->OpenDialog->reject(); }, openDialog);
+        MainForm->FileOpen1->trigger();
+        QVERIFY(cancel.done());
+    }
     QVERIFY(MainForm->MDIClient->subWindowList().isEmpty());
-    answer([&] {
-        if (auto *name = MainForm->OpenDialog->findChild<QLineEdit *>("fileNameEdit"))
-            name->setText(file);
-        QMetaObject::invokeMethod(MainForm->OpenDialog, "accept");
-    });
+    // Answered until it has closed: the dialog refuses a file it has not
+    // listed yet.
+    WhenOpen choose([&](QWidget *) {
+                        if (auto *name = MainForm->OpenDialog->findChild<QLineEdit *>("fileNameEdit"))
+                            name->setText(file);
+                        QMetaObject::invokeMethod(MainForm->OpenDialog, "accept");
+                    },
+                    openDialog);
+    choose.repeatWhileOpen();
     MainForm->FileOpen1->trigger();
+    QVERIFY(choose.done());
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
     QMdiSubWindow *w = MainForm->MDIClient->currentSubWindow();
     QVERIFY(w->windowTitle().isEmpty());

@@ -1,7 +1,6 @@
 vexel_add_test(test_browserwindows ${CMAKE_CURRENT_LIST_DIR}/test_browserwindows.cpp)
 vexel_add_test(test_newwindows ${CMAKE_CURRENT_LIST_DIR}/test_newwindows.cpp)
 vexel_add_test(test_webengine ${CMAKE_CURRENT_LIST_DIR}/test_webengine.cpp)
-vexel_add_test(test_webengine_extras ${CMAKE_CURRENT_LIST_DIR}/test_webengine_extras.cpp)
 vexel_add_test(test_hungpages ${CMAKE_CURRENT_LIST_DIR}/test_hungpages.cpp)
 # Its own entry (no Qt Test): it runs itself as child processes, one per
 # restart; the Gecko slot's on the X server the test run provides.

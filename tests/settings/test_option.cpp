@@ -10,7 +10,7 @@
 #include "settings/profile.h"
 #include "settings/shbffex.h"
 #include "testsupport.h"
-#include "whenopen.h"
+#include "folderdialog.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -136,7 +136,7 @@ void TestOption::folderPicker()
             press(d, "cancelButton");
         });
         QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
-        QVERIFY(open.ran);
+        QVERIFY(open.done());
     }
     QCOMPARE(form.txtMozPath->text(), QString("/before"));
     QCOMPARE(placed, form.mapToGlobal(QPoint(0, 0)));

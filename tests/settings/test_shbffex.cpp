@@ -4,7 +4,7 @@
 #include "core/errors.h"
 #include "settings/shbffex.h"
 #include "testsupport.h"
-#include "whenopen.h"
+#include "folderdialog.h"
 
 #include <QDir>
 #include <QLabel>
@@ -96,7 +96,7 @@ void TestShbffex::cancelAfterChoiceEmptiesResults()
     QCOMPARE(picker.DisplayName(), QString("選んだ"));
     WhenOpen open([&](FolderBrowserDialog *d) { press(d, "cancelButton"); });
     QVERIFY(!picker.Execute());
-    QVERIFY(open.ran);
+    QVERIFY(open.done());
     QVERIFY(picker.FolderName().isEmpty());
     QVERIFY(picker.DisplayName().isEmpty());
 }
@@ -288,7 +288,7 @@ void TestShbffex::specialFolders()
     {
         WhenOpen open([](FolderBrowserDialog *) {});
         QVERIFY(!picker.Execute());
-        QVERIFY(!open.ran);
+        QVERIFY(!open.done());
     }
     QVERIFY(QDir().mkpath(autostart));
     QString top, selected;

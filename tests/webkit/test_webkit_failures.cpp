@@ -98,10 +98,12 @@ void TestWebKitFailures::hostThatEndsAtOnce_data()
                                        << false;
     QTest::newRow("no display") << QByteArray("exit 1") << false;
     QTest::newRow("ready, then gone") << QByteArray("echo '0 ready " VEXEL_PROTO_VERSION "'; exit 0") << true;
-    // A host of another build would misread the frame: not this frame's engine.
-    QTest::newRow("another version") << QByteArray("echo '0 ready 1'; exec sleep 60") << false;
-    QTest::newRow("no version") << QByteArray("echo '0 ready'; exec sleep 60") << false;
-    QTest::newRow("garbage") << QByteArray("printf '0 ready %%zz\r\n'; exec sleep 60") << false;
+    // A host of another build would misread the frame: not this frame's
+    // engine. (These read what the frame sends and never answer; they end
+    // when the frame lets them go.)
+    QTest::newRow("another version") << QByteArray("echo '0 ready 1'; exec cat >/dev/null") << false;
+    QTest::newRow("no version") << QByteArray("echo '0 ready'; exec cat >/dev/null") << false;
+    QTest::newRow("garbage") << QByteArray("printf '0 ready %%zz\r\n'; exec cat >/dev/null") << false;
 }
 
 void TestWebKitFailures::hostThatEndsAtOnce()
@@ -146,7 +148,7 @@ void TestWebKitFailures::hostThatNeverAnswers()
     // Starts, then answers nothing. It gets the usual patience to say it is
     // ready (on a busy machine even the script's "ready" can take a while);
     // only the view it is asked for must come quickly.
-    WebKitHost::setExecutableForTesting(script("silent", "echo '0 ready " VEXEL_PROTO_VERSION "'; exec sleep 60"));
+    WebKitHost::setExecutableForTesting(script("silent", "echo '0 ready " VEXEL_PROTO_VERSION "'; exec cat >/dev/null"));
     QTRY_VERIFY(WebKitHost::running()->isReady());
     WebKitHost::setReplyTimeoutForTesting(300);
     MainForm->Moz_Item->setEnabled(true);
@@ -159,7 +161,7 @@ void TestWebKitFailures::hostThatNeverAnswers()
     QCOMPARE(WebKitHost::runningProcessId(), qint64(0));
 
     // Never even says it is ready.
-    WebKitHost::setExecutableForTesting(script("mute", "exec sleep 60"));
+    WebKitHost::setExecutableForTesting(script("mute", "exec cat >/dev/null"));
     MainForm->FileNew1->trigger();
     QTRY_COMPARE(errors.messages.size(), 2);
     QCOMPARE(errors.messages.last(), errorBoxText(engines::classNotRegisteredMessage()));

@@ -1,7 +1,7 @@
 #pragma once
-// What the WebKitGTK engine's tests share: local pages, Gecko windows opened
-// through the frame, and real X input (xdotool) for what only the plug's
-// own window sees.
+// What the tests on X share (the WebKitGTK engine's and the engine contract
+// test): local pages, windows of either engine opened through the frame, and
+// real X input (xdotool) for what only the plug's own window sees.
 
 #include "app/forms.h"
 #include "app/mainform.h"

@@ -1,0 +1,773 @@
+// What both engines do alike, seen through the frame: every case runs once
+// per class ID the two menu slots create ("ie", and "gecko" where the engine
+// host is built), with real X input on pages. Where the engines differ, a
+// column of the row says how.
+
+#include "webkittests.h"
+
+#include "app/findbar.h"
+#include "browser/pagedialogs.h"
+#include "httpserver.h"
+#include "tlsserver.h"
+#include "whenopen.h"
+
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QToolButton>
+
+namespace {
+
+constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
+
+struct Engine {
+    const char *tag;
+    QString clsid;
+};
+
+QList<Engine> engineSlots()
+{
+    QList<Engine> all{{"ie", engines::IE_CLSID}};
+#ifdef VEXEL_GECKO_ROWS
+    all.append({"gecko", engines::MOZILLA_CLSID});
+#endif
+    return all;
+}
+
+bool isGecko(const QString &clsid)
+{
+    return clsid == engines::MOZILLA_CLSID;
+}
+
+// One row per engine; more columns come after "engine".
+void engineRows()
+{
+    QTest::addColumn<QString>("engine");
+    for (const Engine &e : engineSlots())
+        QTest::newRow(e.tag) << e.clsid;
+}
+
+TBrowserWindow *open(const QString &clsid, const QString &url)
+{
+    return isGecko(clsid) ? openGecko(url) : openIE(url);
+}
+
+bool click(TBrowserWindow *w, const QPoint &at)
+{
+    return clickAt(onScreen(w->control(), at));
+}
+
+WhenOpen::Step press(QMessageBox::StandardButton button)
+{
+    return [button](QWidget *modal) { static_cast<QMessageBox *>(modal)->button(button)->click(); };
+}
+
+WhenOpen::Step credentials(const QString &user, const QString &password)
+{
+    return [user, password](QWidget *dialog) {
+        dialog->findChild<QLineEdit *>("txtUser")->setText(user);
+        dialog->findChild<QLineEdit *>("txtPassword")->setText(password);
+        QMetaObject::invokeMethod(dialog, "accept");
+    };
+}
+
+void reject(QWidget *dialog)
+{
+    QMetaObject::invokeMethod(dialog, "reject");
+}
+
+HttpResponse attachment(const QByteArray &type, const QByteArray &name, const QByteArray &body)
+{
+    return HttpResponse{200, "OK",
+                        {{"Content-Type", type}, {"Content-Disposition", "attachment; filename=\"" + name + "\""}},
+                        body, false};
+}
+
+QString downloadFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(HttpResponse)
+
+class TestEngineContract : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void titleBecomesCaptionAndAddress_data();
+    void titleBecomesCaptionAndAddress();
+    void backAndForwardStates_data() { engineRows(); }
+    void backAndForwardStates();
+    void addressesAsTyped_data() { engineRows(); }
+    void addressesAsTyped();
+    void stopAndReload_data() { engineRows(); }
+    void stopAndReload();
+    void hoveringALinkShowsItsAddress_data() { engineRows(); }
+    void hoveringALinkShowsItsAddress();
+    void pageAsksForNewWindow_data();
+    void pageAsksForNewWindow();
+    void pageClosesItsWindow_data() { engineRows(); }
+    void pageClosesItsWindow();
+    void downloadAsksAndSaves_data();
+    void downloadAsksAndSaves();
+    void downloadCancelledSavesNothing_data() { engineRows(); }
+    void downloadCancelledSavesNothing();
+    void downloadThatFailsSaysSo_data();
+    void downloadThatFailsSaysSo();
+    void authentication_data() { engineRows(); }
+    void authentication();
+    void selfSignedCertificateRefused_data();
+    void selfSignedCertificateRefused();
+    void pageDialogs_data() { engineRows(); }
+    void pageDialogs();
+    void leavingPageAsksFirst_data() { engineRows(); }
+    void leavingPageAsksFirst();
+    void findAndZoom_data() { engineRows(); }
+    void findAndZoom();
+
+private:
+    std::unique_ptr<TestDirs> dirs_;
+    std::unique_ptr<ErrorRecorder> errors_;
+    std::unique_ptr<Forms> forms_;
+    std::unique_ptr<Pages> pages_;
+    pagedialogs::SavePathChooser chooser_;
+};
+
+void TestEngineContract::initTestCase()
+{
+    engines::registerBuiltInEngines();
+    chooser_ = pagedialogs::savePathChooser();
+    // Where an engine would save a download nobody asked about.
+    const QString downloads = makeDownloadFolder();
+    QVERIFY(!downloads.isEmpty());
+    QCOMPARE(downloadFolder(), downloads);
+}
+
+void TestEngineContract::init()
+{
+    failOnXErrors();
+    dirs_ = std::make_unique<TestDirs>();
+    prepareFrame(*dirs_);
+    errors_ = std::make_unique<ErrorRecorder>();
+    forms_ = std::make_unique<Forms>();
+    pages_ = std::make_unique<Pages>();
+    QVERIFY(activateFrame());
+}
+
+void TestEngineContract::cleanup()
+{
+    pagedialogs::savePathChooser() = chooser_;
+    pages_.reset();
+    forms_.reset();
+    QVERIFY2(errors_->messages.isEmpty() || QTest::currentTestFailed(), qPrintable(errors_->messages.join('|')));
+    errors_.reset();
+    dirs_.reset();
+    // Nothing ever lands in the download folder unasked.
+    QCOMPARE(QDir(downloadFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+// --- What a page reports -----------------------------------------------------------
+
+void TestEngineContract::titleBecomesCaptionAndAddress_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QString>("windowName");
+    QTest::addColumn<QString>("controlClass");
+    QTest::addColumn<int>("finalProgress");  // the last report of a load: (n, n)
+    QTest::newRow("ie") << engines::IE_CLSID << "frm_IE"
+                        << "WebEngineControl" << 0;
+#ifdef VEXEL_GECKO_ROWS
+    QTest::newRow("gecko") << engines::MOZILLA_CLSID << "frm_MZ"
+                           << "WebKitControl" << 100;
+#endif
+}
+
+void TestEngineContract::titleBecomesCaptionAndAddress()
+{
+    QFETCH(QString, engine);
+    QFETCH(QString, windowName);
+    QFETCH(QString, controlClass);
+    QFETCH(int, finalProgress);
+    const QString url = pages_->page("a.html", "ページ A", "<p>text</p>");
+    TBrowserWindow *w = open(engine, url);
+    QCOMPARE(w->objectName(), windowName);
+    QCOMPARE(QString::fromLatin1(w->control()->metaObject()->className()), controlClass);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("ページ A"), kWait);
+    QCOMPARE(w->control()->LocationURL(), url);
+    QCOMPARE(MainForm->txtAddress->text(), url);
+    QTRY_VERIFY_WITH_TIMEOUT(!MainForm->StopCtrl->isEnabled(), kWait);
+    QTRY_COMPARE(MainForm->ProgressBar1->value(), 0);
+    QVERIFY(MainForm->ReLoadCtrl->isEnabled());
+
+    // A load reports progress up to its end, Stop enabled meanwhile, and
+    // leaves an empty bar.
+    QSignalSpy progress(w->control(), &EngineControl::ProgressChange);
+    // Runs after the window's own handler, which was connected first.
+    bool stopSeenEnabled = false;
+    connect(w->control(), &EngineControl::ProgressChange, this, [&](int p, int) {
+        if (p < 100)
+            stopSeenEnabled = stopSeenEnabled || MainForm->StopCtrl->isEnabled();
+    });
+    w->control()->Navigate(pages_->page("b.html", "B"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("B"), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty() && progress.last().at(0).toInt() == finalProgress &&
+                                 progress.last().at(1).toInt() == finalProgress,
+                             kWait);
+    QVERIFY(progress.size() >= 2);  // something before the end
+    QCOMPARE(MainForm->ProgressBar1->value(), 0);
+    QVERIFY(!MainForm->StopCtrl->isEnabled());
+    QVERIFY(stopSeenEnabled);
+    QCOMPARE(w->ShownProgress, 0);
+}
+
+void TestEngineContract::backAndForwardStates()
+{
+    QFETCH(QString, engine);
+    const QString one = pages_->page("one.html", "one");
+    const QString two = pages_->page("two.html", "two");
+    TBrowserWindow *w = open(engine, one);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("one"), kWait);
+    QTRY_VERIFY(MainForm->ReLoadCtrl->isEnabled());
+    QVERIFY(!MainForm->BackCtrl->isEnabled());
+    QVERIFY(!MainForm->FrwrdCtrl->isEnabled());
+
+    MainForm->txtAddress->setText(two);
+    MainForm->btnMove->click();
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("two"), kWait);
+    QTRY_VERIFY(MainForm->BackCtrl->isEnabled());
+    QVERIFY(!MainForm->FrwrdCtrl->isEnabled());
+    QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
+
+    MainForm->BackCtrl->click();
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("one"), kWait);
+    QTRY_VERIFY(!MainForm->BackCtrl->isEnabled());
+    QTRY_VERIFY(MainForm->FrwrdCtrl->isEnabled());
+    QCOMPARE(w->control()->LocationURL(), one);
+    QTRY_COMPARE(MainForm->txtAddress->text(), one);
+
+    MainForm->FrwrdCtrl->click();
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("two"), kWait);
+    QTRY_VERIFY(MainForm->BackCtrl->isEnabled());
+    QTRY_VERIFY(!MainForm->FrwrdCtrl->isEnabled());
+    QVERIFY(w->BackEnabled);
+    QVERIFY(!w->ForwardEnabled);
+}
+
+void TestEngineContract::addressesAsTyped()
+{
+    QFETCH(QString, engine);
+    const QString url = pages_->page("typed.html", "typed");
+    // An empty address is a blank page.
+    TBrowserWindow *w = open(engine, QString());
+    QTRY_COMPARE_WITH_TIMEOUT(w->control()->LocationURL(), QString("about:blank"), kWait);
+    // An absolute path is the local file.
+    MainForm->txtAddress->setText(QUrl(url).toLocalFile());
+    MainForm->btnMove->click();
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("typed"), kWait);
+    QCOMPARE(w->control()->LocationURL(), url);
+    // A host and port without a scheme is a web address.
+    HttpServer server;
+    server.route("/", [](const HttpRequest &) { return HttpResponse{200, "OK", {}, "<title>Served</title>", false}; });
+    MainForm->txtAddress->setText(QStringLiteral("127.0.0.1:%1/").arg(server.url("/").port()));
+    MainForm->btnMove->click();
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("Served"), kWait);
+    QCOMPARE(w->control()->LocationURL(), server.url("/").toString());
+    w->control()->Navigate(QString());
+    QTRY_COMPARE_WITH_TIMEOUT(w->control()->LocationURL(), QString("about:blank"), kWait);
+}
+
+void TestEngineContract::stopAndReload()
+{
+    QFETCH(QString, engine);
+    HttpServer server;
+    server.route("/endless", [](const HttpRequest &) {
+        HttpResponse r;
+        r.endless = true;
+        r.body = "<title>Endless</title><p>still loading";
+        return r;
+    });
+    TBrowserWindow *w = open(engine, server.url("/endless").toString());
+    QTRY_VERIFY_WITH_TIMEOUT(server.requestCount("/endless") == 1, kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(MainForm->StopCtrl->isEnabled(), kWait);
+    MainForm->StopCtrl->click();
+    // The load ends there: Stop disabled, an empty bar.
+    QTRY_VERIFY_WITH_TIMEOUT(!MainForm->StopCtrl->isEnabled() && MainForm->ProgressBar1->value() == 0, kWait);
+
+    const QString url = pages_->page("reload.html", "Before");
+    MainForm->txtAddress->setText(url);
+    MainForm->btnMove->click();
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("Before"), kWait);
+    pages_->page("reload.html", "After");
+    QTRY_VERIFY(MainForm->ReLoadCtrl->isEnabled());
+    MainForm->ReLoadCtrl->click();
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("After"), kWait);
+    QCOMPARE(server.requestCount("/endless"), 1);
+}
+
+void TestEngineContract::hoveringALinkShowsItsAddress()
+{
+    QFETCH(QString, engine);
+    const QString target = pages_->page("target.html", "target");
+    const QString url = pages_->page(
+        "links.html", "links",
+        "<a href=\"target.html\" style=\"position:absolute;left:20px;top:20px;width:200px;height:40px;"
+        "display:block;background:#ccf\">link</a>");
+    TBrowserWindow *w = open(engine, url);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("links"), kWait);
+    QWidget *page = w->control();
+    QVERIFY(movePointer(onScreen(page, QPoint(60, 40))));
+    QTRY_COMPARE_WITH_TIMEOUT(MainForm->StatusBar1->panelText(), target, kWait);
+    QCOMPARE(w->LastStatusText, target);
+    QVERIFY(movePointer(onScreen(page, QPoint(60, 150))));
+    QTRY_COMPARE_WITH_TIMEOUT(MainForm->StatusBar1->panelText(), QString(), kWait);
+
+    // Leaving the page straight from the link clears it too.
+    QVERIFY(movePointer(onScreen(page, QPoint(60, 40))));
+    QTRY_COMPARE_WITH_TIMEOUT(MainForm->StatusBar1->panelText(), target, kWait);
+    QVERIFY(movePointer(onScreen(page, QPoint(60, -10))));  // the window's title bar
+    QTRY_COMPARE_WITH_TIMEOUT(MainForm->StatusBar1->panelText(), QString(), kWait);
+}
+
+// --- Windows a page asks for or closes ----------------------------------------------
+
+void TestEngineContract::pageAsksForNewWindow_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("chosen");       // the engine chosen in the frame's menu
+    QTest::addColumn<QString>("firstCaption");  // the new window's caption until its page has a title
+    const QByteArray blank = "<a href=\"opened.html\" target=\"_blank\" style=\"position:absolute;left:20px;"
+                             "top:20px;width:200px;height:40px;display:block;background:#ccf\">new</a>";
+    const QByteArray script = "<button onclick=\"window.open('opened.html')\" style=\"position:absolute;"
+                              "left:20px;top:20px;width:200px;height:40px\">open</button>";
+    for (const Engine &from : engineSlots())
+        for (const Engine &chosen : engineSlots())
+            for (const auto &[how, body] : {std::pair{"target=_blank", blank}, std::pair{"window.open", script}})
+                QTest::addRow("%s, %s, %s chosen", from.tag, how, chosen.tag)
+                    << from.clsid << body << chosen.clsid
+                    << (isGecko(from.clsid) ? QString("Mozilla") : QString("Internet Explorer"));
+}
+
+void TestEngineContract::pageAsksForNewWindow()
+{
+    QFETCH(QString, engine);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, chosen);
+    QFETCH(QString, firstCaption);
+    const QString opened = pages_->page("opened.html", "opened");
+    const QString url = pages_->page("opener.html", "opener", body);
+    TBrowserWindow *opener = open(engine, url);
+    QTRY_COMPARE_WITH_TIMEOUT(opener->windowTitle(), QString("opener"), kWait);
+    if (isGecko(chosen))
+        MainForm->Moz_ItemClick();
+    else
+        MainForm->IE_itemClick();
+    // Every caption a new window takes, in order.
+    QStringList captions;
+    connect(MainForm->MDIClient, &QMdiArea::subWindowActivated, this, [&](QMdiSubWindow *sub) {
+        if (sub && sub != opener && captions.isEmpty()) {
+            captions << sub->windowTitle();
+            connect(sub, &QWidget::windowTitleChanged, this, [&](const QString &t) { captions << t; });
+        }
+    });
+    QVERIFY(click(opener, QPoint(60, 40)));
+    QTRY_COMPARE_WITH_TIMEOUT(MainForm->MDIClient->subWindowList().size(), 2, kWait);
+    TBrowserWindow *child = MainForm->ActiveMDIChild();
+    QVERIFY(child != opener);
+    QCOMPARE(child->objectName(), isGecko(chosen) ? QString("frm_MZ") : QString("frm_IE"));
+    QTRY_COMPARE_WITH_TIMEOUT(child->windowTitle(), QString("opened"), kWait);
+    QVERIFY2(captions.contains(firstCaption), qPrintable(captions.join('|')));
+    QVERIFY(captions.indexOf(firstCaption) < captions.lastIndexOf("opened"));
+    QTRY_COMPARE_WITH_TIMEOUT(child->control()->LocationURL(), opened, kWait);
+    // The opener stays as it was.
+    QCOMPARE(opener->control()->LocationURL(), url);
+}
+
+void TestEngineContract::pageClosesItsWindow()
+{
+    QFETCH(QString, engine);
+    const QByteArray closeButton = "<button onclick=\"window.close()\" style=\"position:absolute;left:20px;top:20px;"
+                                   "width:200px;height:40px\">close</button>";
+    pages_->page("child.html", "child", closeButton);
+    QPointer<TBrowserWindow> opener =
+        open(engine, pages_->page("opener.html", "opener",
+                                  "<button onclick=\"window.open('child.html')\" style=\"position:absolute;"
+                                  "left:20px;top:20px;width:200px;height:40px\">open</button>"
+                                  "<button onclick=\"window.close()\" style=\"position:absolute;left:20px;"
+                                  "top:80px;width:200px;height:40px\">close</button>"));
+    QTRY_COMPARE_WITH_TIMEOUT(opener->windowTitle(), QString("opener"), kWait);
+    QVERIFY(click(opener, QPoint(60, 40)));
+    QTRY_COMPARE_WITH_TIMEOUT(MainForm->MDIClient->subWindowList().size(), 2, kWait);
+    QPointer<TBrowserWindow> child = MainForm->ActiveMDIChild();
+    QTRY_COMPARE_WITH_TIMEOUT(child->windowTitle(), QString("child"), kWait);
+    MainForm->WindowTileVertical1Execute();
+    // The frame's window, not one of the engine's, is the one that closes.
+    QSignalSpy close(child->control(), &EngineControl::CloseRequested);
+    QVERIFY(click(child, QPoint(60, 40)));
+    QTRY_VERIFY_WITH_TIMEOUT(child.isNull(), kWait);
+    QCOMPARE(close.size(), 1);
+    QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
+    QCOMPARE(MainForm->ActiveMDIChild(), opener.data());
+    // A page the user opened with nothing before it may close its window too.
+    QSignalSpy closeOpener(opener->control(), &EngineControl::CloseRequested);
+    QVERIFY(click(opener, QPoint(60, 100)));
+    QTRY_VERIFY_WITH_TIMEOUT(opener.isNull(), kWait);
+    QCOMPARE(closeOpener.size(), 1);
+    QVERIFY(MainForm->MDIClient->subWindowList().isEmpty());
+}
+
+// --- Downloads ---------------------------------------------------------------------
+
+void TestEngineContract::downloadAsksAndSaves_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<HttpResponse>("response");
+    QTest::addColumn<QString>("proposed");
+    QTest::addColumn<bool>("totalShown");  // whether progress reports say the size to come
+    const QByteArray content(300000, 'x');
+    for (const Engine &e : engineSlots()) {
+        const bool totalShown = isGecko(e.clsid);
+        QTest::addRow("%s, attachment", e.tag)
+            << e.clsid << QByteArray("/get") << attachment("application/octet-stream", "report.bin", content)
+            << "report.bin" << totalShown;
+        // An attachment is saved even where the page could show it.
+        QTest::addRow("%s, attachment the page could show", e.tag)
+            << e.clsid << QByteArray("/get") << attachment("text/plain", "notes.txt", content) << "notes.txt"
+            << totalShown;
+        // What the page cannot show is saved under the name in its address.
+        QTest::addRow("%s, a type the page cannot show", e.tag)
+            << e.clsid << QByteArray("/files/data.xyz")
+            << HttpResponse{200, "OK", {{"Content-Type", "application/x-vexel-test"}}, content, false} << "data.xyz"
+            << totalShown;
+    }
+}
+
+void TestEngineContract::downloadAsksAndSaves()
+{
+    QFETCH(QString, engine);
+    QFETCH(QByteArray, path);
+    QFETCH(HttpResponse, response);
+    QFETCH(QString, proposed);
+    QFETCH(bool, totalShown);
+    HttpServer server;
+    server.route(path, [&](const HttpRequest &) { return response; });
+    QTemporaryDir target;
+    QString asked;
+    QWidget *askedFor = nullptr;
+    pagedialogs::savePathChooser() = [&](QWidget *page, const QString &p) {
+        asked = p;
+        askedFor = page;
+        return target.path() + "/saved.bin";
+    };
+    const QString opener = pages_->page("opener.html", "opener");
+    TBrowserWindow *w = open(engine, opener);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("opener"), kWait);
+    QSignalSpy messages(w->control(), &EngineControl::StatusMessage);
+    MainForm->txtAddress->setText(server.url(QString::fromLatin1(path)).toString());
+    MainForm->btnMove->click();
+
+    QTRY_VERIFY_WITH_TIMEOUT(MainForm->StatusBar1->panelText().contains("完了"), kWait);
+    QCOMPARE(MainForm->StatusBar1->panelText(), QString("saved.bin のダウンロードが完了しました"));
+    QCOMPARE(asked, QDir(downloadFolder()).filePath(proposed));
+    QVERIFY(askedFor && (askedFor == w->control() || w->control()->isAncestorOf(askedFor)));
+    QFile saved(target.path() + "/saved.bin");
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), response.body);
+    QCOMPARE(QDir(target.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"saved.bin"});
+    // Progress came first, in the status bar's words.
+    QVERIFY(messages.size() >= 2);
+    for (qsizetype i = 0; i < messages.size() - 1; ++i)
+        QVERIFY2(messages.at(i).first().toString().startsWith("saved.bin をダウンロードしています... "),
+                 qPrintable(messages.at(i).first().toString()));
+    QCOMPARE(messages.first().first().toString().endsWith(" / 292 KB"), totalShown);
+    QVERIFY2(messages.at(messages.size() - 2).first().toString().endsWith(" 292 KB"),
+             qPrintable(messages.at(messages.size() - 2).first().toString()));
+    // A download message is no link address; the page stays as it was.
+    QVERIFY(w->LastStatusText.isEmpty());
+    QTRY_COMPARE(w->control()->LocationURL(), opener);
+    QCOMPARE(w->windowTitle(), QString("opener"));
+}
+
+void TestEngineContract::downloadCancelledSavesNothing()
+{
+    QFETCH(QString, engine);
+    HttpServer server;
+    server.route("/get", [](const HttpRequest &) { return attachment("application/octet-stream", "a.bin", "abc"); });
+    QTemporaryDir target;
+    int asked = 0;
+    pagedialogs::savePathChooser() = [&](QWidget *, const QString &) {
+        ++asked;
+        return QString();  // the user cancels
+    };
+    // A link on a page, clicked.
+    const QString page = pages_->page(
+        "links.html", "links",
+        "<a href=\"" + server.url("/get").toEncoded() +
+            "\" style=\"position:absolute;left:20px;top:20px;width:200px;height:40px;display:block\">get</a>");
+    TBrowserWindow *w = open(engine, page);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("links"), kWait);
+    QSignalSpy messages(w->control(), &EngineControl::StatusMessage);
+    QVERIFY(click(w, QPoint(60, 40)));
+    QTRY_COMPARE_WITH_TIMEOUT(MainForm->StatusBar1->panelText(), QString("ダウンロードを中止しました"), kWait);
+    QCOMPARE(asked, 1);
+    QVERIFY(QDir(target.path()).isEmpty());
+
+    // Asked again next time, and only what was said: the engine's own
+    // cancellation adds nothing.
+    QVERIFY(click(w, QPoint(80, 40)));
+    QTRY_COMPARE_WITH_TIMEOUT(asked, 2, kWait);
+    QTRY_COMPARE(messages.size(), 2);
+    for (const QList<QVariant> &m : messages)
+        QCOMPARE(m.first().toString(), QString("ダウンロードを中止しました"));
+    QCOMPARE(w->control()->LocationURL(), page);
+    QVERIFY(QDir(target.path()).isEmpty());
+}
+
+void TestEngineContract::downloadThatFailsSaysSo_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QString>("reason");  // each engine's words for a cut connection
+    QTest::newRow("ie") << engines::IE_CLSID << "General server failure";
+#ifdef VEXEL_GECKO_ROWS
+    QTest::newRow("gecko") << engines::MOZILLA_CLSID << "ネットワークエラー";
+#endif
+}
+
+void TestEngineContract::downloadThatFailsSaysSo()
+{
+    QFETCH(QString, engine);
+    QFETCH(QString, reason);
+    HttpServer server;
+    // The server sends part of the file, then fails.
+    server.route("/broken", [&server](const HttpRequest &) {
+        if (server.requestCount("/broken") > 1)
+            return HttpResponse{500, "Internal Server Error", {}, "failed", false};
+        return HttpResponse{200, "OK",
+                            {{"Content-Type", "application/octet-stream"},
+                             {"Content-Disposition", "attachment; filename=\"b.bin\""},
+                             {"Content-Length", "100000"}},
+                            QByteArray(1000, 'b'), true};
+    });
+    QTemporaryDir target;
+    pagedialogs::savePathChooser() = [&](QWidget *, const QString &) { return target.path() + "/b.bin"; };
+    TBrowserWindow *w = open(engine, server.url("/broken").toString());
+    QTRY_VERIFY_WITH_TIMEOUT(MainForm->StatusBar1->panelText().startsWith("b.bin をダウンロードしています"), kWait);
+    QVERIFY(MainForm->StatusBar1->panelText().endsWith(" / 97 KB"));
+    server.dropConnections();
+    QTRY_VERIFY_WITH_TIMEOUT(MainForm->StatusBar1->panelText().contains("失敗"), kWait);
+    QCOMPARE(MainForm->StatusBar1->panelText(), QString("b.bin のダウンロードに失敗しました (%1)").arg(reason));
+    QVERIFY(w->LastStatusText.isEmpty());
+}
+
+// --- Authentication and certificates ---------------------------------------------
+
+void TestEngineContract::authentication()
+{
+    QFETCH(QString, engine);
+    HttpServer server;
+    server.route("/secret", [](const HttpRequest &r) {
+        if (r.headers.value("authorization") == "Basic " + QByteArray("user:パス").toBase64())
+            return HttpResponse{200, "OK", {}, "<title>Welcome</title>", false};
+        return HttpResponse{401, "Unauthorized", {{"WWW-Authenticate", "Basic realm=\"vault\""}},
+                            "<title>Denied</title>", false};
+    });
+    {
+        WhenOpen answers(credentials("user", "パス"));
+        TBrowserWindow *w = open(engine, server.url("/secret").toString());
+        QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("Welcome"), kWait);
+        QCOMPARE(answers.texts, QStringList{"127.0.0.1 がユーザー名とパスワードを求めています。\n領域: vault"});
+        QVERIFY(answers.parents.first() && w->isAncestorOf(answers.parents.first()));
+    }
+
+    // A wrong password asks again; cancel then shows the server's own
+    // answer. (Another server: the engine remembers the first one's
+    // credentials.)
+    HttpServer other;
+    other.route("/secret", [](const HttpRequest &) {
+        return HttpResponse{401, "Unauthorized", {{"WWW-Authenticate", "Basic realm=\"vault\""}},
+                            "<title>Denied</title>", false};
+    });
+    WhenOpen answers({credentials("user", "wrong"), reject});
+    TBrowserWindow *second = open(engine, other.url("/secret").toString());
+    QTRY_COMPARE_WITH_TIMEOUT(second->windowTitle(), QString("Denied"), kWait);
+    QVERIFY(answers.done());
+    QCOMPARE(other.requestCount("/secret"), 2);
+    QCOMPARE(second->control()->LocationURL(), other.url("/secret").toString());
+}
+
+void TestEngineContract::selfSignedCertificateRefused_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QString>("problem");  // each engine's words for the certificate's fault
+    QTest::newRow("ie") << engines::IE_CLSID << "";
+#ifdef VEXEL_GECKO_ROWS
+    QTest::newRow("gecko") << engines::MOZILLA_CLSID << "発行元を確認できない証明書です";
+#endif
+}
+
+void TestEngineContract::selfSignedCertificateRefused()
+{
+    QFETCH(QString, engine);
+    QFETCH(QString, problem);
+    SelfSignedServer server;
+    QVERIFY(server.start());
+    const QString url = server.url();
+    TBrowserWindow *w = open(engine, pages_->page("before.html", "before"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("before"), kWait);
+    QSignalSpy messages(w->control(), &EngineControl::StatusMessage);
+    w->control()->Navigate(url);
+    QTRY_VERIFY_WITH_TIMEOUT(!messages.isEmpty(), kWait);
+    const QString message = messages.first().first().toString();
+    QVERIFY2(message.startsWith("証明書に問題があるため接続を中止しました: "), qPrintable(message));
+    QVERIFY2(message.contains(problem), qPrintable(message));
+    QCOMPARE(MainForm->StatusBar1->panelText(), message);
+    // The engine's error page, at the refused address; nothing was served.
+    QTRY_COMPARE_WITH_TIMEOUT(w->control()->LocationURL(), url, kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!MainForm->StopCtrl->isEnabled(), kWait);
+    QCOMPARE(server.served(), 0);
+    QVERIFY(w->windowTitle() != "Secret");
+    QTRY_VERIFY(MainForm->BackCtrl->isEnabled());
+}
+
+// --- The page's dialogs and leaving it ---------------------------------------------
+
+void TestEngineContract::pageDialogs()
+{
+    QFETCH(QString, engine);
+    WhenOpen answers({
+        press(QMessageBox::Ok),
+        press(QMessageBox::Ok),
+        press(QMessageBox::Cancel),
+        [](QWidget *modal) {
+            auto *input = static_cast<QInputDialog *>(modal);
+            input->setTextValue("答え 1");
+            input->accept();
+        },
+        [](QWidget *modal) { static_cast<QInputDialog *>(modal)->reject(); },
+    });
+    TBrowserWindow *w = open(engine, pages_->page("dialogs.html", "dialogs",
+                                                  "<script>addEventListener('load', () => {"
+                                                  "  alert('こんにちは\\n二行目');"
+                                                  "  const answers = [confirm('続けますか'), confirm('続けますか'),"
+                                                  "                   prompt('名前は？', '既定の名前'), prompt('もう一度', 'x')];"
+                                                  "  document.title = JSON.stringify(answers);"
+                                                  "});</script>"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("[true,false,\"答え 1\",null]"), kWait);
+    QCOMPARE(answers.texts, QStringList({"こんにちは\n二行目", "続けますか", "続けますか", "名前は？", "もう一度"}));
+    for (const QPointer<QWidget> &parent : answers.parents)
+        QVERIFY(parent && w->isAncestorOf(parent));  // dialogs of their own window
+}
+
+void TestEngineContract::leavingPageAsksFirst()
+{
+    QFETCH(QString, engine);
+    // Titled last, so the title says the whole page is there; "used" once
+    // the page has seen a click.
+    const QByteArray body = "<textarea style=\"position:absolute;left:10px;top:10px;width:300px;height:40px\">"
+                            "</textarea><script>onbeforeunload = e => { e.preventDefault(); e.returnValue = 'x';"
+                            " return 'x'; }; onmouseup = () => document.title = 'used';"
+                            " document.title = 'form';</script>";
+    QPointer<TBrowserWindow> stays = open(engine, pages_->page("stays.html", "", body));
+    QTRY_COMPARE_WITH_TIMEOUT(stays->windowTitle(), QString("form"), kWait);
+    QPointer<TBrowserWindow> goes = open(engine, pages_->page("goes.html", "", body));
+    QTRY_COMPARE_WITH_TIMEOUT(goes->windowTitle(), QString("form"), kWait);
+    MainForm->WindowTileVertical1Execute();
+    // The page asks only once the user has done something in it.
+    for (TBrowserWindow *w : {stays.data(), goes.data()}) {
+        QVERIFY(click(w, QPoint(60, 25)));
+        QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("used"), kWait);
+    }
+
+    {
+        WhenOpen answers(press(QMessageBox::Cancel));
+        stays->close();
+        QTRY_VERIFY_WITH_TIMEOUT(answers.done(), kWait);
+        QVERIFY2(answers.texts.first().startsWith("このページから移動しますか"), qPrintable(answers.texts.first()));
+        QVERIFY(answers.parents.first() && stays->isAncestorOf(answers.parents.first()));
+    }
+    {
+        WhenOpen answers(press(QMessageBox::Ok));
+        goes->close();
+        QTRY_VERIFY_WITH_TIMEOUT(goes.isNull(), kWait);
+        QVERIFY(answers.done());
+    }
+    // The one that stayed is still there, its page working.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!stays.isNull());
+    QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
+    stays->control()->Navigate(pages_->page("next.html", "next"));
+    // Leaving by navigating asks too; the user agrees.
+    WhenOpen answers(press(QMessageBox::Ok));
+    QTRY_COMPARE_WITH_TIMEOUT(stays->windowTitle(), QString("next"), kWait);
+    QVERIFY(answers.done());
+    // A page without a beforeunload handler agrees without asking.
+    QSignalSpy closing(stays->control(), &EngineControl::CloseRequested);
+    QVERIFY(stays->control()->RequestClose());
+    QTRY_COMPARE_WITH_TIMEOUT(closing.size(), 1, kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(stays.isNull(), kWait);
+    QCOMPARE(answers.texts.size(), 1);
+}
+
+// --- Find in page and zoom -----------------------------------------------------------
+
+void TestEngineContract::findAndZoom()
+{
+    QFETCH(QString, engine);
+    TBrowserWindow *w = open(engine, pages_->page(
+        "find.html", "find",
+        "<p>alpha beta alpha beta</p><script>"
+        "document.addEventListener('selectionchange', () => { const s = getSelection();"
+        "  if (s.toString()) document.title = 'sel:' + s + '@' + s.anchorOffset });"
+        "addEventListener('resize', () => { document.title = 'w:' + innerWidth });"
+        "</script>"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("find"), kWait);
+    auto *bar = MainForm->findChild<TFindBar *>();
+    QVERIFY(bar && !bar->isVisible());
+    // The shortcuts add nothing to the menus.
+    for (QMenu *m : MainForm->findChildren<QMenu *>())
+        for (QAction *a : m->actions())
+            QVERIFY(a != bar->FindAction && a != bar->ZoomInAction);
+    QTest::keyClick(MainForm, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(bar->isVisible());
+    QTRY_VERIFY(bar->txtFind->hasFocus());
+    // Found as typed, whatever the case, from the top; the match is the
+    // selection when the bar closes.
+    QTest::keyClicks(bar->txtFind, "BETA");
+    QTest::keyClick(bar->txtFind, Qt::Key_Escape);
+    QVERIFY(!bar->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("sel:beta@6"), kWait);
+
+    // Zoom steps from the keyboard; a zoomed page is laid out on fewer CSS
+    // pixels.
+    QCOMPARE(w->control()->ZoomFactor(), 1.0);
+    MainForm->WindowTileVertical1Execute();  // a known width, a resize report
+    QTRY_VERIFY_WITH_TIMEOUT(w->windowTitle().startsWith("w:"), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("w:%1").arg(w->control()->width()), kWait);
+    QTest::keyClick(MainForm, Qt::Key_Plus, Qt::ControlModifier);
+    QTRY_COMPARE(w->control()->ZoomFactor(), 1.1);
+    QTest::keyClick(MainForm, Qt::Key_Minus, Qt::ControlModifier);
+    QTest::keyClick(MainForm, Qt::Key_Minus, Qt::ControlModifier);
+    QTRY_COMPARE(w->control()->ZoomFactor(), 0.9);
+    QTest::keyClick(MainForm, Qt::Key_0, Qt::ControlModifier);
+    QTRY_COMPARE(w->control()->ZoomFactor(), 1.0);
+    w->control()->SetZoomFactor(2.0);
+    QCOMPARE(w->control()->ZoomFactor(), 2.0);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("w:%1").arg(w->control()->width() / 2), kWait);
+    QCOMPARE(engines::nextZoom(3.0, 1), 3.0);
+    QCOMPARE(engines::nextZoom(0.25, -1), 0.25);
+    QCOMPARE(engines::nextZoom(1.05, -1), 1.0);
+}
+
+VEXEL_TEST_MAIN(TestEngineContract)
+#include "test_engine_contract.moc"
