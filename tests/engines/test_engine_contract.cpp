@@ -88,11 +88,6 @@ HttpResponse attachment(const QByteArray &type, const QByteArray &name, const QB
                         body, false};
 }
 
-QString downloadFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-}
-
 }  // namespace
 
 Q_DECLARE_METATYPE(HttpResponse)
@@ -136,44 +131,22 @@ private slots:
     void findAndZoom();
 
 private:
-    std::unique_ptr<TestDirs> dirs_;
-    std::unique_ptr<ErrorRecorder> errors_;
-    std::unique_ptr<Forms> forms_;
-    std::unique_ptr<Pages> pages_;
-    pagedialogs::SavePathChooser chooser_;
+    EngineCase fixture_;
 };
 
 void TestEngineContract::initTestCase()
 {
-    engines::registerBuiltInEngines();
-    chooser_ = pagedialogs::savePathChooser();
-    // Where an engine would save a download nobody asked about.
-    const QString downloads = makeDownloadFolder();
-    QVERIFY(!downloads.isEmpty());
-    QCOMPARE(downloadFolder(), downloads);
+    fixture_.prepareRun();
 }
 
 void TestEngineContract::init()
 {
-    failOnXErrors();
-    dirs_ = std::make_unique<TestDirs>();
-    prepareFrame(*dirs_);
-    errors_ = std::make_unique<ErrorRecorder>();
-    forms_ = std::make_unique<Forms>();
-    pages_ = std::make_unique<Pages>();
-    QVERIFY(activateFrame());
+    fixture_.begin();
 }
 
 void TestEngineContract::cleanup()
 {
-    pagedialogs::savePathChooser() = chooser_;
-    pages_.reset();
-    forms_.reset();
-    QVERIFY2(errors_->messages.isEmpty() || QTest::currentTestFailed(), qPrintable(errors_->messages.join('|')));
-    errors_.reset();
-    dirs_.reset();
-    // Nothing ever lands in the download folder unasked.
-    QCOMPARE(QDir(downloadFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    fixture_.end();
 }
 
 // --- What a page reports -----------------------------------------------------------
@@ -198,7 +171,7 @@ void TestEngineContract::titleBecomesCaptionAndAddress()
     QFETCH(QString, windowName);
     QFETCH(QString, controlClass);
     QFETCH(int, finalProgress);
-    const QString url = pages_->page("a.html", "ページ A", "<p>text</p>");
+    const QString url = fixture_.pages().page("a.html", "ページ A", "<p>text</p>");
     TBrowserWindow *w = open(engine, url);
     QCOMPARE(w->objectName(), windowName);
     QCOMPARE(QString::fromLatin1(w->control()->metaObject()->className()), controlClass);
@@ -218,7 +191,7 @@ void TestEngineContract::titleBecomesCaptionAndAddress()
         if (p < 100)
             stopSeenEnabled = stopSeenEnabled || MainForm->StopCtrl->isEnabled();
     });
-    w->control()->Navigate(pages_->page("b.html", "B"));
+    w->control()->Navigate(fixture_.pages().page("b.html", "B"));
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("B"), kWait);
     QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty() && progress.last().at(0).toInt() == finalProgress &&
                                  progress.last().at(1).toInt() == finalProgress,
@@ -233,8 +206,8 @@ void TestEngineContract::titleBecomesCaptionAndAddress()
 void TestEngineContract::backAndForwardStates()
 {
     QFETCH(QString, engine);
-    const QString one = pages_->page("one.html", "one");
-    const QString two = pages_->page("two.html", "two");
+    const QString one = fixture_.pages().page("one.html", "one");
+    const QString two = fixture_.pages().page("two.html", "two");
     TBrowserWindow *w = open(engine, one);
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("one"), kWait);
     QTRY_VERIFY(MainForm->ReLoadCtrl->isEnabled());
@@ -266,7 +239,7 @@ void TestEngineContract::backAndForwardStates()
 void TestEngineContract::addressesAsTyped()
 {
     QFETCH(QString, engine);
-    const QString url = pages_->page("typed.html", "typed");
+    const QString url = fixture_.pages().page("typed.html", "typed");
     // An empty address is a blank page.
     TBrowserWindow *w = open(engine, QString());
     QTRY_COMPARE_WITH_TIMEOUT(w->control()->LocationURL(), QString("about:blank"), kWait);
@@ -303,11 +276,11 @@ void TestEngineContract::stopAndReload()
     // The load ends there: Stop disabled, an empty bar.
     QTRY_VERIFY_WITH_TIMEOUT(!MainForm->StopCtrl->isEnabled() && MainForm->ProgressBar1->value() == 0, kWait);
 
-    const QString url = pages_->page("reload.html", "Before");
+    const QString url = fixture_.pages().page("reload.html", "Before");
     MainForm->txtAddress->setText(url);
     MainForm->btnMove->click();
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("Before"), kWait);
-    pages_->page("reload.html", "After");
+    fixture_.pages().page("reload.html", "After");
     QTRY_VERIFY(MainForm->ReLoadCtrl->isEnabled());
     MainForm->ReLoadCtrl->click();
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("After"), kWait);
@@ -317,8 +290,8 @@ void TestEngineContract::stopAndReload()
 void TestEngineContract::hoveringALinkShowsItsAddress()
 {
     QFETCH(QString, engine);
-    const QString target = pages_->page("target.html", "target");
-    const QString url = pages_->page(
+    const QString target = fixture_.pages().page("target.html", "target");
+    const QString url = fixture_.pages().page(
         "links.html", "links",
         "<a href=\"target.html\" style=\"position:absolute;left:20px;top:20px;width:200px;height:40px;"
         "display:block;background:#ccf\">link</a>");
@@ -364,8 +337,8 @@ void TestEngineContract::pageAsksForNewWindow()
     QFETCH(QByteArray, body);
     QFETCH(QString, chosen);
     QFETCH(QString, firstCaption);
-    const QString opened = pages_->page("opened.html", "opened");
-    const QString url = pages_->page("opener.html", "opener", body);
+    const QString opened = fixture_.pages().page("opened.html", "opened");
+    const QString url = fixture_.pages().page("opener.html", "opener", body);
     TBrowserWindow *opener = open(engine, url);
     QTRY_COMPARE_WITH_TIMEOUT(opener->windowTitle(), QString("opener"), kWait);
     if (isGecko(chosen))
@@ -398,9 +371,9 @@ void TestEngineContract::pageClosesItsWindow()
     QFETCH(QString, engine);
     const QByteArray closeButton = "<button onclick=\"window.close()\" style=\"position:absolute;left:20px;top:20px;"
                                    "width:200px;height:40px\">close</button>";
-    pages_->page("child.html", "child", closeButton);
+    fixture_.pages().page("child.html", "child", closeButton);
     QPointer<TBrowserWindow> opener =
-        open(engine, pages_->page("opener.html", "opener",
+        open(engine, fixture_.pages().page("opener.html", "opener",
                                   "<button onclick=\"window.open('child.html')\" style=\"position:absolute;"
                                   "left:20px;top:20px;width:200px;height:40px\">open</button>"
                                   "<button onclick=\"window.close()\" style=\"position:absolute;left:20px;"
@@ -470,7 +443,7 @@ void TestEngineContract::downloadAsksAndSaves()
         askedFor = page;
         return target.path() + "/saved.bin";
     };
-    const QString opener = pages_->page("opener.html", "opener");
+    const QString opener = fixture_.pages().page("opener.html", "opener");
     TBrowserWindow *w = open(engine, opener);
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("opener"), kWait);
     QSignalSpy messages(w->control(), &EngineControl::StatusMessage);
@@ -511,7 +484,7 @@ void TestEngineContract::downloadCancelledSavesNothing()
         return QString();  // the user cancels
     };
     // A link on a page, clicked.
-    const QString page = pages_->page(
+    const QString page = fixture_.pages().page(
         "links.html", "links",
         "<a href=\"" + server.url("/get").toEncoded() +
             "\" style=\"position:absolute;left:20px;top:20px;width:200px;height:40px;display:block\">get</a>");
@@ -623,7 +596,7 @@ void TestEngineContract::selfSignedCertificateRefused()
     SelfSignedServer server;
     QVERIFY(server.start());
     const QString url = server.url();
-    TBrowserWindow *w = open(engine, pages_->page("before.html", "before"));
+    TBrowserWindow *w = open(engine, fixture_.pages().page("before.html", "before"));
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("before"), kWait);
     QSignalSpy messages(w->control(), &EngineControl::StatusMessage);
     w->control()->Navigate(url);
@@ -656,7 +629,7 @@ void TestEngineContract::pageDialogs()
         },
         [](QWidget *modal) { static_cast<QInputDialog *>(modal)->reject(); },
     });
-    TBrowserWindow *w = open(engine, pages_->page("dialogs.html", "dialogs",
+    TBrowserWindow *w = open(engine, fixture_.pages().page("dialogs.html", "dialogs",
                                                   "<script>addEventListener('load', () => {"
                                                   "  alert('こんにちは\\n二行目');"
                                                   "  const answers = [confirm('続けますか'), confirm('続けますか'),"
@@ -678,9 +651,9 @@ void TestEngineContract::leavingPageAsksFirst()
                             "</textarea><script>onbeforeunload = e => { e.preventDefault(); e.returnValue = 'x';"
                             " return 'x'; }; onmouseup = () => document.title = 'used';"
                             " document.title = 'form';</script>";
-    QPointer<TBrowserWindow> stays = open(engine, pages_->page("stays.html", "", body));
+    QPointer<TBrowserWindow> stays = open(engine, fixture_.pages().page("stays.html", "", body));
     QTRY_COMPARE_WITH_TIMEOUT(stays->windowTitle(), QString("form"), kWait);
-    QPointer<TBrowserWindow> goes = open(engine, pages_->page("goes.html", "", body));
+    QPointer<TBrowserWindow> goes = open(engine, fixture_.pages().page("goes.html", "", body));
     QTRY_COMPARE_WITH_TIMEOUT(goes->windowTitle(), QString("form"), kWait);
     MainForm->WindowTileVertical1Execute();
     // The page asks only once the user has done something in it.
@@ -706,7 +679,7 @@ void TestEngineContract::leavingPageAsksFirst()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!stays.isNull());
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
-    stays->control()->Navigate(pages_->page("next.html", "next"));
+    stays->control()->Navigate(fixture_.pages().page("next.html", "next"));
     // Leaving by navigating asks too; the user agrees.
     WhenOpen answers(press(QMessageBox::Ok));
     QTRY_COMPARE_WITH_TIMEOUT(stays->windowTitle(), QString("next"), kWait);
@@ -724,7 +697,7 @@ void TestEngineContract::leavingPageAsksFirst()
 void TestEngineContract::findAndZoom()
 {
     QFETCH(QString, engine);
-    TBrowserWindow *w = open(engine, pages_->page(
+    TBrowserWindow *w = open(engine, fixture_.pages().page(
         "find.html", "find",
         "<p>alpha beta alpha beta</p><script>"
         "document.addEventListener('selectionchange', () => { const s = getSelection();"

@@ -24,14 +24,9 @@ private slots:
 
 private:
     TBrowserWindow *open(bool gecko, const QString &url);
-    static QString downloadFolder() { return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation); }
     static int windowCount() { return MainForm->MDIClient->subWindowList().size(); }
 
-    std::unique_ptr<TestDirs> dirs_;
-    std::unique_ptr<ErrorRecorder> errors_;
-    std::unique_ptr<Forms> forms_;
-    std::unique_ptr<Pages> pages_;
-    pagedialogs::SavePathChooser chooser_;
+    EngineCase fixture_;
 };
 
 static constexpr int kWait = 30000;
@@ -45,33 +40,17 @@ static void engineRows()
 
 void TestHostilePages::initTestCase()
 {
-    engines::registerBuiltInEngines();
-    chooser_ = pagedialogs::savePathChooser();
-    const QString downloads = makeDownloadFolder();
-    QVERIFY(!downloads.isEmpty());
-    QCOMPARE(downloadFolder(), downloads);
+    fixture_.prepareRun();
 }
 
 void TestHostilePages::init()
 {
-    failOnXErrors();
-    dirs_ = std::make_unique<TestDirs>();
-    prepareFrame(*dirs_);
-    errors_ = std::make_unique<ErrorRecorder>();
-    forms_ = std::make_unique<Forms>();
-    pages_ = std::make_unique<Pages>();
-    QVERIFY(activateFrame());
+    fixture_.begin();
 }
 
 void TestHostilePages::cleanup()
 {
-    pagedialogs::savePathChooser() = chooser_;
-    pages_.reset();
-    forms_.reset();
-    QVERIFY2(errors_->messages.isEmpty() || QTest::currentTestFailed(), qPrintable(errors_->messages.join('|')));
-    errors_.reset();
-    dirs_.reset();
-    QCOMPARE(QDir(downloadFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    fixture_.end();
 }
 
 TBrowserWindow *TestHostilePages::open(bool gecko, const QString &url)
@@ -153,9 +132,9 @@ void TestHostilePages::windowsOpenOnlyForTheUser_data()
 void TestHostilePages::windowsOpenOnlyForTheUser()
 {
     QFETCH(bool, gecko);
-    const QString target = pages_->page("target.html", "target");
+    const QString target = fixture_.pages().page("target.html", "target");
     // Eight windows from a timer, with nobody clicking.
-    const QString timed = pages_->page(
+    const QString timed = fixture_.pages().page(
         "timed.html", "timed",
         "<script>let n = 0; const t = setInterval(() => { window.open('target.html');"
         " if (++n == 8) { clearInterval(t); document.title = 'done'; } }, 20);</script>");
@@ -170,7 +149,7 @@ void TestHostilePages::windowsOpenOnlyForTheUser()
 
     // A click on a link with a target, and a click that calls window.open,
     // each open the window the user asked for.
-    const QString clicks = pages_->page(
+    const QString clicks = fixture_.pages().page(
         "clicks.html", "clicks",
         "<a href='target.html' target='_blank' style='display:block;height:60px;background:#ccf'>link</a>"
         "<button style='display:block;width:200px;height:60px' onclick=\"window.open('target.html')\">open</button>");

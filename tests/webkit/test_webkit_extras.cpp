@@ -124,52 +124,23 @@ private slots:
     void hungPageIsStoppedAndReloaded();
 
 private:
-    QString downloadFolder() const;
-
-    std::unique_ptr<TestDirs> dirs_;
-    std::unique_ptr<ErrorRecorder> errors_;
-    std::unique_ptr<Forms> forms_;
-    std::unique_ptr<Pages> pages_;
-    pagedialogs::SavePathChooser chooser_;
+    EngineCase fixture_;
 };
 
 void TestWebKitExtras::initTestCase()
 {
-    engines::registerBuiltInEngines();
-    chooser_ = pagedialogs::savePathChooser();
-    // Where WebKit would save a download nobody asked about.
-    const QString downloads = makeDownloadFolder();
-    QVERIFY(!downloads.isEmpty());
-    QCOMPARE(downloadFolder(), downloads);
+    fixture_.prepareRun();
 }
 
 void TestWebKitExtras::init()
 {
-    failOnXErrors();
-    dirs_ = std::make_unique<TestDirs>();
-    prepareFrame(*dirs_);
-    errors_ = std::make_unique<ErrorRecorder>();
-    forms_ = std::make_unique<Forms>();
-    pages_ = std::make_unique<Pages>();
-    QVERIFY(activateFrame());
+    fixture_.begin();
 }
 
 void TestWebKitExtras::cleanup()
 {
     WebKitHost::setExecutableForTesting(QString());
-    pagedialogs::savePathChooser() = chooser_;
-    pages_.reset();
-    forms_.reset();
-    QVERIFY2(errors_->messages.isEmpty() || QTest::currentTestFailed(), qPrintable(errors_->messages.join('|')));
-    errors_.reset();
-    dirs_.reset();
-    // Nothing ever lands in the download folder unasked.
-    QCOMPARE(QDir(downloadFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
-}
-
-QString TestWebKitExtras::downloadFolder() const
-{
-    return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    fixture_.end();
 }
 
 // --- Downloads ----------------------------------------------------------------
@@ -279,7 +250,7 @@ void TestWebKitExtras::certificateErrorPageSpeaksTheUsersLanguage()
 
 void TestWebKitExtras::crashedPageClosesWithoutAsking()
 {
-    QPointer<TBrowserWindow> w = openGecko(pages_->page(
+    QPointer<TBrowserWindow> w = openGecko(fixture_.pages().page(
         "form.html", "form",
         "<textarea style=\"position:absolute;left:10px;top:10px;width:300px;height:40px\"></textarea>"
         "<script>onbeforeunload = e => { e.preventDefault(); e.returnValue = 'x'; };</script>"));
@@ -349,7 +320,7 @@ void TestWebKitExtras::pagesWithoutAQuestionClose()
             QTRY_VERIFY_WITH_TIMEOUT(processEnded(pid), kWait);
     QVERIFY(answers.texts.isEmpty());
     QVERIFY(MainForm->MDIClient->subWindowList().isEmpty());
-    TBrowserWindow *next = openGecko(pages_->page("next.html", "next"));
+    TBrowserWindow *next = openGecko(fixture_.pages().page("next.html", "next"));
     QTRY_COMPARE_WITH_TIMEOUT(next->windowTitle(), QString("next"), kWait);
 }
 
@@ -361,9 +332,9 @@ void TestWebKitExtras::pagesWithoutAQuestionClose()
 
 void TestWebKitExtras::contextMenuNavigates()
 {
-    const QString one = pages_->page("one.html", "one", "<p style=\"height:300px\">one</p>");
+    const QString one = fixture_.pages().page("one.html", "one", "<p style=\"height:300px\">one</p>");
     // Counts how often it is shown, also from the back-forward cache.
-    const QString two = pages_->page(
+    const QString two = fixture_.pages().page(
         "two.html", "two",
         "<p style=\"height:300px\">two</p><script>addEventListener('pageshow', () => {"
         "  const n = Number(sessionStorage.getItem('shown') || 0) + 1;"
@@ -390,8 +361,8 @@ void TestWebKitExtras::contextMenuNavigates()
 
 void TestWebKitExtras::contextMenuLinks()
 {
-    const QString target = pages_->page("target.html", "target");
-    const QString page = pages_->page(
+    const QString target = fixture_.pages().page("target.html", "target");
+    const QString page = fixture_.pages().page(
         "links.html", "links",
         "<a href=\"target.html\" style=\"position:absolute;left:20px;top:20px;width:200px;height:40px;"
         "display:block\">link</a>");
@@ -427,7 +398,7 @@ void TestWebKitExtras::contextMenuLinks()
 
 void TestWebKitExtras::contextMenuCopiesTheSelection()
 {
-    TBrowserWindow *w = openGecko(pages_->page(
+    TBrowserWindow *w = openGecko(fixture_.pages().page(
         "select.html", "select",
         "<p style=\"position:absolute;left:20px;top:10px;font-size:30px;margin:0\">"
         "<span id=\"w\">選んだ言葉</span> その他</p><script>"
@@ -441,7 +412,7 @@ void TestWebKitExtras::contextMenuCopiesTheSelection()
 
 void TestWebKitExtras::contextMenuFindAndZoom()
 {
-    TBrowserWindow *w = openGecko(pages_->page("zoom.html", "zoom", "<p style=\"height:300px\">text</p>"));
+    TBrowserWindow *w = openGecko(fixture_.pages().page("zoom.html", "zoom", "<p style=\"height:300px\">text</p>"));
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("zoom"), kWait);
     auto *bar = MainForm->findChild<TFindBar *>();
     QVERIFY(bar && !bar->isVisible());
@@ -569,12 +540,12 @@ void TestWebKitExtras::pageDialogWhileAGeckoWindowIsMade()
         delete WebKitHost::running();
     });
 
-    QPointer<TBrowserWindow> a = openGecko(pages_->page(
+    QPointer<TBrowserWindow> a = openGecko(fixture_.pages().page(
         "a.html", "A", "<script>onhashchange = () => { alert('from A'); document.title = 'answered'; };</script>"));
     QTRY_COMPARE_WITH_TIMEOUT(a->windowTitle(), QString("A"), kWait);
 
     // The second window is there at once, its view on the way.
-    QPointer<TBrowserWindow> b = openGecko(pages_->page("b.html", "B"));
+    QPointer<TBrowserWindow> b = openGecko(fixture_.pages().page("b.html", "B"));
     QVERIFY(b && b != a);
     QVERIFY(geckoOf(b)->isCreating());
 
@@ -606,7 +577,7 @@ void TestWebKitExtras::hungPageIsStoppedAndReloaded()
                                               : QByteArray("<title>recovered</title>");
         return HttpResponse{200, "OK", {{"Cache-Control", "no-store"}}, body, false};
     });
-    TBrowserWindow *other = openGecko(pages_->page("other.html", "other"));
+    TBrowserWindow *other = openGecko(fixture_.pages().page("other.html", "other"));
     QTRY_COMPARE_WITH_TIMEOUT(other->windowTitle(), QString("other"), kWait);
     QPointer<TBrowserWindow> w = openGecko(server.url("/page").toString());
     QTRY_VERIFY_WITH_TIMEOUT(server.requestCount("/hanging") == 1, kWait);
@@ -616,7 +587,7 @@ void TestWebKitExtras::hungPageIsStoppedAndReloaded()
     QCOMPARE(w->HungBar->findChild<QLabel *>("lblHung")->text(), QString("このページは応答していません"));
     QVERIFY(other->HungBar->isHidden());
     // The other window goes on meanwhile.
-    other->control()->Navigate(pages_->page("other2.html", "other2"));
+    other->control()->Navigate(fixture_.pages().page("other2.html", "other2"));
     QTRY_COMPARE_WITH_TIMEOUT(other->windowTitle(), QString("other2"), kWait);
     QVERIFY(w->HungBar->isVisible());
 

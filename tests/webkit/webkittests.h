@@ -8,6 +8,7 @@
 #include "browser/browserwindow.h"
 #include "browser/engines/webkitgtk/webkitcontrol.h"
 #include "browser/engines/webkitgtk/webkithost.h"
+#include "browser/pagedialogs.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -19,6 +20,7 @@
 #include <QCursor>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <xcb/xcb.h>
@@ -74,6 +76,12 @@ inline bool activateFrame()
     MainForm->activateWindow();
     return QTest::qWaitForWindowActive(MainForm);
 }
+
+inline QString downloadFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+}
+
 
 inline TBrowserWindow *openGecko(const QString &url, const QString &caption = QString())
 {
@@ -188,3 +196,48 @@ inline bool processEnded(pid_t pid)
     const qsizetype close = text.lastIndexOf(')');
     return close < 0 || text.mid(close + 2, 1) == "Z";
 }
+
+// What a case on the real engines sets up and checks around itself: its own
+// program directory and an active frame, pages of its own, and an error
+// record; a case that passed reported no error, and nothing landed in the
+// download folder unasked.
+class EngineCase {
+public:
+    // Once per test program: the engines, and the run's own download folder.
+    void prepareRun()
+    {
+        engines::registerBuiltInEngines();
+        chooser_ = pagedialogs::savePathChooser();
+        const QString downloads = makeDownloadFolder();
+        QVERIFY(!downloads.isEmpty());
+        QCOMPARE(downloadFolder(), downloads);
+    }
+    void begin()
+    {
+        failOnXErrors();
+        dirs_ = std::make_unique<TestDirs>();
+        prepareFrame(*dirs_);
+        errors_ = std::make_unique<ErrorRecorder>();
+        forms_ = std::make_unique<Forms>();
+        pages_ = std::make_unique<Pages>();
+        QVERIFY(activateFrame());
+    }
+    void end()
+    {
+        pagedialogs::savePathChooser() = chooser_;
+        pages_.reset();
+        forms_.reset();
+        QVERIFY2(errors_->messages.isEmpty() || QTest::currentTestFailed(), qPrintable(errors_->messages.join('|')));
+        errors_.reset();
+        dirs_.reset();
+        QCOMPARE(QDir(downloadFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    }
+    const Pages &pages() const { return *pages_; }
+
+private:
+    std::unique_ptr<TestDirs> dirs_;
+    std::unique_ptr<ErrorRecorder> errors_;
+    std::unique_ptr<Forms> forms_;
+    std::unique_ptr<Pages> pages_;
+    pagedialogs::SavePathChooser chooser_;
+};
