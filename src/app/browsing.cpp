@@ -189,28 +189,32 @@ void TMainForm::FileOpen1Execute()
     OpenBrowserWindow(QString(), file);
 }
 
+// The navigation buttons act on the active window's page; with no window,
+// they do nothing.
 void TMainForm::BackCtrlClick()
 {
-    if (TBrowserWindow *w = ActiveMDIChild())
-        w->control()->GoBack();
+    withActivePage(&EngineControl::GoBack);
 }
 
 void TMainForm::FrwrdCtrlClick()
 {
-    if (TBrowserWindow *w = ActiveMDIChild())
-        w->control()->GoForward();
+    withActivePage(&EngineControl::GoForward);
 }
 
 void TMainForm::StopCtrlClick()
 {
-    if (TBrowserWindow *w = ActiveMDIChild())
-        w->control()->Stop();
+    withActivePage(&EngineControl::Stop);
 }
 
 void TMainForm::ReLoadCtrlClick()
 {
+    withActivePage(&EngineControl::Refresh);
+}
+
+void TMainForm::withActivePage(void (EngineControl::*command)())
+{
     if (TBrowserWindow *w = ActiveMDIChild())
-        w->control()->Refresh();
+        (w->control()->*command)();
 }
 
 void TMainForm::btnMoveClick()

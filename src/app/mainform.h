@@ -157,6 +157,7 @@ private:
     void fitAddressField();
     void applyBandOrder(const QList<TBandToolBar *> &order, bool secondBreaks);
     void openWindowOn(bool ie, const QString &Caption, const QString &Address);
+    void withActivePage(void (EngineControl::*command)());
     // The frame's side of a new browser window: it draws the window's state
     // while the window is active, and opens what its page asks for.
     void connectWindow(TBrowserWindow *window);

@@ -29,34 +29,6 @@ static void request_load(HostView *v, const char *const *fields, guint count)
     g_free(uri);
 }
 
-static void request_back(HostView *v, const char *const *fields, guint count)
-{
-    (void)fields;
-    (void)count;
-    webkit_web_view_go_back(v->web);
-}
-
-static void request_forward(HostView *v, const char *const *fields, guint count)
-{
-    (void)fields;
-    (void)count;
-    webkit_web_view_go_forward(v->web);
-}
-
-static void request_stop(HostView *v, const char *const *fields, guint count)
-{
-    (void)fields;
-    (void)count;
-    webkit_web_view_stop_loading(v->web);
-}
-
-static void request_reload(HostView *v, const char *const *fields, guint count)
-{
-    (void)fields;
-    (void)count;
-    webkit_web_view_reload(v->web);
-}
-
 static void request_find(HostView *v, const char *const *fields, guint count)
 {
     char *text = view_text_field(fields, count, 1);
@@ -87,23 +59,6 @@ static void request_zoom(HostView *v, const char *const *fields, guint count)
         webkit_web_view_set_zoom_level(v->web, factor);
 }
 
-/* The page's beforeunload handler may ask (a "leave" dialog); "close"
-   follows when the window may go, nothing when the user stays. */
-static void request_try_close(HostView *v, const char *const *fields, guint count)
-{
-    (void)fields;
-    (void)count;
-    webkit_web_view_try_close(v->web);
-}
-
-/* Ends a page that does not answer; "crashed requested" follows. */
-static void request_terminate(HostView *v, const char *const *fields, guint count)
-{
-    (void)fields;
-    (void)count;
-    webkit_web_view_terminate_web_process(v->web);
-}
-
 static void request_release(HostView *v, const char *const *fields, guint count)
 {
     (void)fields;
@@ -116,22 +71,40 @@ static const struct {
     void (*run)(HostView *v, const char *const *fields, guint count);
 } requests[] = {
     {VEXEL_VERB_LOAD, request_load},
-    {VEXEL_VERB_BACK, request_back},
-    {VEXEL_VERB_FORWARD, request_forward},
-    {VEXEL_VERB_STOP, request_stop},
-    {VEXEL_VERB_RELOAD, request_reload},
     {VEXEL_VERB_FIND, request_find},
     {VEXEL_VERB_ZOOM, request_zoom},
-    {VEXEL_VERB_TRYCLOSE, request_try_close},
     {VEXEL_VERB_ANSWER, answer_dialog},
     {VEXEL_VERB_CREDENTIALS, answer_credentials},
     {VEXEL_VERB_SAVE, answer_download},
-    {VEXEL_VERB_TERMINATE, request_terminate},
     {VEXEL_VERB_RELEASE, request_release},
+};
+
+/* Requests without fields that WebKit answers by itself. "tryclose" lets the
+   page's beforeunload handler ask (a "leave" dialog); "close" follows when
+   the window may go, nothing when the user stays. "terminate" ends a page
+   that does not answer; "crashed requested" follows. */
+static const struct {
+    const char *verb;
+    void (*run)(WebKitWebView *web);
+} web_requests[] = {
+    {VEXEL_VERB_BACK, webkit_web_view_go_back},
+    {VEXEL_VERB_FORWARD, webkit_web_view_go_forward},
+    {VEXEL_VERB_STOP, webkit_web_view_stop_loading},
+    {VEXEL_VERB_RELOAD, webkit_web_view_reload},
+    {VEXEL_VERB_TRYCLOSE, webkit_web_view_try_close},
+    {VEXEL_VERB_TERMINATE, webkit_web_view_terminate_web_process},
 };
 
 gboolean view_request(guint id, const char *verb, const char *const *fields, guint count)
 {
+    for (guint i = 0; i < G_N_ELEMENTS(web_requests); ++i) {
+        if (strcmp(verb, web_requests[i].verb) == 0) {
+            HostView *v = view_by_id(id);
+            if (v)
+                web_requests[i].run(v->web);
+            return TRUE;
+        }
+    }
     for (guint i = 0; i < G_N_ELEMENTS(requests); ++i) {
         if (strcmp(verb, requests[i].verb) == 0) {
             HostView *v = view_by_id(id);
