@@ -183,10 +183,13 @@ private slots:
     void cleanup();
     void frameFields_data();
     void frameFields();
+    void pageFields_data();
+    void pageFields();
 
 private:
     std::unique_ptr<TestDirs> dirs_;
     std::unique_ptr<Forms> forms_;
+    std::unique_ptr<Pages> pages_;
 };
 
 void TestInputMethod::initTestCase()
@@ -202,11 +205,13 @@ void TestInputMethod::init()
     dirs_ = std::make_unique<TestDirs>();
     prepareFrame(*dirs_);
     forms_ = std::make_unique<Forms>();
+    pages_ = std::make_unique<Pages>();
     QVERIFY(activateFrame());
 }
 
 void TestInputMethod::cleanup()
 {
+    pages_.reset();
     forms_.reset();
     dirs_.reset();
 }
@@ -275,6 +280,80 @@ void TestInputMethod::frameFields()
     QCOMPARE(watch.commits, 2);
     QVERIFY(watch.preedit.isEmpty());
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), 0);
+}
+
+// Whether the focused object takes text from the input method.
+static bool focusTakesInputMethod()
+{
+    QObject *focus = QGuiApplication::focusObject();
+    if (!focus)
+        return false;
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QCoreApplication::sendEvent(focus, &query);
+    return query.value(Qt::ImEnabled).toBool();
+}
+
+void TestInputMethod::pageFields_data()
+{
+    QTest::addColumn<bool>("gecko");
+    QTest::addColumn<QByteArray>("field");
+    const QByteArray input = "<input id=\"f\"";
+    const QByteArray textarea = "<textarea id=\"f\"";
+    QTest::newRow("Internet Explorer input") << false << input;
+    QTest::newRow("Internet Explorer textarea") << false << textarea;
+    QTest::newRow("Gecko input") << true << input;
+    QTest::newRow("Gecko textarea") << true << textarea;
+}
+
+void TestInputMethod::pageFields()
+{
+    QFETCH(bool, gecko);
+    QFETCH(QByteArray, field);
+    // The field shows what it holds in the title, once the composition is
+    // over; "focus" says the click has reached it.
+    const QString url = pages_->page(
+        "field.html", "",
+        field + " style=\"position:absolute;left:10px;top:10px;width:300px;height:40px\"" +
+            (field.startsWith("<textarea") ? "></textarea>" : ">") +
+            "<script>"
+            "const f = document.getElementById('f');"
+            "f.onfocus = () => { if (!f.value) document.title = 'focus'; };"
+            "f.addEventListener('compositionupdate', e => document.title = 'composing:' + e.data);"
+            "f.addEventListener('compositionend', () => setTimeout(() => document.title = 'v:' + f.value));"
+            "f.addEventListener('input', e => { if (!e.isComposing) document.title = 'v:' + f.value; });"
+            "document.title = 'empty';"
+            "</script>");
+    TBrowserWindow *w = gecko ? openGecko(url) : openIE(url);
+    QVERIFY(w);
+    QTRY_COMPARE(w->windowTitle(), QString("empty"));
+    const QString address = MainForm->txtAddress->text();
+    QVERIFY(clickAt(onScreen(w->control(), QPoint(60, 30))));
+    QTRY_COMPARE(w->windowTitle(), QString("focus"));
+    // The page's own process sees the focus first; keys typed before the
+    // frame hears that the page holds a text field pass the input method by.
+    if (!gecko)
+        QTRY_VERIFY(focusTakesInputMethod());
+
+    QVERIFY(typeText("nihonn"));
+    QTRY_COMPARE(w->windowTitle(), QString("composing:にほん"));
+    if (!gecko) {
+        // The candidate window opens at the caret: inside the field, after
+        // the composed text.
+        const QRect fieldInWindow(w->control()->mapTo(MainForm, QPoint(10, 10)), QSize(300, 40));
+        const QRectF caret = QGuiApplication::inputMethod()->cursorRectangle();
+        QVERIFY2(fieldInWindow.contains(caret.center().toPoint()),
+                 qPrintable(QStringLiteral("caret at %1,%2").arg(caret.x()).arg(caret.y())));
+        QVERIFY(caret.x() > fieldInWindow.x() + 20);
+    }
+    QVERIFY(pressKeys("space"));
+    QTRY_COMPARE(w->windowTitle(), QString("composing:日本"));
+    QVERIFY(pressKeys("Return"));
+    QTRY_COMPARE(w->windowTitle(), QString("v:日本"));
+    QVERIFY(typeText("go"));
+    QTRY_COMPARE(w->windowTitle(), QString("composing:ご"));
+    QVERIFY(pressKeys("Return"));
+    QTRY_COMPARE(w->windowTitle(), QString("v:日本ご"));
+    QCOMPARE(MainForm->txtAddress->text(), address);
 }
 
 int main(int argc, char *argv[])
