@@ -234,8 +234,20 @@ private slots:
     void frameFields();
     void pageFields_data();
     void pageFields();
+    void switchingWindowsMidComposition_data();
+    void switchingWindowsMidComposition();
+    void closingAWindowMidComposition_data();
+    void closingAWindowMidComposition();
 
 private:
+    // A page with one field (field opens its tag: "<input id=\"f\"") that
+    // reports in its title: "focus", "composing:" and the composed text,
+    // "v:" and what the field holds once the composition is over.
+    QString fieldPage(const QString &name, const QByteArray &field);
+    // Opens it in a window of either engine, loaded.
+    TBrowserWindow *openField(bool gecko, const QString &name, const QByteArray &field);
+    // Clicks into the field and waits until it takes the input method.
+    bool clickField(TBrowserWindow *w);
     std::unique_ptr<TestDirs> dirs_;
     std::unique_ptr<Forms> forms_;
     // Composes "nihonn" and checks that the input method is told of a
@@ -363,6 +375,43 @@ static bool focusTakesInputMethod()
     return query.value(Qt::ImEnabled).toBool();
 }
 
+QString TestInputMethod::fieldPage(const QString &name, const QByteArray &field)
+{
+    // The field shows what it holds in the title, once the composition is
+    // over; "focus" says the click has reached it.
+    return pages_->page(
+        name, "",
+        field + " style=\"position:absolute;left:10px;top:10px;width:300px;height:40px\"" +
+            (field.startsWith("<textarea") ? "></textarea>" : ">") +
+            "<script>"
+            "const f = document.getElementById('f');"
+            "f.onfocus = () => { if (!f.value) document.title = 'focus'; };"
+            "f.addEventListener('compositionupdate', e => document.title = 'composing:' + e.data);"
+            "f.addEventListener('compositionend', () => setTimeout(() => document.title = 'v:' + f.value));"
+            "f.addEventListener('input', e => { if (!e.isComposing) document.title = 'v:' + f.value; });"
+            "document.title = 'empty';"
+            "</script>");
+}
+
+TBrowserWindow *TestInputMethod::openField(bool gecko, const QString &name, const QByteArray &field)
+{
+    const QString url = fieldPage(name, field);
+    TBrowserWindow *w = gecko ? openGecko(url) : openIE(url);
+    if (!w || !QTest::qWaitFor([w] { return w->windowTitle() == QLatin1String("empty"); }, 20000))
+        return nullptr;
+    return w;
+}
+
+bool TestInputMethod::clickField(TBrowserWindow *w)
+{
+    if (!clickAt(onScreen(w->control(), QPoint(60, 30))) ||
+        !QTest::qWaitFor([w] { return w->windowTitle() == QLatin1String("focus"); }, 10000))
+        return false;
+    // The page's own process sees the focus first; keys typed before the
+    // frame hears that the page holds a text field pass the input method by.
+    return geckoOf(w) || QTest::qWaitFor(focusTakesInputMethod, 10000);
+}
+
 void TestInputMethod::pageFields_data()
 {
     QTest::addColumn<bool>("gecko");
@@ -379,30 +428,10 @@ void TestInputMethod::pageFields()
 {
     QFETCH(bool, gecko);
     QFETCH(QByteArray, field);
-    // The field shows what it holds in the title, once the composition is
-    // over; "focus" says the click has reached it.
-    const QString url = pages_->page(
-        "field.html", "",
-        field + " style=\"position:absolute;left:10px;top:10px;width:300px;height:40px\"" +
-            (field.startsWith("<textarea") ? "></textarea>" : ">") +
-            "<script>"
-            "const f = document.getElementById('f');"
-            "f.onfocus = () => { if (!f.value) document.title = 'focus'; };"
-            "f.addEventListener('compositionupdate', e => document.title = 'composing:' + e.data);"
-            "f.addEventListener('compositionend', () => setTimeout(() => document.title = 'v:' + f.value));"
-            "f.addEventListener('input', e => { if (!e.isComposing) document.title = 'v:' + f.value; });"
-            "document.title = 'empty';"
-            "</script>");
-    TBrowserWindow *w = gecko ? openGecko(url) : openIE(url);
+    TBrowserWindow *w = openField(gecko, "field.html", field);
     QVERIFY(w);
-    QTRY_COMPARE(w->windowTitle(), QString("empty"));
     const QString address = MainForm->txtAddress->text();
-    QVERIFY(clickAt(onScreen(w->control(), QPoint(60, 30))));
-    QTRY_COMPARE(w->windowTitle(), QString("focus"));
-    // The page's own process sees the focus first; keys typed before the
-    // frame hears that the page holds a text field pass the input method by.
-    if (!gecko)
-        QTRY_VERIFY(focusTakesInputMethod());
+    QVERIFY(clickField(w));
 
     composeAt(QRect(onScreen(w->control(), QPoint(10, 10)), QSize(300, 40)));
     if (QTest::currentTestFailed())
@@ -417,6 +446,67 @@ void TestInputMethod::pageFields()
     QVERIFY(pressKeys("Return"));
     QTRY_COMPARE(w->windowTitle(), QString("v:日本ご"));
     QCOMPARE(MainForm->txtAddress->text(), address);
+}
+
+void TestInputMethod::switchingWindowsMidComposition_data()
+{
+    QTest::addColumn<bool>("firstGecko");
+    QTest::newRow("Internet Explorer to Gecko") << false;
+    QTest::newRow("Gecko to Internet Explorer") << true;
+}
+
+// A click into the other engine's page while a word is being composed: the
+// word stays in the field it was composed in, once, and the other page
+// composes its own.
+void TestInputMethod::switchingWindowsMidComposition()
+{
+    QFETCH(bool, firstGecko);
+    TBrowserWindow *first = openField(firstGecko, "first.html", "<input id=\"f\"");
+    QVERIFY(first);
+    TBrowserWindow *second = openField(!firstGecko, "second.html", "<input id=\"f\"");
+    QVERIFY(second);
+    MainForm->WindowTileVertical1Execute();
+
+    QVERIFY(clickField(first));
+    QVERIFY(typeText("nihonn"));
+    QTRY_COMPARE(first->windowTitle(), QString("composing:にほん"));
+    QVERIFY(clickField(second));
+    QTRY_COMPARE(first->windowTitle(), QString("v:にほん"));
+
+    QVERIFY(typeText("go"));
+    QTRY_COMPARE(second->windowTitle(), QString("composing:ご"));
+    QVERIFY(pressKeys("Return"));
+    QTRY_COMPARE(second->windowTitle(), QString("v:ご"));
+    QCOMPARE(first->windowTitle(), QString("v:にほん"));
+}
+
+void TestInputMethod::closingAWindowMidComposition_data()
+{
+    QTest::addColumn<bool>("gecko");
+    QTest::newRow("Internet Explorer") << false;
+    QTest::newRow("Gecko") << true;
+}
+
+// The window goes while a word is being composed in its page; the input
+// method and the engine go on serving the next window.
+void TestInputMethod::closingAWindowMidComposition()
+{
+    QFETCH(bool, gecko);
+    QPointer<TBrowserWindow> w = openField(gecko, "goes.html", "<textarea id=\"f\"");
+    QVERIFY(w);
+    QVERIFY(clickField(w));
+    QVERIFY(typeText("nihonn"));
+    QTRY_COMPARE(w->windowTitle(), QString("composing:にほん"));
+    MainForm->FileClose1Execute();
+    QTRY_VERIFY(w.isNull());
+
+    TBrowserWindow *next = openField(gecko, "next.html", "<input id=\"f\"");
+    QVERIFY(next);
+    QVERIFY(clickField(next));
+    QVERIFY(typeText("go"));
+    QTRY_COMPARE(next->windowTitle(), QString("composing:ご"));
+    QVERIFY(pressKeys("Return"));
+    QTRY_COMPARE(next->windowTitle(), QString("v:ご"));
 }
 
 int main(int argc, char *argv[])
