@@ -167,8 +167,9 @@ if bus.request_name(IBus.SERVICE_PANEL, 0):
     panel_.setProcessEnvironment(environment());
     panel_.setStandardErrorFile(dir_.filePath(QStringLiteral("panel.log")));
     panel_.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromLatin1(script)});
-    const bool ready = QTest::qWaitFor([&] { return panel_.canReadLine() || panel_.state() == QProcess::NotRunning; }, 20000) &&
-                       panel_.readLine().trimmed() == "ready";
+    const bool ready =
+        QTest::qWaitFor([&] { return panel_.canReadLine() || panel_.state() == QProcess::NotRunning; }, 20000) &&
+        panel_.readLine().trimmed() == "ready";
     return ready ? QString() : QStringLiteral("cannot stand in for IBus's panel (Debian: python3-gi, gir1.2-ibus-1.0)");
 }
 
