@@ -47,6 +47,7 @@ int main(int argc, char *argv[])
     // Qt WebEngine shares its GL context with the widgets; this must precede
     // the application object.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineControl::prepareProcess();
     // The Gekko slot embeds X windows: on a Wayland desktop run on XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         !qEnvironmentVariableIsEmpty("DISPLAY"))

@@ -5,6 +5,7 @@
 
 #include "webkittests.h"
 #include "bookmarks/bmedit.h"
+#include "browser/engines/webengine/webenginecontrol.h"
 
 #include <QLineEdit>
 #include <QProcessEnvironment>
@@ -22,7 +23,14 @@ public:
     // Starts the daemons and points this process (and so the engine host
     // it starts) at them; returns why not when that is impossible here.
     QString start();
+    // Once the application is there: a panel that reports the caret.
+    QString startPanel();
     ~InputMethod();
+
+    // Where the input method was last told the caret is, on the screen:
+    // where its candidate window opens. Empty until it is told again.
+    QRect caret();
+    void forgetCaret() { caret(); caret_ = QRect(); }
 
 private:
     QProcessEnvironment environment() const;
@@ -32,6 +40,10 @@ private:
 
     QTemporaryDir dir_;
     QString busAddress_, ibusAddress_;
+    // A panel of the test's own in place of IBus's: it draws no candidate
+    // window but reports where it would.
+    QProcess panel_;
+    QRect caret_;
 };
 
 QProcessEnvironment InputMethod::environment() const
@@ -136,6 +148,41 @@ QString InputMethod::start()
     return QString();
 }
 
+QString InputMethod::startPanel()
+{
+    static const char script[] = R"(
+import gi
+gi.require_version('IBus', '1.0')
+from gi.repository import GLib, IBus
+class Panel(IBus.PanelService):
+    def do_set_cursor_location(self, x, y, w, h):
+        print('%d %d %d %d' % (x, y, w, h), flush=True)
+IBus.init()
+bus = IBus.Bus()
+panel = Panel(connection=bus.get_connection(), object_path=IBus.PATH_PANEL)
+if bus.request_name(IBus.SERVICE_PANEL, 0):
+    print('ready', flush=True)
+    GLib.MainLoop().run()
+)";
+    panel_.setProcessEnvironment(environment());
+    panel_.setStandardErrorFile(dir_.filePath(QStringLiteral("panel.log")));
+    panel_.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromLatin1(script)});
+    const bool ready =
+        QTest::qWaitFor([&] { return panel_.canReadLine() || panel_.state() == QProcess::NotRunning; }, 20000) &&
+        panel_.readLine().trimmed() == "ready";
+    return ready ? QString() : QStringLiteral("cannot stand in for IBus's panel (Debian: python3-gi, gir1.2-ibus-1.0)");
+}
+
+QRect InputMethod::caret()
+{
+    while (panel_.canReadLine()) {
+        const QList<QByteArray> numbers = panel_.readLine().trimmed().split(' ');
+        if (numbers.size() == 4)
+            caret_ = QRect(numbers[0].toInt(), numbers[1].toInt(), numbers[2].toInt(), numbers[3].toInt());
+    }
+    return caret_;
+}
+
 QList<qint64> InputMethod::marked() const
 {
     const QByteArray mark = "VEXEL_TEST_INPUT_METHOD=" + dir_.path().toLocal8Bit();
@@ -155,6 +202,10 @@ InputMethod::~InputMethod()
 {
     if (!dir_.isValid())
         return;
+    if (panel_.state() != QProcess::NotRunning) {
+        panel_.kill();
+        panel_.waitForFinished();
+    }
     // Every process of the run's own, by its mark: asked to end, then
     // ended for good.
     for (int round = 0; round < 2; ++round) {
@@ -174,7 +225,7 @@ InputMethod::~InputMethod()
 class TestInputMethod : public QObject {
     Q_OBJECT
 public:
-    explicit TestInputMethod(const QString &why) : unavailable(why) {}
+    explicit TestInputMethod(InputMethod &inputMethod) : inputMethod_(inputMethod) {}
     QString unavailable;  // why no input method can be started here
 
 private slots:
@@ -183,16 +234,38 @@ private slots:
     void cleanup();
     void frameFields_data();
     void frameFields();
+    void pageFields_data();
+    void pageFields();
+    void switchingWindowsMidComposition_data();
+    void switchingWindowsMidComposition();
+    void closingAWindowMidComposition_data();
+    void closingAWindowMidComposition();
 
 private:
+    // A page with one field (field opens its tag: "<input id=\"f\"") that
+    // reports in its title: "focus", "composing:" and the composed text,
+    // "v:" and what the field holds once the composition is over.
+    QString fieldPage(const QString &name, const QByteArray &field);
+    // Opens it in a window of either engine, loaded.
+    TBrowserWindow *openField(bool gecko, const QString &name, const QByteArray &field);
+    // Clicks into the field and waits until it takes the input method.
+    bool clickField(TBrowserWindow *w);
     std::unique_ptr<TestDirs> dirs_;
     std::unique_ptr<Forms> forms_;
+    // Composes "nihonn" and checks that the input method is told of a
+    // caret inside field (on the screen), after the composed text.
+    void composeAt(const QRect &field);
+
+    InputMethod &inputMethod_;
+    std::unique_ptr<Pages> pages_;
 };
 
 void TestInputMethod::initTestCase()
 {
     if (!unavailable.isEmpty())
         QSKIP(qPrintable(QStringLiteral("no input method here: ") + unavailable));
+    if (const QString why = inputMethod_.startPanel(); !why.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no input method here: ") + why));
     engines::registerBuiltInEngines();
 }
 
@@ -202,11 +275,13 @@ void TestInputMethod::init()
     dirs_ = std::make_unique<TestDirs>();
     prepareFrame(*dirs_);
     forms_ = std::make_unique<Forms>();
+    pages_ = std::make_unique<Pages>();
     QVERIFY(activateFrame());
 }
 
 void TestInputMethod::cleanup()
 {
+    pages_.reset();
     forms_.reset();
     dirs_.reset();
 }
@@ -229,6 +304,18 @@ protected:
         return false;
     }
 };
+
+void TestInputMethod::composeAt(const QRect &field)
+{
+    inputMethod_.forgetCaret();
+    QVERIFY(typeText("nihonn"));
+    // Where the candidate window opens: at the caret, not at the corner of
+    // the screen, the frame or the page.
+    QTRY_VERIFY2(field.contains(inputMethod_.caret().center()) && inputMethod_.caret().x() > field.x() + 20,
+                 qPrintable(QStringLiteral("caret at %1,%2, field at %3,%4")
+                                .arg(inputMethod_.caret().x()).arg(inputMethod_.caret().y())
+                                .arg(field.x()).arg(field.y())));
+}
 
 void TestInputMethod::frameFields_data()
 {
@@ -254,7 +341,9 @@ void TestInputMethod::frameFields()
 
     // Composed in the field, converted, committed once; the Return that
     // commits is the input method's, not the field's.
-    QVERIFY(typeText("nihonn"));
+    composeAt(QRect(onScreen(edit, QPoint(0, 0)), edit->size()));
+    if (QTest::currentTestFailed())
+        return;
     QTRY_COMPARE(watch.preedit, QString("にほん"));
     QCOMPARE(edit->text(), QString());
     // The candidate window goes where the input method is told the caret
@@ -277,11 +366,159 @@ void TestInputMethod::frameFields()
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), 0);
 }
 
+// Whether the focused object takes text from the input method.
+static bool focusTakesInputMethod()
+{
+    QObject *focus = QGuiApplication::focusObject();
+    if (!focus)
+        return false;
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QCoreApplication::sendEvent(focus, &query);
+    return query.value(Qt::ImEnabled).toBool();
+}
+
+QString TestInputMethod::fieldPage(const QString &name, const QByteArray &field)
+{
+    // The field shows what it holds in the title, once the composition is
+    // over; "focus" says the click has reached it.
+    return pages_->page(
+        name, "",
+        field + " style=\"position:absolute;left:10px;top:10px;width:300px;height:40px\"" +
+            (field.startsWith("<textarea") ? "></textarea>" : ">") +
+            "<script>"
+            "const f = document.getElementById('f');"
+            "f.onfocus = () => { if (!f.value) document.title = 'focus'; };"
+            "f.addEventListener('compositionupdate', e => document.title = 'composing:' + e.data);"
+            "f.addEventListener('compositionend', () => setTimeout(() => document.title = 'v:' + f.value));"
+            "f.addEventListener('input', e => { if (!e.isComposing) document.title = 'v:' + f.value; });"
+            "document.title = 'empty';"
+            "</script>");
+}
+
+TBrowserWindow *TestInputMethod::openField(bool gecko, const QString &name, const QByteArray &field)
+{
+    const QString url = fieldPage(name, field);
+    TBrowserWindow *w = gecko ? openGecko(url) : openIE(url);
+    if (!w || !QTest::qWaitFor([w] { return w->windowTitle() == QLatin1String("empty"); }, 20000))
+        return nullptr;
+    return w;
+}
+
+bool TestInputMethod::clickField(TBrowserWindow *w)
+{
+    if (!clickAt(onScreen(w->control(), QPoint(60, 30))) ||
+        !QTest::qWaitFor([w] { return w->windowTitle() == QLatin1String("focus"); }, 10000))
+        return false;
+    // The page's own process sees the focus first; keys typed before the
+    // frame hears that the page holds a text field pass the input method by.
+    return geckoOf(w) || QTest::qWaitFor(focusTakesInputMethod, 10000);
+}
+
+void TestInputMethod::pageFields_data()
+{
+    QTest::addColumn<bool>("gecko");
+    QTest::addColumn<QByteArray>("field");
+    const QByteArray input = "<input id=\"f\"";
+    const QByteArray textarea = "<textarea id=\"f\"";
+    QTest::newRow("Internet Explorer input") << false << input;
+    QTest::newRow("Internet Explorer textarea") << false << textarea;
+    QTest::newRow("Gecko input") << true << input;
+    QTest::newRow("Gecko textarea") << true << textarea;
+}
+
+void TestInputMethod::pageFields()
+{
+    QFETCH(bool, gecko);
+    QFETCH(QByteArray, field);
+    TBrowserWindow *w = openField(gecko, "field.html", field);
+    QVERIFY(w);
+    const QString address = MainForm->txtAddress->text();
+    QVERIFY(clickField(w));
+
+    composeAt(QRect(onScreen(w->control(), QPoint(10, 10)), QSize(300, 40)));
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_COMPARE(w->windowTitle(), QString("composing:にほん"));
+    // Converted and committed at once, as quick typists do.
+    QVERIFY(pressKeys("space"));
+    QVERIFY(pressKeys("Return"));
+    QTRY_COMPARE(w->windowTitle(), QString("v:日本"));
+    QVERIFY(typeText("go"));
+    QTRY_COMPARE(w->windowTitle(), QString("composing:ご"));
+    QVERIFY(pressKeys("Return"));
+    QTRY_COMPARE(w->windowTitle(), QString("v:日本ご"));
+    QCOMPARE(MainForm->txtAddress->text(), address);
+}
+
+void TestInputMethod::switchingWindowsMidComposition_data()
+{
+    QTest::addColumn<bool>("firstGecko");
+    QTest::newRow("Internet Explorer to Gecko") << false;
+    QTest::newRow("Gecko to Internet Explorer") << true;
+}
+
+// A click into the other engine's page while a word is being composed: the
+// word stays in the field it was composed in, once, and the other page
+// composes its own.
+void TestInputMethod::switchingWindowsMidComposition()
+{
+    QFETCH(bool, firstGecko);
+    TBrowserWindow *first = openField(firstGecko, "first.html", "<input id=\"f\"");
+    QVERIFY(first);
+    TBrowserWindow *second = openField(!firstGecko, "second.html", "<input id=\"f\"");
+    QVERIFY(second);
+    MainForm->WindowTileVertical1Execute();
+
+    QVERIFY(clickField(first));
+    QVERIFY(typeText("nihonn"));
+    QTRY_COMPARE(first->windowTitle(), QString("composing:にほん"));
+    QVERIFY(clickField(second));
+    QTRY_COMPARE(first->windowTitle(), QString("v:にほん"));
+
+    QVERIFY(typeText("go"));
+    QTRY_COMPARE(second->windowTitle(), QString("composing:ご"));
+    QVERIFY(pressKeys("Return"));
+    QTRY_COMPARE(second->windowTitle(), QString("v:ご"));
+    QCOMPARE(first->windowTitle(), QString("v:にほん"));
+}
+
+void TestInputMethod::closingAWindowMidComposition_data()
+{
+    QTest::addColumn<bool>("gecko");
+    QTest::newRow("Internet Explorer") << false;
+    QTest::newRow("Gecko") << true;
+}
+
+// The window goes while a word is being composed in its page; the input
+// method and the engine go on serving the next window.
+void TestInputMethod::closingAWindowMidComposition()
+{
+    QFETCH(bool, gecko);
+    QPointer<TBrowserWindow> w = openField(gecko, "goes.html", "<textarea id=\"f\"");
+    QVERIFY(w);
+    QVERIFY(clickField(w));
+    QVERIFY(typeText("nihonn"));
+    QTRY_COMPARE(w->windowTitle(), QString("composing:にほん"));
+    MainForm->FileClose1Execute();
+    QTRY_VERIFY(w.isNull());
+
+    TBrowserWindow *next = openField(gecko, "next.html", "<input id=\"f\"");
+    QVERIFY(next);
+    QVERIFY(clickField(next));
+    QVERIFY(typeText("go"));
+    QTRY_COMPARE(next->windowTitle(), QString("composing:ご"));
+    QVERIFY(pressKeys("Return"));
+    QTRY_COMPARE(next->windowTitle(), QString("v:ご"));
+}
+
 int main(int argc, char *argv[])
 {
     InputMethod inputMethod;
-    TestInputMethod test(QString{});
-    return vexelTestMain(argc, argv, &test, [&] { test.unavailable = inputMethod.start(); });
+    TestInputMethod test(inputMethod);
+    return vexelTestMain(argc, argv, &test, [&] {
+        test.unavailable = inputMethod.start();
+        WebEngineControl::prepareProcess();
+    });
 }
 
 #include "test_input_method.moc"

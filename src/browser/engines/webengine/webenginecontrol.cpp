@@ -79,6 +79,18 @@ bool WebEnginePage::javaScriptPrompt(const QUrl &, const QString &msg, const QSt
     return pagedialogs::prompt(QWebEngineView::forPage(this), msg, defaultValue, result);
 }
 
+void WebEngineControl::prepareProcess()
+{
+    // IBus's Qt module passes keys on without waiting for the input method's
+    // answer. The engine keeps the GUI thread busy after each pre-edit, so
+    // keys typed meanwhile reach the input method in one go, and Anthy
+    // (which works a conversion out later, when idle) then commits an empty
+    // word for a Return right after Space. Waiting for each answer keeps
+    // the keys apart. A user's own setting stands.
+    if (!qEnvironmentVariableIsSet("IBUS_ENABLE_SYNC_MODE"))
+        qputenv("IBUS_ENABLE_SYNC_MODE", "1");
+}
+
 static QWebEngineProfile *theProfile = nullptr;
 
 QWebEngineProfile *WebEngineControl::sharedProfile()

@@ -50,6 +50,10 @@ public:
     WebEnginePage *page() const { return page_; }
     bool showsCrashNotice() const;
 
+    // What the engine needs of the process before the application object
+    // exists.
+    static void prepareProcess();
+
     // The one profile all windows share: cookies, storage and cache kept in
     // the user's data and cache folders, so logins survive a restart.
     static QWebEngineProfile *sharedProfile();
