@@ -76,9 +76,7 @@ private slots:
 
 void TestInstalledLayout::folders_data()
 {
-    QTest::addColumn<bool>("installed");
-    QTest::newRow("portable") << false;
-    QTest::newRow("installed") << true;
+    boolRows("installed", "portable", "installed");
 }
 
 // Portable: beside the executable, and the start directory. Installed: both

@@ -62,20 +62,6 @@ bool click(TBrowserWindow *w, const QPoint &at)
     return clickAt(onScreen(w->control(), at));
 }
 
-WhenOpen::Step press(QMessageBox::StandardButton button)
-{
-    return [button](QWidget *modal) { static_cast<QMessageBox *>(modal)->button(button)->click(); };
-}
-
-WhenOpen::Step credentials(const QString &user, const QString &password)
-{
-    return [user, password](QWidget *dialog) {
-        dialog->findChild<QLineEdit *>("txtUser")->setText(user);
-        dialog->findChild<QLineEdit *>("txtPassword")->setText(password);
-        QMetaObject::invokeMethod(dialog, "accept");
-    };
-}
-
 void reject(QWidget *dialog)
 {
     QMetaObject::invokeMethod(dialog, "reject");

@@ -100,6 +100,14 @@ public:
     ~Forms();
 };
 
+// Data rows of one boolean column: the row named no (false), then yes (true).
+inline void boolRows(const char *column, const char *no, const char *yes)
+{
+    QTest::addColumn<bool>(column);
+    QTest::newRow(no) << false;
+    QTest::newRow(yes) << true;
+}
+
 // Test program entry: a clean environment (user data and cache in a
 // temporary folder), then the Qt Test run. beforeApplication runs in that
 // environment before the application object exists.

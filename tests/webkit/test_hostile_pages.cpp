@@ -31,13 +31,6 @@ private:
 
 static constexpr int kWait = 30000;
 
-static void engineRows()
-{
-    QTest::addColumn<bool>("gecko");
-    QTest::newRow("Internet Explorer") << false;
-    QTest::newRow("Gecko") << true;
-}
-
 void TestHostilePages::initTestCase()
 {
     fixture_.prepareRun();
@@ -126,7 +119,7 @@ void TestHostilePages::downloadStaysInTheDownloadFolder()
 
 void TestHostilePages::windowsOpenOnlyForTheUser_data()
 {
-    engineRows();
+    boolRows("gecko", "Internet Explorer", "Gecko");
 }
 
 void TestHostilePages::windowsOpenOnlyForTheUser()

@@ -250,14 +250,12 @@ private:
     TBrowserWindow *openField(bool gecko, const QString &name, const QByteArray &field);
     // Clicks into the field and waits until it takes the input method.
     bool clickField(TBrowserWindow *w);
-    std::unique_ptr<TestDirs> dirs_;
-    std::unique_ptr<Forms> forms_;
+    EngineCase fixture_;
     // Composes "nihonn" and checks that the input method is told of a
     // caret inside field (on the screen), after the composed text.
     void composeAt(const QRect &field);
 
     InputMethod &inputMethod_;
-    std::unique_ptr<Pages> pages_;
 };
 
 void TestInputMethod::initTestCase()
@@ -266,24 +264,17 @@ void TestInputMethod::initTestCase()
         QSKIP(qPrintable(QStringLiteral("no input method here: ") + unavailable));
     if (const QString why = inputMethod_.startPanel(); !why.isEmpty())
         QSKIP(qPrintable(QStringLiteral("no input method here: ") + why));
-    engines::registerBuiltInEngines();
+    fixture_.prepareRun();
 }
 
 void TestInputMethod::init()
 {
-    failOnXErrors();
-    dirs_ = std::make_unique<TestDirs>();
-    prepareFrame(*dirs_);
-    forms_ = std::make_unique<Forms>();
-    pages_ = std::make_unique<Pages>();
-    QVERIFY(activateFrame());
+    fixture_.begin();
 }
 
 void TestInputMethod::cleanup()
 {
-    pages_.reset();
-    forms_.reset();
-    dirs_.reset();
+    fixture_.end();
 }
 
 // What a QLineEdit shows while the input method composes.
@@ -381,7 +372,7 @@ QString TestInputMethod::fieldPage(const QString &name, const QByteArray &field)
 {
     // The field shows what it holds in the title, once the composition is
     // over; "focus" says the click has reached it.
-    return pages_->page(
+    return fixture_.pages().page(
         name, "",
         field + " style=\"position:absolute;left:10px;top:10px;width:300px;height:40px\"" +
             (field.startsWith("<textarea") ? "></textarea>" : ">") +
@@ -452,9 +443,7 @@ void TestInputMethod::pageFields()
 
 void TestInputMethod::switchingWindowsMidComposition_data()
 {
-    QTest::addColumn<bool>("firstGecko");
-    QTest::newRow("Internet Explorer to Gecko") << false;
-    QTest::newRow("Gecko to Internet Explorer") << true;
+    boolRows("firstGecko", "Internet Explorer to Gecko", "Gecko to Internet Explorer");
 }
 
 // A click into the other engine's page while a word is being composed: the
@@ -484,9 +473,7 @@ void TestInputMethod::switchingWindowsMidComposition()
 
 void TestInputMethod::closingAWindowMidComposition_data()
 {
-    QTest::addColumn<bool>("gecko");
-    QTest::newRow("Internet Explorer") << false;
-    QTest::newRow("Gecko") << true;
+    boolRows("gecko", "Internet Explorer", "Gecko");
 }
 
 // The window goes while a word is being composed in its page; the input

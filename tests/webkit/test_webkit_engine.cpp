@@ -26,9 +26,7 @@ void TestWebKitEngine::initTestCase()
 
 void TestWebKitEngine::pageOpensInTheOtherEngine_data()
 {
-    QTest::addColumn<bool>("fromGecko");
-    QTest::newRow("Gecko to Internet Explorer") << true;
-    QTest::newRow("Internet Explorer to Gecko") << false;
+    boolRows("fromGecko", "Internet Explorer to Gecko", "Gecko to Internet Explorer");
 }
 
 void TestWebKitEngine::pageOpensInTheOtherEngine()

@@ -33,20 +33,6 @@ namespace {
 
 constexpr int kWait = 15000;
 
-WhenOpen::Step press(QMessageBox::StandardButton button)
-{
-    return [button](QWidget *modal) { static_cast<QMessageBox *>(modal)->button(button)->click(); };
-}
-
-WhenOpen::Step credentials(const QString &user, const QString &password)
-{
-    return [user, password](QWidget *dialog) {
-        dialog->findChild<QLineEdit *>("txtUser")->setText(user);
-        dialog->findChild<QLineEdit *>("txtPassword")->setText(password);
-        QMetaObject::invokeMethod(dialog, "accept");
-    };
-}
-
 HttpResponse attachment(const QByteArray &type, const QByteArray &name, const QByteArray &body)
 {
     return HttpResponse{200, "OK",
@@ -437,9 +423,7 @@ void TestWebKitExtras::contextMenuFindAndZoom()
 
 void TestWebKitExtras::cookiesAndStorageSurviveHostRestart_data()
 {
-    QTest::addColumn<bool>("killed");
-    QTest::newRow("host ended by the frame") << false;
-    QTest::newRow("host killed") << true;
+    boolRows("killed", "host ended by the frame", "host killed");
 }
 
 void TestWebKitExtras::cookiesAndStorageSurviveHostRestart()

@@ -29,37 +29,28 @@ private:
     bool clickInput(TBrowserWindow *w);
     bool clickEmptyInput(TBrowserWindow *w);
 
-    std::unique_ptr<TestDirs> dirs_;
-    std::unique_ptr<Forms> forms_;
-    std::unique_ptr<Pages> pages_;
+    EngineCase fixture_;
 };
 
 void TestWebKitKeyboard::initTestCase()
 {
-    engines::registerBuiltInEngines();
+    fixture_.prepareRun();
 }
 
 void TestWebKitKeyboard::init()
 {
-    failOnXErrors();
-    dirs_ = std::make_unique<TestDirs>();
-    prepareFrame(*dirs_);
-    forms_ = std::make_unique<Forms>();
-    pages_ = std::make_unique<Pages>();
-    QVERIFY(activateFrame());
+    fixture_.begin();
 }
 
 void TestWebKitKeyboard::cleanup()
 {
-    pages_.reset();
-    forms_.reset();
-    dirs_.reset();
+    fixture_.end();
 }
 
 QString TestWebKitKeyboard::inputPage(const QString &name)
 {
     // Titled last: "empty" says the inputs are there.
-    return pages_->page(name, "",
+    return fixture_.pages().page(name, "",
                         "<input id=\"first\" style=\"position:absolute;left:10px;top:10px;width:200px;height:30px\""
                         " oninput=\"document.title='v:'+this.value\""
                         " onfocus=\"if (!this.value) document.title='focus'\">"
@@ -248,9 +239,7 @@ void TestWebKitKeyboard::keysGoToTheIEWindowBesideAGeckoPage()
 
 void TestWebKitKeyboard::keysRightAfterAClickReachThePage_data()
 {
-    QTest::addColumn<bool>("gecko");
-    QTest::newRow("IE") << false;
-    QTest::newRow("Gecko") << true;
+    boolRows("gecko", "IE", "Gecko");
 }
 
 // A person clicks into a page that has just loaded and types at once: the

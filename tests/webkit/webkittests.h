@@ -10,12 +10,16 @@
 #include "browser/engines/webkitgtk/webkithost.h"
 #include "browser/pagedialogs.h"
 #include "testsupport.h"
+#include "whenopen.h"
 
 #include <QAction>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLineEdit>
 #include <QMdiArea>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QMdiSubWindow>
 #include <QCursor>
 #include <QProcess>
@@ -241,3 +245,19 @@ private:
     std::unique_ptr<Pages> pages_;
     pagedialogs::SavePathChooser chooser_;
 };
+
+// Steps for the page's dialogs: a message box's button, and the
+// credentials dialog filled in and accepted.
+inline WhenOpen::Step press(QMessageBox::StandardButton button)
+{
+    return [button](QWidget *modal) { static_cast<QMessageBox *>(modal)->button(button)->click(); };
+}
+
+inline WhenOpen::Step credentials(const QString &user, const QString &password)
+{
+    return [user, password](QWidget *dialog) {
+        dialog->findChild<QLineEdit *>("txtUser")->setText(user);
+        dialog->findChild<QLineEdit *>("txtPassword")->setText(password);
+        QMetaObject::invokeMethod(dialog, "accept");
+    };
+}
