@@ -39,28 +39,18 @@ private:
     TBrowserWindow *open(bool ie, const QString &address = QString());
     ScriptedEngine *engineOf(TBrowserWindow *w) { return static_cast<ScriptedEngine *>(w->control()); }
 
-    std::unique_ptr<TestDirs> dirs_;
-    std::unique_ptr<ErrorRecorder> errors_;
-    std::unique_ptr<ScriptedEngines> engines_;
-    std::unique_ptr<Forms> forms_;
+    ScriptedCase fixture_;
 };
 
 void TestBrowserWindows::init()
 {
-    dirs_ = std::make_unique<TestDirs>();
-    dirs_->writeIni("[Option_Main]\r\nMozilla=1\r\n");
-    errors_ = std::make_unique<ErrorRecorder>();
-    engines_ = std::make_unique<ScriptedEngines>();
-    forms_ = std::make_unique<Forms>();
+    fixture_.begin();
 }
 
 void TestBrowserWindows::cleanup()
 {
-    forms_.reset();
-    engines_.reset();
-    QVERIFY2(errors_->messages.isEmpty() || QTest::currentTestFailed(), qPrintable(errors_->messages.join('|')));
-    errors_.reset();
-    dirs_.reset();
+    const QStringList errors = fixture_.end();
+    QVERIFY2(errors.isEmpty() || QTest::currentTestFailed(), qPrintable(errors.join('|')));
 }
 
 TBrowserWindow *TestBrowserWindows::open(bool ie, const QString &address)
@@ -233,8 +223,8 @@ void TestBrowserWindows::failedLocationKeepsCaption()
     engineOf(w)->raiseTitle("New title");
     QCOMPARE(w->windowTitle(), QString("New title"));
     QCOMPARE(MainForm->txtAddress->text(), QString("kept"));
-    QCOMPARE(errors_->messages, QStringList{"LocationURL failed."});
-    errors_->messages.clear();
+    QCOMPARE(fixture_.errors().messages, QStringList{"LocationURL failed."});
+    fixture_.errors().messages.clear();
 }
 
 void TestBrowserWindows::newWindowRequests()
@@ -265,8 +255,8 @@ void TestBrowserWindows::failedNewWindowLeavesRequestUncancelled()
     TBrowserWindow *w = open(true);
     engines::registerEngine(engines::IE_CLSID, {});
     QVERIFY(!engineOf(w)->raiseNewWindow("http://x/"));
-    QCOMPARE(errors_->messages, QStringList{"クラスが登録されていません。."});
-    errors_->messages.clear();
+    QCOMPARE(fixture_.errors().messages, QStringList{"クラスが登録されていません。."});
+    fixture_.errors().messages.clear();
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
 }
 

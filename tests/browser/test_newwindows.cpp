@@ -44,27 +44,17 @@ private:
         return static_cast<ScriptedEngine *>(qobject_cast<TBrowserWindow *>(w)->control());
     }
 
-    std::unique_ptr<TestDirs> dirs_;
-    std::unique_ptr<ErrorRecorder> errors_;
-    std::unique_ptr<ScriptedEngines> engines_;
-    std::unique_ptr<Forms> forms_;
+    ScriptedCase fixture_;
 };
 
 void TestNewWindows::init()
 {
-    dirs_ = std::make_unique<TestDirs>();
-    dirs_->writeIni("[Option_Main]\r\nMozilla=1\r\n");
-    errors_ = std::make_unique<ErrorRecorder>();
-    engines_ = std::make_unique<ScriptedEngines>();
-    forms_ = std::make_unique<Forms>();
+    fixture_.begin();
 }
 
 void TestNewWindows::cleanup()
 {
-    forms_.reset();
-    engines_.reset();
-    errors_.reset();
-    dirs_.reset();
+    fixture_.end();
 }
 
 void TestNewWindows::fileNewPerEngine()
@@ -85,7 +75,7 @@ void TestNewWindows::fileNewPerEngine()
     // Windows keep their engine when the choice changes.
     MainForm->IE_item->trigger();
     QVERIFY(qobject_cast<Tfrm_MZ *>(mz));
-    QVERIFY(errors_->messages.isEmpty());
+    QVERIFY(fixture_.errors().messages.isEmpty());
 }
 
 void TestNewWindows::toolButtonIsFileNew()
@@ -114,7 +104,7 @@ void TestNewWindows::directorySwitch()
     QFETCH(bool, changes);
     QTemporaryDir moz;
     const QString path = folderExists ? moz.path() : moz.path() + "/missing";
-    dirs_->writeIni(QStringLiteral("[Option]\r\nMozPath=%1\r\nMozilla=%2\r\n").arg(path, mozilla).toLocal8Bit());
+    fixture_.dirs().writeIni(QStringLiteral("[Option]\r\nMozPath=%1\r\nMozilla=%2\r\n").arg(path, mozilla).toLocal8Bit());
     const QString before = QDir::currentPath();
     for (bool gecko : {false, true}) {
         gecko ? MainForm->Moz_ItemClick() : MainForm->IE_itemClick();
@@ -123,11 +113,11 @@ void TestNewWindows::directorySwitch()
     if (folderExists) {
         QCOMPARE(MainForm->MDIClient->subWindowList().size(), 2);
         QCOMPARE(QDir::currentPath(), changes ? QDir(path).canonicalPath() : before);
-        QVERIFY(errors_->messages.isEmpty());
+        QVERIFY(fixture_.errors().messages.isEmpty());
     } else {
         QCOMPARE(MainForm->MDIClient->subWindowList().size(), 0);
         QCOMPARE(QDir::currentPath(), before);
-        QCOMPARE(errors_->messages, QStringList({"ファイルが見つかりません.", "ファイルが見つかりません."}));
+        QCOMPARE(fixture_.errors().messages, QStringList({"ファイルが見つかりません.", "ファイルが見つかりません."}));
     }
 }
 
@@ -137,7 +127,7 @@ void TestNewWindows::classNotRegisteredOpensNothing()
     MainForm->Moz_ItemClick();
     MainForm->FileNew1->trigger();
     QVERIFY(MainForm->MDIClient->subWindowList().isEmpty());
-    QCOMPARE(errors_->messages, QStringList{"クラスが登録されていません。."});
+    QCOMPARE(fixture_.errors().messages, QStringList{"クラスが登録されていません。."});
     QVERIFY(MainForm->txtAddress->text().isEmpty());
 }
 
@@ -149,7 +139,7 @@ void TestNewWindows::activationFailureOpensNothing()
     MainForm->txtAddress->setText("http://x/");
     MainForm->btnMove->click();
     QVERIFY(MainForm->MDIClient->subWindowList().isEmpty());
-    QCOMPARE(errors_->messages, QStringList{"OLE コントロールのアクティベートに失敗しました."});
+    QCOMPARE(fixture_.errors().messages, QStringList{"OLE コントロールのアクティベートに失敗しました."});
 }
 
 void TestNewWindows::navigateFailureKeepsWindow()
@@ -162,7 +152,7 @@ void TestNewWindows::navigateFailureKeepsWindow()
     MainForm->FileNew1->trigger();
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
     QCOMPARE(MainForm->MDIClient->currentSubWindow()->windowTitle(), QString("Internet Explorer"));
-    QCOMPARE(errors_->messages, QStringList{"アクセスが拒否されました。."});
+    QCOMPARE(fixture_.errors().messages, QStringList{"アクセスが拒否されました。."});
 }
 
 void TestNewWindows::fileOpenChoosesAFile()
@@ -220,7 +210,7 @@ void TestNewWindows::addressBarSetting()
     QFETCH(QString, setting);
     QFETCH(bool, newWindow);
     // No window open: a new one whatever the setting.
-    dirs_->writeIni(QStringLiteral("[Option_Window]\r\nAddressBar=%1\r\n").arg(setting).toLatin1());
+    fixture_.dirs().writeIni(QStringLiteral("[Option_Window]\r\nAddressBar=%1\r\n").arg(setting).toLatin1());
     MainForm->txtAddress->setText("example.com");
     QTest::keyClick(MainForm->txtAddress, Qt::Key_Return);
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
@@ -275,7 +265,7 @@ void TestNewWindows::navigationActsOnActiveWindowOnly()
     // An engine's failure is reported; the frame goes on.
     engineOf(ie)->failWith = "E_FAIL";
     MainForm->ReLoadCtrl->click();
-    QCOMPARE(errors_->messages, QStringList{"E_FAIL."});
+    QCOMPARE(fixture_.errors().messages, QStringList{"E_FAIL."});
 }
 
 void TestNewWindows::fileCloseClosesActiveWindow()

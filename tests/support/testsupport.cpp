@@ -178,3 +178,22 @@ int vexelTestMain(int argc, char *argv[], QObject *testObject, const std::functi
     QApplication::setQuitOnLastWindowClosed(false);
     return QTest::qExec(testObject, argc, argv);
 }
+
+void ScriptedCase::begin()
+{
+    dirs_ = std::make_unique<TestDirs>();
+    dirs_->writeIni("[Option_Main]\r\nMozilla=1\r\n");
+    errors_ = std::make_unique<ErrorRecorder>();
+    engines_ = std::make_unique<ScriptedEngines>();
+    forms_ = std::make_unique<Forms>();
+}
+
+QStringList ScriptedCase::end()
+{
+    forms_.reset();
+    engines_.reset();
+    const QStringList messages = errors_->messages;
+    errors_.reset();
+    dirs_.reset();
+    return messages;
+}

@@ -100,6 +100,23 @@ public:
     ~Forms();
 };
 
+// A case on the scripted engines: a program directory of its own with the
+// Gecko engine enabled, an error record, scripted engines under both class
+// IDs and the forms. end() takes them down and gives the errors recorded.
+class ScriptedCase {
+public:
+    void begin();
+    QStringList end();
+    TestDirs &dirs() { return *dirs_; }
+    ErrorRecorder &errors() { return *errors_; }
+
+private:
+    std::unique_ptr<TestDirs> dirs_;
+    std::unique_ptr<ErrorRecorder> errors_;
+    std::unique_ptr<ScriptedEngines> engines_;
+    std::unique_ptr<Forms> forms_;
+};
+
 // Data rows of one boolean column: the row named no (false), then yes (true).
 inline void boolRows(const char *column, const char *no, const char *yes)
 {

@@ -11,18 +11,17 @@
 class TestWebKitEngine : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init() { failOnXErrors(); }
+    void initTestCase() { fixture_.prepareRun(); }
+    void init() { fixture_.begin(); }
+    void cleanup() { fixture_.end(); }
     void pageOpensInTheOtherEngine_data();
     void pageOpensInTheOtherEngine();
     void commandsActOnTheActiveWindowOnly();
     void engineDataStaysInTheDataFolders();
-};
 
-void TestWebKitEngine::initTestCase()
-{
-    engines::registerBuiltInEngines();
-}
+private:
+    EngineCase fixture_;
+};
 
 void TestWebKitEngine::pageOpensInTheOtherEngine_data()
 {
@@ -32,12 +31,7 @@ void TestWebKitEngine::pageOpensInTheOtherEngine_data()
 void TestWebKitEngine::pageOpensInTheOtherEngine()
 {
     QFETCH(bool, fromGecko);
-    TestDirs dirs;
-    prepareFrame(dirs);
-    ErrorRecorder errors;
-    Forms forms;
-    QVERIFY(activateFrame());
-    Pages pages;
+    const Pages &pages = fixture_.pages();
     const QString url = pages.page("both.html", "両方のエンジン");
     TBrowserWindow *first = fromGecko ? openGecko(url) : openIE(url);
     QTRY_COMPARE(first->windowTitle(), QString("両方のエンジン"));
@@ -48,17 +42,11 @@ void TestWebKitEngine::pageOpensInTheOtherEngine()
     QTRY_COMPARE(second->windowTitle(), QString("両方のエンジン"));
     QCOMPARE(second->control()->LocationURL(), url);
     QCOMPARE(MainForm->Moz_Item->isChecked(), fromGecko);
-    QVERIFY(errors.messages.isEmpty());
 }
 
 void TestWebKitEngine::commandsActOnTheActiveWindowOnly()
 {
-    TestDirs dirs;
-    prepareFrame(dirs);
-    ErrorRecorder errors;
-    Forms forms;
-    QVERIFY(activateFrame());
-    Pages pages;
+    const Pages &pages = fixture_.pages();
     const QString ie1 = pages.page("ie1.html", "ie1"), ie2 = pages.page("ie2.html", "ie2");
     const QString mz1 = pages.page("mz1.html", "mz1"), mz2 = pages.page("mz2.html", "mz2");
 
@@ -97,15 +85,11 @@ void TestWebKitEngine::commandsActOnTheActiveWindowOnly()
     const QSize before = mz->size();
     MainForm->WindowCascade1Execute();
     QCOMPARE(mz->size(), before);
-    QVERIFY(errors.messages.isEmpty());
 }
 
 void TestWebKitEngine::engineDataStaysInTheDataFolders()
 {
-    TestDirs dirs;
-    prepareFrame(dirs);
-    Forms forms;
-    Pages pages;
+    const Pages &pages = fixture_.pages();
     const QString url = pages.page("store.html", "store",
                                    "<script>localStorage.setItem('k','v');document.title='stored'</script>");
     TBrowserWindow *w = openGecko(url);
@@ -113,7 +97,7 @@ void TestWebKitEngine::engineDataStaysInTheDataFolders()
     const QString data = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Vexel/webkit");
     QTRY_VERIFY(QFileInfo::exists(data + QStringLiteral("/cookies.sqlite")) || QDir(data).count() > 2);
     // Nothing in the program's or the current directory.
-    QCOMPARE(QDir(dirs.currentDir()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    QCOMPARE(QDir(fixture_.dirs().currentDir()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
 VEXEL_TEST_MAIN(TestWebKitEngine)

@@ -237,6 +237,7 @@ public:
         QCOMPARE(QDir(downloadFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
     }
     const Pages &pages() const { return *pages_; }
+    const TestDirs &dirs() const { return *dirs_; }
 
 private:
     std::unique_ptr<TestDirs> dirs_;
