@@ -6,10 +6,9 @@ Standard library only, like make-icons.py.
 
     scripts/make-app-icon.py     write data/icons/vexel-<size>.png
 """
+import importlib.util
 import math
 import os
-import struct
-import zlib
 
 SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 SUB = 4  # samples per pixel along each axis
@@ -103,15 +102,12 @@ def render(size):
 
 
 def write_png(path, w, h, rgba_rows):
-    def chunk(tag, data):
-        body = tag + data
-        return struct.pack('>I', len(data)) + body + struct.pack('>I', zlib.crc32(body) & 0xffffffff)
-    raw = b''.join(b'\0' + bytes(row) for row in rgba_rows)
-    with open(path, 'wb') as f:
-        f.write(b'\x89PNG\r\n\x1a\n')
-        f.write(chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, 8, 6, 0, 0, 0)))
-        f.write(chunk(b'IDAT', zlib.compress(raw, 9)))
-        f.write(chunk(b'IEND', b''))
+    """The PNG writer of make-icons.py, shared."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    spec = importlib.util.spec_from_file_location('make_icons', os.path.join(here, 'make-icons.py'))
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    module.write_png(path, w, h, rgba_rows)
 
 
 def main():

@@ -196,28 +196,27 @@ void TestWebKitFailures::closingAWindowReleasesItsView()
 
 void TestWebKitFailures::closingTheFrameLeavesTheHostWell()
 {
-    quint32 plug = 0;
-    qint64 host = 0;
-    {
+    // A frame with one Gecko window on a page, which goes with its window
+    // open, as at the program's end: its plug, and the host it used.
+    const auto frameGoesWithItsWindow = [](const QByteArray &title, quint32 *plug, qint64 *host) {
         TestDirs dirs;
         prepareFrame(dirs);
         Forms forms;
         Pages pages;
-        TBrowserWindow *w = openGecko(pages.page("a.html", "A"));
-        QTRY_COMPARE(w->windowTitle(), QString("A"));
-        plug = geckoOf(w)->plugWindow();
-        host = WebKitHost::runningProcessId();
-    }  // the frame goes with its window open, as at the program's end
+        TBrowserWindow *w = openGecko(pages.page(title + ".html", title));
+        QTRY_COMPARE(w->windowTitle(), QString(title));
+        *plug = geckoOf(w)->plugWindow();
+        *host = WebKitHost::runningProcessId();
+    };
+    quint32 plug = 0;
+    qint64 host = 0;
+    frameGoesWithItsWindow("A", &plug, &host);
     QTRY_VERIFY(!xWindowExists(plug));
     QCOMPARE(WebKitHost::runningProcessId(), host);
-
-    TestDirs dirs;
-    prepareFrame(dirs);
-    Forms forms;
-    Pages pages;
-    TBrowserWindow *w = openGecko(pages.page("b.html", "B"));
-    QTRY_COMPARE(w->windowTitle(), QString("B"));
-    QCOMPARE(WebKitHost::runningProcessId(), host);
+    // The next frame's window uses the same host.
+    qint64 next = 0;
+    frameGoesWithItsWindow("B", &plug, &next);
+    QCOMPARE(next, host);
 }
 
 void TestWebKitFailures::killedHostLeavesFrameAndIEGoing()
