@@ -85,17 +85,24 @@ int writeUtf8(char32_t cp, unsigned char *out)
     return 4;
 }
 
+// libxml2 calls a converter without input to reset it: nothing to keep.
+bool isReset(const unsigned char *in, int *outlen, int *inlen)
+{
+    if (in != nullptr)
+        return false;
+    *outlen = 0;
+    *inlen = 0;
+    return true;
+}
+
 // libxml2's input converter: CP932 to UTF-8. Bytes that are no CP932
 // character read as U+FFFD rather than ending the parse, so the rest of a
 // damaged file still reads. A lead byte at the end of a chunk waits for the
 // next chunk.
 int shiftJisToUtf8(unsigned char *out, int *outlen, const unsigned char *in, int *inlen)
 {
-    if (in == nullptr) {
-        *outlen = 0;
-        *inlen = 0;
+    if (isReset(in, outlen, inlen))
         return 0;
-    }
     const int inSize = *inlen;
     const int outSize = *outlen;
     int read = 0;
@@ -136,11 +143,8 @@ int shiftJisToUtf8(unsigned char *out, int *outlen, const unsigned char *in, int
 // numeric character reference and calls again with the rest.
 int utf8ToShiftJis(unsigned char *out, int *outlen, const unsigned char *in, int *inlen)
 {
-    if (in == nullptr) {
-        *outlen = 0;
-        *inlen = 0;
+    if (isReset(in, outlen, inlen))
         return 0;
-    }
     const int inSize = *inlen;
     const int outSize = *outlen;
     int read = 0;
