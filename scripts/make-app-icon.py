@@ -6,9 +6,9 @@ Standard library only, like make-icons.py.
 
     scripts/make-app-icon.py     write data/icons/vexel-<size>.png
 """
-import importlib.util
 import math
 import os
+import runpy
 
 SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 SUB = 4  # samples per pixel along each axis
@@ -104,10 +104,8 @@ def render(size):
 def write_png(path, w, h, rgba_rows):
     """The PNG writer of make-icons.py, shared."""
     here = os.path.dirname(os.path.abspath(__file__))
-    spec = importlib.util.spec_from_file_location('make_icons', os.path.join(here, 'make-icons.py'))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    module.write_png(path, w, h, rgba_rows)
+    icons = runpy.run_path(os.path.join(here, 'make-icons.py'))
+    icons['write_png'](path, w, h, rgba_rows)
 
 
 def main():
