@@ -175,7 +175,7 @@ void TBrowserWindow::statusTextChanged(const QString &text)
     publish(WindowState::Status);
 }
 
-void TBrowserWindow::showProgress(int position)
+void TBrowserWindow::setShownProgress(int position)
 {
     ShownProgress = qBound(0, position, 100);
 }

@@ -27,8 +27,6 @@ struct WindowState {
     // The parts a change concerns; the frame redraws only those, so a new
     // status text leaves what the user is typing in the address field alone.
     enum Part { Address = 1, Status = 2, Progress = 4, Buttons = 8, All = 15 };
-
-    bool operator==(const WindowState &) const = default;
 };
 
 class TBrowserWindow : public QMdiSubWindow {
@@ -106,8 +104,9 @@ protected:
     void commandStateChanged(int command, bool enable);
     void titleChanged(const QString &text);
     void pageAsksForWindow(const QString &caption, const QString &address, bool &cancel);
-    // Remembers a progress position and shows it while active.
-    void showProgress(int position);
+    // Remembers the bar position the window's progress rule gives (held
+    // within 0 to 100); publish() shows it while the window is active.
+    void setShownProgress(int position);
     // Announces a change of parts of the state.
     void publish(int parts);
 

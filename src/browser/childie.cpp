@@ -20,9 +20,9 @@ void Tfrm_IE::TWeb_IEProgressChange(int Progress, int ProgressMax)
 {
     Tag = Progress;
     if (ProgressMax != 0)
-        showProgress(int(qint64(Progress) * 100 / ProgressMax));
+        setShownProgress(int(qint64(Progress) * 100 / ProgressMax));
     else if (Progress == 0)
-        showProgress(0);
+        setShownProgress(0);
     // Stop is usable while a load is under way: from the first report of a
     // load until it reaches its maximum or the engine reports it over
     // (a negative or zero-based report). Without this, nothing would ever

@@ -37,7 +37,7 @@ void Tfrm_MZ::TWeb_MZProgressChange(int Progress, int ProgressMax)
         position = qBound(0, int(qint64(Progress) * 100 / ProgressMax), 100);
     // A load that reaches its maximum leaves the bar empty and Stop disabled.
     const bool finished = position == 100;
-    showProgress(finished ? 0 : position);
+    setShownProgress(finished ? 0 : position);
     // The window's own Stop state follows its load, so coming back to it
     // shows its load's state rather than one saved before it finished.
     StopEnabled = !finished;
