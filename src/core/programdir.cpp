@@ -56,6 +56,14 @@ void setExecutableDirectoryForTesting(const QString &dir)
     overrideDir() = dir;
 }
 
+QString userDataDirectory()
+{
+    const QString dir =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vexel/");
+    QDir().mkpath(dir);
+    return dir;
+}
+
 QString bookmarkDirectory()
 {
     return installed() ? programDirectory() : QDir::currentPath();

@@ -20,6 +20,11 @@ void setExecutableDirectoryForTesting(const QString &dir);  // empty: the real o
 // The directory bookmark.xml is resolved against at start-up.
 QString bookmarkDirectory();
 
+// The user's own data folder (~/.local/share/Vexel/, beside the engines'
+// data) in either layout: what Vexel remembers that is no setting (history,
+// the open windows). Created when first asked for; tests set XDG_DATA_HOME.
+QString userDataDirectory();
+
 // The settings file's full path in a program directory.
 inline QString configPath(const QString &programDir)
 {
