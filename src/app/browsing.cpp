@@ -3,6 +3,7 @@
 // bookmark menu's choices.
 
 #include "app/bookmarkmenu.h"
+#include "app/browsinghistory.h"
 #include "app/findbar.h"
 #include "app/forms.h"
 #include "app/mainform.h"
@@ -117,6 +118,7 @@ void TMainForm::connectWindow(TBrowserWindow *window)
             opened = runGuarded([&] { OpenBrowserWindow(caption, address); });
         },
         Qt::DirectConnection);
+    history_->watch(window);
     connect(window, &TBrowserWindow::findRequested, this, guarded([this] {
         if (auto *bar = findChild<TFindBar *>())
             bar->openBar();

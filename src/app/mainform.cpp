@@ -2,6 +2,7 @@
 
 #include "about/aboutbox.h"
 #include "app/bookmarkmenu.h"
+#include "app/browsinghistory.h"
 #include "app/findbar.h"
 #include "app/forms.h"
 #include "app/windowarranger.h"
@@ -71,6 +72,7 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     OpenDialog->setNameFilter(QStringLiteral("すべてのファイル (*)"));
 
     arranger_ = new TWindowArranger(MDIClient, Window1);
+    history_ = new TBrowsingHistory(this);
     bookmarkMenu_ = new TBookmarkMenu(mnuBookMark, this, ImageList1,
                                       guarded([this](QAction *item) { iventMenuClick(item); }));
 

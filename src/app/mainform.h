@@ -22,6 +22,7 @@ class QToolButton;
 class QKeyEvent;
 class QLabel;
 class TBookmarkMenu;
+class TBrowsingHistory;
 class Tfrm_Option;
 class TWindowArranger;
 
@@ -116,6 +117,9 @@ public:
     // switch enables Moz_Item.
     Tfrm_Option *newOptionDialog();
 
+    // Visits, the history window (Ctrl+H) and the address suggestions.
+    TBrowsingHistory *browsingHistory() const { return history_; }
+
     // The frame's active browser window, or null.
     TBrowserWindow *ActiveMDIChild() const;
     QList<TBrowserWindow *> browserWindows() const;
@@ -164,6 +168,7 @@ private:
 
     TWindowArranger *arranger_;
     TBookmarkMenu *bookmarkMenu_;
+    TBrowsingHistory *history_;
     bool firstBandBreak_ = true;  // kept for writing: a first band always starts its row
     bool closing_ = false;
 };

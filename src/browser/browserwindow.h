@@ -71,6 +71,10 @@ signals:
     // The page's menu asks for the find bar, or for the page in the other engine.
     void findRequested();
     void otherEngineRequested();
+    // The page at address finished loading: a visit. A title the page gets
+    // after that comes as retitled.
+    void visited(const QString &address, const QString &title);
+    void retitled(const QString &address, const QString &title);
 
 protected:
     // frameShows: what the frame shows at the window's creation; the new
@@ -121,4 +125,6 @@ private:
     QString shownStatus_;  // the status text, or a message that is no link's address
     bool closeAsked_ = false;   // the page has been asked whether it may close
     bool closeAgreed_ = false;  // the page agreed (or closes itself)
+    QString pageTitle_;       // the engine's title of the page
+    QString visitedAddress_;  // the page last announced as visited
 };

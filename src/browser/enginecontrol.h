@@ -46,6 +46,9 @@ signals:
     // Command 1: forward possible or not; 2: back possible or not.
     void CommandStateChange(int Command, bool Enable);
     void TitleChange(const QString &Text);
+    // A load ended: ok when the page is shown, false when it failed (an
+    // error page, a stopped load, a refused certificate).
+    void LoadFinished(bool ok);
     // A page asks for a new window on address (empty when the engine does not
     // say). Setting Cancel keeps the engine from opening one of its own.
     // Connect directly: Cancel is read back when the signal returns.

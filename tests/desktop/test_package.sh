@@ -55,7 +55,7 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.vexel.Vexel.m
   fail "metainfo"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6webenginewidgets6 libxml2; do
+for lib in libqt6webenginewidgets6 libxml2 libqt6sql6-sqlite; do
   echo "$depends" | grep -q "$lib" || fail "Depends lacks $lib: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fail "architecture"

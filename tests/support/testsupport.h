@@ -70,6 +70,7 @@ public:
     void raiseProgress(int p, int max) { emit ProgressChange(p, max); }
     void raiseCommandState(int c, bool e) { emit CommandStateChange(c, e); }
     void raiseTitle(const QString &t) { emit TitleChange(t); }
+    void raiseLoadFinished(bool ok) { emit LoadFinished(ok); }
     void raiseClose() { emit CloseRequested(); }
     bool raiseNewWindow(const QString &address)
     {

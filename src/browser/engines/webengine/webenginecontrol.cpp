@@ -155,7 +155,10 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     connect(page_, &QWebEnginePage::loadStarted, this, [this] { emit ProgressChange(0, 100); });
     connect(page_, &QWebEnginePage::loadProgress, this, [this](int p) { emit ProgressChange(p, 100); });
     // A finished load ends with an empty bar.
-    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool) { emit ProgressChange(0, 0); });
+    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        emit ProgressChange(0, 0);
+        emit LoadFinished(ok);
+    });
     // Like the control the frame was made for, report both history states
     // after each navigation, not only when one of them flips.
     connect(page_, &QWebEnginePage::urlChanged, this, [this] {

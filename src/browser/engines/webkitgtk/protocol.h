@@ -14,6 +14,7 @@
    <v> find <f|b> <text>  ("" ends)   <v> uri <uri>
    <v> zoom <factor>                  <v> title <text>
    <v> tryclose                       <v> progress <0..100>
+                                      <v> loaded <ok 0|1>     (a load ended; 0: it failed)
    <v> release                        <v> status <link uri or "">
    <v> terminate  (ends its web       <v> responsive <0|1>    (the page's
                    process)                                     script answers)
@@ -50,7 +51,7 @@
 
 /* Raised whenever a line changes its meaning; a frame and a host of
    different versions do not talk. */
-#define VEXEL_PROTO_VERSION "2"
+#define VEXEL_PROTO_VERSION "3"
 
 /* frame -> host */
 #define VEXEL_VERB_CREATE "create"
@@ -75,6 +76,7 @@
 #define VEXEL_VERB_URI "uri"
 #define VEXEL_VERB_TITLE "title"
 #define VEXEL_VERB_PROGRESS "progress"
+#define VEXEL_VERB_LOADED "loaded"
 #define VEXEL_VERB_STATUS "status"
 #define VEXEL_VERB_HISTORY "history"
 #define VEXEL_VERB_NEWWINDOW "newwindow"

@@ -338,6 +338,7 @@ const QHash<QByteArray, WebKitControl::Handler> &WebKitControl::handlers()
         {VEXEL_VERB_URI, &WebKitControl::onUri},
         {VEXEL_VERB_TITLE, &WebKitControl::onTitle},
         {VEXEL_VERB_PROGRESS, &WebKitControl::onProgress},
+        {VEXEL_VERB_LOADED, &WebKitControl::onLoaded},
         {VEXEL_VERB_STATUS, &WebKitControl::onStatus},
         {VEXEL_VERB_HISTORY, &WebKitControl::onHistory},
         {VEXEL_VERB_NEWWINDOW, &WebKitControl::onNewWindow},
@@ -393,6 +394,11 @@ void WebKitControl::onTitle(const QList<QByteArray> &fields)
     // A page without a title goes by its address.
     const QString title = textField(fields, 0);
     emit TitleChange(title.isEmpty() ? location_ : title);
+}
+
+void WebKitControl::onLoaded(const QList<QByteArray> &fields)
+{
+    emit LoadFinished(fields.value(0) == "1");
 }
 
 void WebKitControl::onProgress(const QList<QByteArray> &fields)

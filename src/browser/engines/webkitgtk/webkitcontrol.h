@@ -91,6 +91,7 @@ private:
     void onUri(const QList<QByteArray> &fields);
     void onTitle(const QList<QByteArray> &fields);
     void onProgress(const QList<QByteArray> &fields);
+    void onLoaded(const QList<QByteArray> &fields);
     void onStatus(const QList<QByteArray> &fields);
     void onHistory(const QList<QByteArray> &fields);
     void onNewWindow(const QList<QByteArray> &fields);

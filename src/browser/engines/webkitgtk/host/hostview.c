@@ -104,14 +104,18 @@ static void on_load_changed(WebKitWebView *web, WebKitLoadEvent event, HostView 
     if (event == WEBKIT_LOAD_STARTED) {
         v->progress = -1;
         v->page_gone = FALSE;
+        v->load_failed = v->error_page;
+        v->error_page = FALSE;
     }
     /* Both states after every navigation, also one within the history. */
     else if (event == WEBKIT_LOAD_COMMITTED)
         send_history(v);
     /* Every load ends full, also one stopped or failed before the
        estimate got there. */
-    else if (event == WEBKIT_LOAD_FINISHED)
+    else if (event == WEBKIT_LOAD_FINISHED) {
         send_progress(v, 100);
+        host_send(v->id, VEXEL_VERB_LOADED, v->load_failed ? "0" : "1", NULL);
+    }
 }
 
 static void send_status(HostView *v, const char *link)
@@ -197,7 +201,7 @@ static gboolean on_tls_errors(WebKitWebView *web, const char *uri, GTlsCertifica
 static gboolean on_load_failed(WebKitWebView *web, WebKitLoadEvent event, const char *uri, GError *error, HostView *v)
 {
     (void)event;
-    (void)v;
+    v->load_failed = TRUE;
     static const char *const domains[] = {"WebKitGTK-4.1", "libsoup-3.0", "glib-networking", "glib20"};
     /* What WebKit shows no page for (a stopped load, a download). */
     if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
@@ -211,6 +215,7 @@ static gboolean on_load_failed(WebKitWebView *web, WebKitLoadEvent event, const 
         return FALSE;
     char *text = g_markup_escape_text(message, -1);
     char *html = g_strdup_printf("<html><body>%s</body></html>", text);
+    v->error_page = TRUE;
     webkit_web_view_load_alternate_html(web, html, uri, NULL);
     g_free(html);
     g_free(text);

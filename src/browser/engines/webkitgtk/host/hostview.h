@@ -18,6 +18,8 @@ typedef struct {
     gint64 probe_sent;   /* when the unanswered script probe went (µs), 0 when none */
     gboolean hung;       /* the frame was told the page does not answer */
     gboolean page_gone;  /* its web process ended, no load since */
+    gboolean load_failed; /* this load failed: its end is no visit */
+    gboolean error_page;  /* the next load shows a failed load's message */
 } HostView;
 
 /* Writes one message to the frame: the view's number, the verb and its

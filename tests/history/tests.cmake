@@ -1,0 +1,1 @@
+vexel_add_test(test_history ${CMAKE_CURRENT_LIST_DIR}/test_history.cpp)
