@@ -5,7 +5,9 @@
 
 #include "webkittests.h"
 
+#include "app/browsinghistory.h"
 #include "app/findbar.h"
+#include "history/historystore.h"
 #include "browser/pagedialogs.h"
 #include "httpserver.h"
 #include "tlsserver.h"
@@ -19,6 +21,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QToolButton>
 
 namespace {
@@ -87,6 +90,8 @@ private slots:
 
     void titleBecomesCaptionAndAddress_data();
     void titleBecomesCaptionAndAddress();
+    void visitsRecorded_data() { engineRows(); }
+    void visitsRecorded();
     void backAndForwardStates_data() { engineRows(); }
     void backAndForwardStates();
     void addressesAsTyped_data() { engineRows(); }
@@ -187,6 +192,36 @@ void TestEngineContract::titleBecomesCaptionAndAddress()
     QVERIFY(!MainForm->StopCtrl->isEnabled());
     QVERIFY(stopSeenEnabled);
     QCOMPARE(w->ShownProgress, 0);
+}
+
+// A page that loads is a visit, with its title; one that fails is none.
+void TestEngineContract::visitsRecorded()
+{
+    QFETCH(QString, engine);
+    HistoryStore *history = MainForm->browsingHistory()->store();
+    auto visitOf = [history](const QString &address) {
+        for (const HistoryStore::Entry &e : history->entries())
+            if (e.address == address)
+                return e;
+        return HistoryStore::Entry();
+    };
+    const QString a = fixture_.pages().page("visit-a.html", "訪問 A");
+    TBrowserWindow *w = open(engine, a);
+    QTRY_COMPARE_WITH_TIMEOUT(visitOf(a).title, QString("訪問 A"), kWait);
+    const int visits = visitOf(a).visits;
+
+    QTcpServer closed;  // a port nobody listens on any more
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/nothing").arg(closed.serverPort());
+    closed.close();
+    QSignalSpy ended(w->control(), &EngineControl::LoadFinished);
+    w->control()->Navigate(refused);
+    QTRY_VERIFY_WITH_TIMEOUT(ended.contains(QVariantList{false}), kWait);
+    // Events come in order: once the next page is recorded, the failed one
+    // has said all it will.
+    w->control()->Navigate(a);
+    QTRY_COMPARE_WITH_TIMEOUT(visitOf(a).visits, visits + 1, kWait);
+    QCOMPARE(visitOf(refused).visits, 0);
 }
 
 void TestEngineContract::backAndForwardStates()

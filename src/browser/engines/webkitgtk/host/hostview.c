@@ -208,6 +208,8 @@ static gboolean on_load_failed(WebKitWebView *web, WebKitLoadEvent event, const 
         g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
         g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD))
         return FALSE;
+    /* Ours or WebKit's own, the error's page loads next. */
+    v->error_page = TRUE;
     const char *message = error->message;
     for (guint i = 0; i < G_N_ELEMENTS(domains) && message == error->message; ++i)
         message = g_dgettext(domains[i], error->message);
@@ -215,7 +217,6 @@ static gboolean on_load_failed(WebKitWebView *web, WebKitLoadEvent event, const 
         return FALSE;
     char *text = g_markup_escape_text(message, -1);
     char *html = g_strdup_printf("<html><body>%s</body></html>", text);
-    v->error_page = TRUE;
     webkit_web_view_load_alternate_html(web, html, uri, NULL);
     g_free(html);
     g_free(text);
