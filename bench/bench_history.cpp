@@ -33,14 +33,18 @@ void fillHistory(HistoryStore *store)
     QSqlDatabase db = store->database();
     db.transaction();
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT INTO visits (address, title, last_visit, visit_count) VALUES (?, ?, ?, ?)"));
+    q.prepare(QStringLiteral("INSERT INTO visits (address, title, last_visit, visit_count, haystack)"
+                             " VALUES (?, ?, ?, ?, ?)"));
     QRandomGenerator random(7);
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     for (int i = 0; i < kEntries; ++i) {
-        q.addBindValue(QStringLiteral("https://site%1.example.com/articles/%2?ref=top").arg(i % 5000).arg(i));
-        q.addBindValue(QStringLiteral("記事 %1 - サイト %2 のニュース").arg(i).arg(i % 5000));
+        const QString address = QStringLiteral("https://site%1.example.com/articles/%2?ref=top").arg(i % 5000).arg(i);
+        const QString title = QStringLiteral("記事 %1 - サイト %2 のニュース").arg(i).arg(i % 5000);
+        q.addBindValue(address);
+        q.addBindValue(title);
         q.addBindValue(now - qint64(random.bounded(365 * 24 * 3600)) * 1000);
         q.addBindValue(1 + int(random.bounded(50)));
+        q.addBindValue((address + QLatin1Char('\n') + title).toLower());
         q.exec();
     }
     db.commit();
@@ -94,6 +98,8 @@ int main(int argc, char *argv[])
         for (const QChar ch : word) {
             QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
             keystrokes.append(elapsedMs([&] { QApplication::sendEvent(field, &press); }));
+            if (qEnvironmentVariableIsSet("BENCH_TRACE"))  // which keystrokes cost what
+                std::printf("# %s %.1f ms\n", qPrintable(field->text()), keystrokes.last());
             QApplication::processEvents();
         }
         history->completer()->popup()->hide();

@@ -106,10 +106,8 @@ THistoryForm::~THistoryForm()
 void THistoryForm::refresh()
 {
     QSqlQuery q(store_->database());
-    q.prepare(QStringLiteral("SELECT title, address, last_visit FROM visits"
-                             " WHERE address LIKE :pattern ESCAPE '\\' OR title LIKE :pattern ESCAPE '\\'"
-                             " ORDER BY last_visit DESC"));
-    q.bindValue(QStringLiteral(":pattern"), HistoryStore::containsPattern(txtSearch->text()));
+    q.prepare(HistoryStore::listQuery(QStringLiteral("title, address, last_visit")));
+    q.bindValue(QStringLiteral(":needle"), HistoryStore::needle(txtSearch->text()));
     q.exec();
     model_->setQuery(std::move(q));
     if (model_->lastError().isValid())

@@ -15,11 +15,19 @@ const char *const kSchema[] = {
     " address TEXT PRIMARY KEY NOT NULL,"
     " title TEXT NOT NULL DEFAULT '',"
     " last_visit INTEGER NOT NULL,"  // milliseconds since the epoch
-    " visit_count INTEGER NOT NULL DEFAULT 1)",
-    // Completion walks this in its order and stops at its limit.
-    "CREATE INDEX IF NOT EXISTS visits_by_rank ON visits (visit_count DESC, last_visit DESC)",
-    "CREATE INDEX IF NOT EXISTS visits_by_time ON visits (last_visit DESC)",
+    " visit_count INTEGER NOT NULL DEFAULT 1,"
+    " haystack TEXT NOT NULL DEFAULT '')",  // address and title in lower case: what a search looks in
+    // Completion and the history window walk these in their order and stop
+    // at what they show; holding the haystack, a walk reads no table row
+    // until one matches.
+    "CREATE INDEX IF NOT EXISTS visits_by_rank ON visits (visit_count DESC, last_visit DESC, haystack)",
+    "CREATE INDEX IF NOT EXISTS visits_by_time ON visits (last_visit DESC, haystack)",
 };
+
+QString haystackOf(const QString &address, const QString &title)
+{
+    return (address + QLatin1Char('\n') + title).toLower();
+}
 
 HistoryStore::Entry entryOf(const QSqlQuery &q)
 {
@@ -105,12 +113,15 @@ bool HistoryStore::recordVisit(const QString &address, const QString &title, con
     if (address.isEmpty() || !isOpen())
         return false;
     QSqlQuery q(database());
-    q.prepare(QStringLiteral("INSERT INTO visits (address, title, last_visit, visit_count) VALUES (?, ?, ?, 1)"
+    q.prepare(QStringLiteral("INSERT INTO visits (address, title, last_visit, visit_count, haystack)"
+                             " VALUES (?, ?, ?, 1, ?)"
                              " ON CONFLICT (address) DO UPDATE SET title = excluded.title,"
-                             " last_visit = excluded.last_visit, visit_count = visit_count + 1"));
+                             " last_visit = excluded.last_visit, visit_count = visit_count + 1,"
+                             " haystack = excluded.haystack"));
     q.addBindValue(address);
     q.addBindValue(title.isNull() ? QStringLiteral("") : title);  // a null text binds as NULL
     q.addBindValue(when.toMSecsSinceEpoch());
+    q.addBindValue(haystackOf(address, title));
     if (q.exec())
         return true;
     qWarning("history: visit not recorded: %s", qPrintable(q.lastError().text()));
@@ -122,27 +133,25 @@ void HistoryStore::setTitle(const QString &address, const QString &title)
     if (!isOpen())
         return;
     QSqlQuery q(database());
-    q.prepare(QStringLiteral("UPDATE visits SET title = ? WHERE address = ?"));
+    q.prepare(QStringLiteral("UPDATE visits SET title = ?, haystack = ? WHERE address = ?"));
     q.addBindValue(title.isNull() ? QStringLiteral("") : title);
+    q.addBindValue(haystackOf(address, title));
     q.addBindValue(address);
     if (!q.exec())
         qWarning("history: title not recorded: %s", qPrintable(q.lastError().text()));
 }
 
-QString HistoryStore::containsPattern(const QString &text)
+QString HistoryStore::needle(const QString &text)
 {
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
-        .replace(QLatin1Char('%'), QLatin1String("\\%"))
-        .replace(QLatin1Char('_'), QLatin1String("\\_"));
-    return QLatin1Char('%') + escaped + QLatin1Char('%');
+    // Never a null text: that binds as NULL, which matches nothing.
+    return text.isEmpty() ? QStringLiteral("") : text.toLower();
 }
 
-QString HistoryStore::listQuery()
+QString HistoryStore::listQuery(const QString &columns)
 {
-    return QStringLiteral("SELECT address, title, last_visit, visit_count FROM visits"
-                          " WHERE address LIKE :pattern ESCAPE '\\' OR title LIKE :pattern ESCAPE '\\'"
-                          " ORDER BY last_visit DESC");
+    return QStringLiteral("SELECT %1 FROM visits INDEXED BY visits_by_time WHERE instr(haystack, :needle) > 0"
+                          " ORDER BY last_visit DESC")
+        .arg(columns);
 }
 
 QList<HistoryStore::Entry> HistoryStore::matches(const QString &text, int limit) const
@@ -153,9 +162,9 @@ QList<HistoryStore::Entry> HistoryStore::matches(const QString &text, int limit)
     QSqlQuery q(database());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT address, title, last_visit, visit_count FROM visits INDEXED BY visits_by_rank"
-                             " WHERE address LIKE :pattern ESCAPE '\\' OR title LIKE :pattern ESCAPE '\\'"
+                             " WHERE instr(haystack, :needle) > 0"
                              " ORDER BY visit_count DESC, last_visit DESC LIMIT :limit"));
-    q.bindValue(QStringLiteral(":pattern"), containsPattern(text));
+    q.bindValue(QStringLiteral(":needle"), needle(text));
     q.bindValue(QStringLiteral(":limit"), limit);
     if (!q.exec())
         qWarning("history: %s", qPrintable(q.lastError().text()));
@@ -171,8 +180,8 @@ QList<HistoryStore::Entry> HistoryStore::entries(const QString &text) const
         return found;
     QSqlQuery q(database());
     q.setForwardOnly(true);
-    q.prepare(listQuery());
-    q.bindValue(QStringLiteral(":pattern"), containsPattern(text));
+    q.prepare(listQuery(QStringLiteral("address, title, last_visit, visit_count")));
+    q.bindValue(QStringLiteral(":needle"), needle(text));
     q.exec();
     while (q.next())
         found.append(entryOf(q));

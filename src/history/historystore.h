@@ -53,10 +53,10 @@ public:
     // The connection, for a view over the table (the history window).
     QSqlDatabase database() const;
 
-    // The SQL condition and ordering the window shows, on :pattern.
-    static QString listQuery();
-    // text as a LIKE pattern matching it anywhere, with % and _ taken literally.
-    static QString containsPattern(const QString &text);
+    // The entries containing :needle, most recent first, as columns.
+    static QString listQuery(const QString &columns);
+    // What a search for text looks for (any case).
+    static QString needle(const QString &text);
 
 private:
     bool openAt(const QString &path);
