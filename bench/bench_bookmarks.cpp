@@ -50,14 +50,6 @@ QByteArray generatedFile()
     return writer.finish();
 }
 
-double elapsedMs(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e6;
-}
-
 }  // namespace
 
 int main(int argc, char *argv[])

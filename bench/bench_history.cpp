@@ -62,14 +62,6 @@ QByteArray bookmarkFile()
     return writer.finish();
 }
 
-double elapsedMs(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e6;
-}
-
 }  // namespace
 
 int main(int argc, char *argv[])

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QList>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <sys/resource.h>
 
 inline double median(QList<double> values)
@@ -37,6 +39,15 @@ inline void writeBenchFile(const QString &path, const QByteArray &bytes)
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         std::exit(1);
     }
+}
+
+// How long work takes, in ms.
+inline double elapsedMs(const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e6;
 }
 
 inline void printFigure(const char *figure, double value, const char *unit)

@@ -243,34 +243,26 @@ void TestProfile::unencodableValueIsRefusedNotCorrupted()
 void TestProfile::refusedWritesNameTheFullPath()
 {
     TestDirs dirs;
-    const QString expected = dirs.iniPath() + QStringLiteral(" に書き込めません");
+    const auto refused = [](const QString &path, const char *value, const char *what) {
+        try {
+            writeString(path, "General", "LastEngine", value);
+            QFAIL(what);
+        } catch (const VexelError &e) {
+            QCOMPARE(e.message(), path + QStringLiteral(" に書き込めません"));
+        }
+    };
     // A read-only directory.
     QVERIFY(::chmod(QFile::encodeName(dirs.programDir()).constData(), 0555) == 0);
-    try {
-        writeString(dirs.iniPath(), "General", "LastEngine", "IE");
-        QFAIL("write into a read-only directory succeeded");
-    } catch (const VexelError &e) {
-        QCOMPARE(e.message(), expected);
-    }
+    refused(dirs.iniPath(), "IE", "write into a read-only directory succeeded");
     QVERIFY(!QFile::exists(dirs.iniPath()));
     ::chmod(QFile::encodeName(dirs.programDir()).constData(), 0755);
     // A read-only file in a writable directory.
     dirs.writeIni("[General]\r\nLastEngine=IE\r\n");
     QVERIFY(::chmod(QFile::encodeName(dirs.iniPath()).constData(), 0444) == 0);
-    try {
-        writeString(dirs.iniPath(), "General", "LastEngine", "Gecko");
-        QFAIL("write to a read-only file succeeded");
-    } catch (const VexelError &e) {
-        QCOMPARE(e.message(), expected);
-    }
+    refused(dirs.iniPath(), "Gecko", "write to a read-only file succeeded");
     QCOMPARE(readString(dirs.iniPath(), "General", "LastEngine", ""), QString("IE"));
     // A directory that does not exist.
-    try {
-        writeString(dirs.programDir() + "missing/config.ini", "General", "LastEngine", "IE");
-        QFAIL("write into a missing directory succeeded");
-    } catch (const VexelError &e) {
-        QVERIFY(e.message().endsWith(QStringLiteral("missing/config.ini に書き込めません")));
-    }
+    refused(dirs.programDir() + "missing/config.ini", "IE", "write into a missing directory succeeded");
 }
 
 void TestProfile::failedWriteLeavesOldFileWhole()

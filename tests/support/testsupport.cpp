@@ -80,35 +80,17 @@ static void failIfAsked(const QString &failWith)
         throw VexelError(failWith);
 }
 
-void ScriptedEngine::Navigate(const QString &address)
+void ScriptedEngine::record(const QString &call)
 {
-    calls << QStringLiteral("Navigate ") + address;
+    calls << call;
     failIfAsked(failWith);
 }
 
-void ScriptedEngine::GoBack()
-{
-    calls << QStringLiteral("GoBack");
-    failIfAsked(failWith);
-}
-
-void ScriptedEngine::GoForward()
-{
-    calls << QStringLiteral("GoForward");
-    failIfAsked(failWith);
-}
-
-void ScriptedEngine::Stop()
-{
-    calls << QStringLiteral("Stop");
-    failIfAsked(failWith);
-}
-
-void ScriptedEngine::Refresh()
-{
-    calls << QStringLiteral("Refresh");
-    failIfAsked(failWith);
-}
+void ScriptedEngine::Navigate(const QString &address) { record(QStringLiteral("Navigate ") + address); }
+void ScriptedEngine::GoBack() { record(QStringLiteral("GoBack")); }
+void ScriptedEngine::GoForward() { record(QStringLiteral("GoForward")); }
+void ScriptedEngine::Stop() { record(QStringLiteral("Stop")); }
+void ScriptedEngine::Refresh() { record(QStringLiteral("Refresh")); }
 
 void ScriptedEngine::FindText(const QString &text, bool backward)
 {

@@ -72,6 +72,9 @@ public:
     void raiseTitle(const QString &t) { emit TitleChange(t); }
     void raiseLoadFinished(bool ok) { emit LoadFinished(ok); }
     void raiseClose() { emit CloseRequested(); }
+    // Records an operation, then fails it when asked to.
+    void record(const QString &call);
+
     bool raiseNewWindow(const QString &address)
     {
         bool cancel = false;

@@ -73,19 +73,16 @@ QString TestWebKitFailures::script(const QString &name, const QByteArray &body)
 void TestWebKitFailures::noHostBesideTheProgram()
 {
     stopHost();
-    TestDirs dirs;
-    prepareFrame(dirs);
-    ErrorRecorder errors;
-    Forms forms;
+    GeckoFrame frame;
     // The host in the current directory does not count: only the one
     // beside the program does.
-    QFile::copy(QCoreApplication::applicationDirPath() + "/vexel-webkit", dirs.currentDir() + "/vexel-webkit");
+    QFile::copy(QCoreApplication::applicationDirPath() + "/vexel-webkit", frame.dirs.currentDir() + "/vexel-webkit");
     WebKitHost::setExecutableForTesting(scripts_.filePath("missing/vexel-webkit"));
 
     MainForm->Moz_Item->setEnabled(true);
     MainForm->Moz_ItemClick();
     MainForm->FileNew1->trigger();
-    QCOMPARE(errors.messages, QStringList{errorBoxText(engines::classNotRegisteredMessage())});
+    QCOMPARE(frame.errors.messages, QStringList{errorBoxText(engines::classNotRegisteredMessage())});
     QVERIFY(MainForm->MDIClient->subWindowList().isEmpty());
     QCOMPARE(WebKitHost::runningProcessId(), qint64(0));
 }
@@ -111,10 +108,7 @@ void TestWebKitFailures::hostThatEndsAtOnce()
     QFETCH(QByteArray, body);
     QFETCH(bool, registered);
     stopHost();
-    TestDirs dirs;
-    prepareFrame(dirs);
-    ErrorRecorder errors;
-    Forms forms;
+    GeckoFrame frame;
     WebKitHost::setExecutableForTesting(script("host", body));
     // Long enough never to be what ends the wait here.
     WebKitHost::setReplyTimeoutForTesting(60000);
@@ -123,27 +117,23 @@ void TestWebKitFailures::hostThatEndsAtOnce()
     // answered (or ended), and takes the window with it.
     openGecko(QStringLiteral("about:blank"));
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
-    QVERIFY(errors.messages.isEmpty());
-    QTRY_COMPARE(errors.messages, QStringList{errorBoxText(registered ? engines::activationFailedMessage()
+    QVERIFY(frame.errors.messages.isEmpty());
+    QTRY_COMPARE(frame.errors.messages, QStringList{errorBoxText(registered ? engines::activationFailedMessage()
                                                                       : engines::classNotRegisteredMessage())});
     QTRY_VERIFY(MainForm->MDIClient->subWindowList().isEmpty());
     QTRY_COMPARE(WebKitHost::runningProcessId(), qint64(0));
 
     // The real host, next time.
     WebKitHost::setExecutableForTesting(QString());
-    Pages pages;
-    TBrowserWindow *w = openGecko(pages.page("a.html", "A"));
+    TBrowserWindow *w = openGecko(frame.pages.page("a.html", "A"));
     QTRY_COMPARE(w->windowTitle(), QString("A"));
-    QCOMPARE(errors.messages.size(), 1);
+    QCOMPARE(frame.errors.messages.size(), 1);
 }
 
 void TestWebKitFailures::hostThatNeverAnswers()
 {
     stopHost();
-    TestDirs dirs;
-    prepareFrame(dirs);
-    ErrorRecorder errors;
-    Forms forms;
+    GeckoFrame frame;
 
     // Starts, then answers nothing. It gets the usual patience to say it is
     // ready (on a busy machine even the script's "ready" can take a while);
@@ -155,7 +145,7 @@ void TestWebKitFailures::hostThatNeverAnswers()
     MainForm->Moz_ItemClick();
     MainForm->FileNew1->trigger();
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
-    QTRY_COMPARE(errors.messages, QStringList{errorBoxText(engines::activationFailedMessage())});
+    QTRY_COMPARE(frame.errors.messages, QStringList{errorBoxText(engines::activationFailedMessage())});
     QTRY_VERIFY(MainForm->MDIClient->subWindowList().isEmpty());
     // The silent one was let go; the next window starts a new host.
     QCOMPARE(WebKitHost::runningProcessId(), qint64(0));
@@ -163,20 +153,17 @@ void TestWebKitFailures::hostThatNeverAnswers()
     // Never even says it is ready.
     WebKitHost::setExecutableForTesting(script("mute", "exec cat >/dev/null"));
     MainForm->FileNew1->trigger();
-    QTRY_COMPARE(errors.messages.size(), 2);
-    QCOMPARE(errors.messages.last(), errorBoxText(engines::classNotRegisteredMessage()));
+    QTRY_COMPARE(frame.errors.messages.size(), 2);
+    QCOMPARE(frame.errors.messages.last(), errorBoxText(engines::classNotRegisteredMessage()));
     QTRY_VERIFY(MainForm->MDIClient->subWindowList().isEmpty());
     QCOMPARE(WebKitHost::runningProcessId(), qint64(0));
 }
 
 void TestWebKitFailures::closingAWindowReleasesItsView()
 {
-    TestDirs dirs;
-    prepareFrame(dirs);
-    Forms forms;
-    Pages pages;
-    TBrowserWindow *one = openGecko(pages.page("one.html", "one"));
-    TBrowserWindow *two = openGecko(pages.page("two.html", "two"));
+    GeckoFrame frame;
+    TBrowserWindow *one = openGecko(frame.pages.page("one.html", "one"));
+    TBrowserWindow *two = openGecko(frame.pages.page("two.html", "two"));
     QTRY_COMPARE(one->windowTitle(), QString("one"));
     QTRY_COMPARE(two->windowTitle(), QString("two"));
     const quint32 plug = geckoOf(one)->plugWindow();
@@ -190,7 +177,7 @@ void TestWebKitFailures::closingAWindowReleasesItsView()
     QTRY_VERIFY(!xWindowExists(plug));
     // The other window and the host go on.
     QCOMPARE(WebKitHost::runningProcessId(), host);
-    two->control()->Navigate(pages.page("three.html", "three"));
+    two->control()->Navigate(frame.pages.page("three.html", "three"));
     QTRY_COMPARE(two->windowTitle(), QString("three"));
 }
 
@@ -199,11 +186,8 @@ void TestWebKitFailures::closingTheFrameLeavesTheHostWell()
     // A frame with one Gecko window on a page, which goes with its window
     // open, as at the program's end: its plug, and the host it used.
     const auto frameGoesWithItsWindow = [](const QByteArray &title, quint32 *plug, qint64 *host) {
-        TestDirs dirs;
-        prepareFrame(dirs);
-        Forms forms;
-        Pages pages;
-        TBrowserWindow *w = openGecko(pages.page(title + ".html", title));
+        GeckoFrame frame;
+        TBrowserWindow *w = openGecko(frame.pages.page(title + ".html", title));
         QTRY_COMPARE(w->windowTitle(), QString(title));
         *plug = geckoOf(w)->plugWindow();
         *host = WebKitHost::runningProcessId();
@@ -221,13 +205,9 @@ void TestWebKitFailures::closingTheFrameLeavesTheHostWell()
 
 void TestWebKitFailures::killedHostLeavesFrameAndIEGoing()
 {
-    TestDirs dirs;
-    prepareFrame(dirs);
-    ErrorRecorder errors;
-    Forms forms;
-    Pages pages;
-    const QString a = pages.page("a.html", "A");
-    TBrowserWindow *ie = openIE(pages.page("ie.html", "ie"));
+    GeckoFrame frame;
+    const QString a = frame.pages.page("a.html", "A");
+    TBrowserWindow *ie = openIE(frame.pages.page("ie.html", "ie"));
     QTRY_COMPARE(ie->windowTitle(), QString("ie"));
     TBrowserWindow *mz = openGecko(a);
     QTRY_COMPARE(mz->windowTitle(), QString("A"));
@@ -243,11 +223,11 @@ void TestWebKitFailures::killedHostLeavesFrameAndIEGoing()
     QCOMPARE(mz->control()->LocationURL(), a);
 
     // The IE window goes on.
-    ie->control()->Navigate(pages.page("ie2.html", "ie2"));
+    ie->control()->Navigate(frame.pages.page("ie2.html", "ie2"));
     QTRY_COMPARE(ie->windowTitle(), QString("ie2"));
 
     // A new Gecko window starts a new host.
-    TBrowserWindow *fresh = openGecko(pages.page("b.html", "B"));
+    TBrowserWindow *fresh = openGecko(frame.pages.page("b.html", "B"));
     QTRY_COMPARE(fresh->windowTitle(), QString("B"));
     QVERIFY(WebKitHost::runningProcessId() != host);
 
@@ -259,18 +239,14 @@ void TestWebKitFailures::killedHostLeavesFrameAndIEGoing()
     QTRY_COMPARE(mz->control()->LocationURL(), a);
     QTRY_COMPARE(mz->windowTitle(), QString("A"));
     QTRY_VERIFY(!MainForm->StopCtrl->isEnabled());
-    QVERIFY(errors.messages.isEmpty());
+    QVERIFY(frame.errors.messages.isEmpty());
 }
 
 void TestWebKitFailures::crashedPageComesBackWithReload()
 {
     stopHost();
-    TestDirs dirs;
-    prepareFrame(dirs);
-    ErrorRecorder errors;
-    Forms forms;
-    Pages pages;
-    const QString a = pages.page("a.html", "A");
+    GeckoFrame frame;
+    const QString a = frame.pages.page("a.html", "A");
     TBrowserWindow *w = openGecko(a);
     QTRY_COMPARE(w->windowTitle(), QString("A"));
     const qint64 host = WebKitHost::runningProcessId();
@@ -288,7 +264,7 @@ void TestWebKitFailures::crashedPageComesBackWithReload()
     QTRY_COMPARE(w->windowTitle(), QString("A"));
     QCOMPARE(w->control()->LocationURL(), a);
     QCOMPARE(WebKitHost::runningProcessId(), host);
-    QVERIFY(errors.messages.isEmpty());
+    QVERIFY(frame.errors.messages.isEmpty());
 }
 
 VEXEL_TEST_MAIN(TestWebKitFailures)

@@ -247,6 +247,18 @@ private:
     pagedialogs::SavePathChooser chooser_;
 };
 
+// A frame of a case's own: its program directory with the Gecko engine
+// enabled, an error record, the forms, and pages.
+struct GeckoFrame {
+    struct Dirs : TestDirs {
+        Dirs() { prepareFrame(*this); }  // before the forms read the settings
+    };
+    Dirs dirs;
+    ErrorRecorder errors;
+    Forms forms;
+    Pages pages;
+};
+
 // Steps for the page's dialogs: a message box's button, and the
 // credentials dialog filled in and accepted.
 inline WhenOpen::Step press(QMessageBox::StandardButton button)
