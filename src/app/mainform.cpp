@@ -5,6 +5,7 @@
 #include "app/findbar.h"
 #include "app/forms.h"
 #include "app/windowarranger.h"
+#include "app/windowsession.h"
 #include "core/errors.h"
 #include "core/formfont.h"
 #include "core/programdir.h"
@@ -56,6 +57,7 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     MDIClient->setBackground(palette().brush(QPalette::Dark));
     MDIClient->setActivationOrder(QMdiArea::ActivationHistoryOrder);
     setCentralWidget(MDIClient);
+    WindowSession = new TWindowSession(this);
 
     createBottomStrip();
     auto *findBar = new TFindBar(this);
@@ -89,6 +91,7 @@ TMainForm::~TMainForm()
     // Browser windows going with the frame must not activate into a frame
     // that is half destroyed.
     disconnect(MDIClient, nullptr, this, nullptr);
+    delete WindowSession;
     delete arranger_;
     delete bookmarkMenu_;
     if (MainForm == this)
@@ -210,6 +213,7 @@ void TMainForm::FormCreate()
     ProgramDir = programDirectory();
     BandPositionRead();
     show();
+    runGuarded([this] { WindowSession->ask(); });
     ReadBookMark();
     const QString ini = configPath(ProgramDir);
     if (!QFileInfo::exists(ini))
@@ -234,6 +238,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
     if (!closing_) {
         closing_ = true;
         runGuarded([this] { FormClose(); });
+        WindowSession->finish();
     }
     event->accept();
     emit closed();
