@@ -11,10 +11,10 @@
 #include "testsupport.h"
 #include "whenopen.h"
 
+#include <QAbstractButton>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QProcess>
-#include <QPushButton>
 #include <QUrl>
 #include <csignal>
 #include <optional>
