@@ -123,6 +123,8 @@ void askToClose(xcb_window_t w)
 struct RunningVexel {
     explicit RunningVexel(const TestDirs &dirs)
     {
+        // Whatever an earlier case left would be asked about first.
+        QFile::remove(TWindowSession::filePath());
         const QString program = dirs.programDir() + "vexel";
         if (!QFileInfo::exists(program) && !QFile::copy(VEXEL_PROGRAM, program))
             qFatal("cannot copy the program");
