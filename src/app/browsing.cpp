@@ -7,6 +7,7 @@
 #include "app/findbar.h"
 #include "app/forms.h"
 #include "app/mainform.h"
+#include "app/windowsession.h"
 #include "bookmarks/bmedit.h"
 #include "bookmarks/bookmarkfile.h"
 #include "browser/browserwindow.h"
@@ -93,6 +94,7 @@ void TMainForm::openWindowOn(bool ie, const QString &Caption, const QString &Add
 
 void TMainForm::connectWindow(TBrowserWindow *window)
 {
+    WindowSession->watch(window);
     // Only the active window is drawn; a background window keeps its state
     // until it becomes active.
     connect(window, &TBrowserWindow::stateChanged, this, [this, window](int parts) {

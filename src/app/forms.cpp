@@ -6,6 +6,7 @@
 #include "bookmarks/bmedit.h"
 #include "bookmarks/bookmarkfile.h"
 #include "mainform.h"
+#include "windowsession.h"
 #include "settings/option.h"
 
 #include <QApplication>
@@ -31,6 +32,9 @@ void createForms()
     frm_Option = MainForm->newOptionDialog();
     frm_BMEdit = new Tfrm_BMEdit(bookmarks::bookmarkFilePath());
     AboutBox = new TAboutBox();
+    // Windows offered after a crash reopen once the frame is complete, the
+    // Gecko item's state included.
+    runGuarded([] { MainForm->WindowSession->restore(); });
 }
 
 void destroyForms()

@@ -21,6 +21,8 @@ const int kConnectMs = 2000;
 // process can hold it for a while.
 const int kAnswerMs = 20000;
 
+}  // namespace
+
 // ":0" and ":0.0" are one display.
 QString displayKey()
 {
@@ -35,6 +37,8 @@ QString displayKey()
     display.replace(unsafe, QStringLiteral("_"));
     return display;
 }
+
+namespace {
 
 // Whether the connected peer runs as this user. The folder's permissions
 // already keep others out; this holds even if they were loosened.

@@ -7,6 +7,10 @@
 #include <QObject>
 #include <QStringList>
 
+// This user's display as a file-name part: one running copy per user and
+// display, and what it keeps per display.
+QString displayKey();
+
 class InstanceLink : public QObject {
     Q_OBJECT
 public:

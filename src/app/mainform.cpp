@@ -6,6 +6,7 @@
 #include "app/findbar.h"
 #include "app/forms.h"
 #include "app/windowarranger.h"
+#include "app/windowsession.h"
 #include "core/errors.h"
 #include "core/formfont.h"
 #include "core/programdir.h"
@@ -57,6 +58,7 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     MDIClient->setBackground(palette().brush(QPalette::Dark));
     MDIClient->setActivationOrder(QMdiArea::ActivationHistoryOrder);
     setCentralWidget(MDIClient);
+    WindowSession = new TWindowSession(this);
 
     createBottomStrip();
     auto *findBar = new TFindBar(this);
@@ -91,6 +93,7 @@ TMainForm::~TMainForm()
     // Browser windows going with the frame must not activate into a frame
     // that is half destroyed.
     disconnect(MDIClient, nullptr, this, nullptr);
+    delete WindowSession;
     delete arranger_;
     delete bookmarkMenu_;
     if (MainForm == this)
@@ -212,6 +215,7 @@ void TMainForm::FormCreate()
     ProgramDir = programDirectory();
     BandPositionRead();
     show();
+    runGuarded([this] { WindowSession->ask(); });
     ReadBookMark();
     const QString ini = configPath(ProgramDir);
     if (!QFileInfo::exists(ini))
@@ -236,6 +240,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
     if (!closing_) {
         closing_ = true;
         runGuarded([this] { FormClose(); });
+        WindowSession->finish();
     }
     event->accept();
     emit closed();

@@ -25,9 +25,11 @@ class TBookmarkMenu;
 class TBrowsingHistory;
 class Tfrm_Option;
 class TWindowArranger;
+class TWindowSession;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
+    friend class TWindowSession;  // reopens windows on their own engine
 public:
     explicit TMainForm(QWidget *parent = nullptr);
     ~TMainForm() override;
@@ -69,6 +71,9 @@ public:
     QProgressBar *ProgressBar1;
 
     QFileDialog *OpenDialog;
+
+    // The open windows kept on disk, offered again after a crash.
+    TWindowSession *WindowSession;
 
     // Handlers.
     void FormCreate();

@@ -1,0 +1,91 @@
+#pragma once
+// The frame's open browser windows, kept on disk while the program runs, so
+// that the start after a crash, a kill or a power loss can offer them again.
+// A normal close removes the list; a start that finds one asks whether to
+// reopen it.
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QRect>
+#include <QString>
+#include <QTimer>
+#include <optional>
+
+class QMdiSubWindow;
+class TBrowserWindow;
+class TMainForm;
+
+class TWindowSession : public QObject {
+    Q_OBJECT
+public:
+    // One window as the list keeps it.
+    struct Entry {
+        bool ie = true;
+        QString address;
+        QString title;
+        QRect geometry;  // its normal (not minimized, not maximized) place; null: none known
+        bool minimized = false;
+        bool maximized = false;
+    };
+    // The windows in the order they were opened, and which was active (-1: none).
+    struct Snapshot {
+        QList<Entry> windows;
+        int active = -1;
+    };
+
+    // Watches frame's windows. A copy already running on this display keeps
+    // its own list; this one then neither asks nor writes.
+    explicit TWindowSession(TMainForm *frame);
+    ~TWindowSession() override;
+
+    // The list of this user and display, in the user's data folder.
+    static QString filePath();
+    // Changes are written at most this often.
+    static constexpr int WriteIntervalMs = 1000;
+
+    // The frame connects every new window here.
+    void watch(TBrowserWindow *window);
+
+    // At start, once the frame is shown: a list left by a run that did not
+    // end normally is offered. Yes keeps it for restore(); no discards it. An
+    // empty or unreadable list is discarded without a question.
+    void ask();
+    // Reopens what ask() kept, once the frame is complete. A window that
+    // cannot be opened is reported and the rest still open.
+    void restore();
+
+    // The frame closes normally: nothing more is written, and the list goes.
+    void finish();
+
+    bool isRecording() const { return recording_; }
+    // Whether changes wait to be written.
+    bool writePending() const { return timer_.isActive(); }
+    // How many times this run tried to write a changed list.
+    int writeAttempts() const { return attempts_; }
+
+    // What the frame holds now.
+    Snapshot current();
+
+    static QByteArray toJson(const Snapshot &snapshot);
+    // Null when the bytes are not a list this program wrote.
+    static std::optional<Snapshot> fromJson(const QByteArray &bytes);
+
+private:
+    void markDirty();
+    void write();
+    void rememberPlace(QMdiSubWindow *window);
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    TMainForm *frame_;
+    QTimer timer_;
+    int lockFd_ = -1;
+    bool recording_ = false;  // this copy owns the list of its display
+    bool failing_ = false;    // the last write failed (and was reported)
+    int attempts_ = 0;
+    std::optional<QByteArray> written_;  // what the file holds; none: not known (yet)
+    Snapshot offered_;        // kept by ask() for restore()
+    QHash<QObject *, QRect> normalPlace_;
+    QHash<QObject *, QString> lastAddress_;
+};
