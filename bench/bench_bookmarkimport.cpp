@@ -65,6 +65,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    Q_INIT_RESOURCE(vexel);  // the editor's icons live in the program's library
     QApplication::setQuitOnLastWindowClosed(false);
 
     QTemporaryDir programDir, dataDir;
