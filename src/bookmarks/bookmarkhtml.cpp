@@ -139,6 +139,13 @@ bool named(const xmlNode *node, const char *name)
     return node->type == XML_ELEMENT_NODE && xmlStrEqual(node->name, BAD_CAST name);
 }
 
+// What no name or address keeps: control characters, and U+FEFF, which
+// would be taken for a byte-order mark at the start of a text.
+bool isControl(QChar c)
+{
+    return c.unicode() < 0x20 || c.unicode() == 0x7F || c.unicode() == 0xFEFF;
+}
+
 // Where a label's text ends: a list, another entry or a description that
 // the parser's recovery put inside an unclosed label is no part of it.
 bool endsLabel(const xmlNode *node)
@@ -168,21 +175,18 @@ QString labelText(xmlNode *label)
         if (n)
             n = n->next;
     }
-    return QString::fromUtf8(utf8).simplified();
+    QString text = QString::fromUtf8(utf8);
+    text.removeIf([](QChar c) { return !c.isSpace() && isControl(c); });
+    return text.simplified();
 }
 
-// An address as browsers take one from an attribute: tabs and line breaks
-// dropped, control characters and spaces trimmed off both ends.
+// An address as browsers take one from an attribute: control characters
+// (tabs and line breaks too) dropped, spaces trimmed off both ends.
 QString cleanAddress(const xmlChar *raw)
 {
     QString address = QString::fromUtf8(reinterpret_cast<const char *>(raw));
-    address.remove(QLatin1Char('\t')).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
-    qsizetype begin = 0, end = address.size();
-    while (begin < end && address.at(begin).unicode() <= u' ')
-        ++begin;
-    while (end > begin && address.at(end - 1).unicode() <= u' ')
-        --end;
-    return address.mid(begin, end - begin);
+    address.removeIf(isControl);
+    return address.trimmed();
 }
 
 // Reads the document in order. A <DL> holds the entries of the folder
@@ -258,8 +262,9 @@ private:
         xmlFree(href);
         if (address.isEmpty() || address.startsWith(QLatin1String("place:"), Qt::CaseInsensitive))
             return;
+        // Without a title the address names it, shown as a title would be.
         const QString title = labelText(n);
-        top.list->append(HtmlEntry{title.isEmpty() ? address : title, address, false, {}});
+        top.list->append(HtmlEntry{title.isEmpty() ? address.simplified() : title, address, false, {}});
     }
 
     void leave(xmlNode *n)
