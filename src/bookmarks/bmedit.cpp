@@ -304,8 +304,9 @@ void Tfrm_BMEdit::btnCancelClick()
 
 namespace {
 
-// The entries below parent in a file's order, each bookmark with its
-// URLList entry; absolute is the URLList index of the first of them.
+// The nodes, with everything under them, as entries, each bookmark with its
+// URLList entry; absolute is the URLList index of the first node, and ends
+// as the index of the node after the last one's subtree.
 QList<bookmarks::HtmlEntry> htmlEntries(const QList<QTreeWidgetItem *> &nodes, const QStringList &urls, int &absolute)
 {
     QList<bookmarks::HtmlEntry> entries;

@@ -60,7 +60,6 @@ private slots:
     void importThroughTreeMenu_data();
     void importThroughTreeMenu();
     void cancelAfterImportSavesNothing();
-    void importErrorsLeaveTheTree_data();
     void importErrorsLeaveTheTree();
     void exportThroughTreeMenu();
 
@@ -278,27 +277,17 @@ void TestBookmarkHtml::cancelAfterImportSavesNothing()
     QCOMPARE(readBack(readBytes(path())), QString("A=U1 F[B=U2 G[C=U3]] imp[a=u]"));
 }
 
-void TestBookmarkHtml::importErrorsLeaveTheTree_data()
-{
-    QTest::addColumn<QByteArray>("bytes");  // null: no file at all
-    QTest::addColumn<QString>("message");
-    QTest::newRow("missing") << QByteArray() << "%1 を読み込めません.";
-    QTest::newRow("no bookmarks") << QByteArray("<p>hello</p>") << "%1 にはブックマークがありません.";
-}
-
 void TestBookmarkHtml::importErrorsLeaveTheTree()
 {
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, message);
-    const QString file = dirs_->currentDir() + "/in.html";
-    if (!bytes.isNull())
-        writeBytes(file, bytes);
     ErrorRecorder errors;
     auto ed = editorOn(exampleBytes());
     const QStringList urls = ed->URLList;
-    QVERIFY(!runGuarded([&] { ed->ImportBookmarks(file, named(*ed, "A")); }));
-    QVERIFY(!runGuarded([&] { ed->ImportBookmarks(dirs_->currentDir(), nullptr); }));
-    QCOMPARE(errors.messages, QStringList({message.arg(file), QString("%1 を読み込めません.").arg(dirs_->currentDir())}));
+    const QString missing = dirs_->currentDir() + "/missing.html";
+    const QString empty = dirs_->writePage("empty.html", "<p>hello <a>there</a></p>");
+    for (const QString &file : {missing, empty, dirs_->currentDir()})
+        QVERIFY(!runGuarded([&] { ed->ImportBookmarks(file, named(*ed, "A")); }));
+    QCOMPARE(errors.messages, QStringList({missing + " を読み込めません.", empty + " にはブックマークがありません.",
+                                           dirs_->currentDir() + " を読み込めません."}));
     QCOMPARE(treeText(*ed), QString("A=U1 F[B=U2 G[C=U3]]"));
     QCOMPARE(ed->URLList, urls);
 }
