@@ -28,8 +28,11 @@ constexpr int kMaxHtmlFolderDepth = 100;
 // byte-order mark's, else the one a <meta> declares, else UTF-8 when the
 // bytes are valid UTF-8, else CP932 (hand-written Japanese files).
 // Bookmarks without an address, and "place:" queries (meaningful only to
-// the browser that wrote them), are left out; a bookmark without a title
-// takes its address as its name.
+// the browser that wrote them), are left out; every other address is kept
+// as written, "javascript:" bookmarklets too: reading runs nothing. A
+// bookmark without a title takes its address as its name. Names have their
+// white space collapsed as browsers show them; names and addresses keep no
+// control characters.
 QList<HtmlEntry> parseBookmarkHtml(const QByteArray &bytes);
 
 // The file's bytes. Throws VexelError "<path> を読み込めません" when it
