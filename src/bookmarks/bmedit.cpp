@@ -2,12 +2,19 @@
 
 #include "core/formfont.h"
 #include "core/errors.h"
+#include "core/atomicfile.h"
 #include "bookmarkfile.h"
+#include "bookmarkhtml.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <functional>
 
 static void initResources()
 {
@@ -18,6 +25,8 @@ namespace {
 
 const QString kFolderEntry = QStringLiteral("フォルダ");
 const QString kNewFolderName = QStringLiteral("新しいフォルダ");
+const QStringList kHtmlFilters = {QStringLiteral("ブックマーク HTML (*.html *.htm)"),
+                                  QStringLiteral("すべてのファイル (*)")};
 
 // The node and every node under it.
 int subtreeSize(const QTreeWidgetItem *node)
@@ -90,6 +99,14 @@ Tfrm_BMEdit::Tfrm_BMEdit(const QString &fileName, QWidget *parent)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     txtURL->setFocus();
 
+    mnuTree = new QMenu(this);
+    mnuTree->setObjectName(QStringLiteral("mnuTree"));
+    mnuImport = mnuTree->addAction(QStringLiteral("インポート..."));
+    mnuImport->setObjectName(QStringLiteral("mnuImport"));
+    mnuExport = mnuTree->addAction(QStringLiteral("エクスポート..."));
+    mnuExport->setObjectName(QStringLiteral("mnuExport"));
+    TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+
     // The selection, not Qt's current item: the view makes a node current
     // without selecting it when it takes the focus, and that node was never
     // chosen by the user.
@@ -101,6 +118,10 @@ Tfrm_BMEdit::Tfrm_BMEdit(const QString &fileName, QWidget *parent)
     connect(btnDel, &QPushButton::clicked, this, guarded([this](bool) { btnDelClick(); }));
     connect(btnOK, &QPushButton::clicked, this, guarded([this](bool) { btnOKClick(); }));
     connect(btnCancel, &QPushButton::clicked, this, guarded([this](bool) { btnCancelClick(); }));
+    connect(TreeView1, &QWidget::customContextMenuRequested, this,
+            guarded([this](const QPoint &pos) { TreeView1ContextPopup(pos); }));
+    connect(mnuImport, &QAction::triggered, this, guarded([this](bool) { mnuImportClick(); }));
+    connect(mnuExport, &QAction::triggered, this, guarded([this](bool) { mnuExportClick(); }));
 
     runGuarded([this] { FormCreate(); });
 }
@@ -186,21 +207,27 @@ QTreeWidgetItem *Tfrm_BMEdit::insertAtSelection(const QString &name, int image)
     if (!SelNode)
         SelNode = TreeView1->topLevelItem(0);
     QTreeWidgetItem *node = newNode(name, image);
-    QTreeWidgetItem *holder = nullptr;
-    if (!SelNode) {
-        TreeView1->addTopLevelItem(node);  // the tree was empty
-    } else if (imageIndex(SelNode) == kFolderImage) {
-        holder = SelNode;
-        holder->insertChild(0, node);
-    } else if ((holder = SelNode->parent())) {
-        holder->insertChild(holder->indexOfChild(SelNode), node);
-    } else {
-        TreeView1->insertTopLevelItem(TreeView1->indexOfTopLevelItem(SelNode), node);
-    }
+    QTreeWidgetItem *holder = placeNode(SelNode, node);  // no SelNode: the tree was empty
     URLList.insert(absoluteIndex(node), txtURL->text());
     if (holder)
         holder->setExpanded(true);
     return node;
+}
+
+QTreeWidgetItem *Tfrm_BMEdit::placeNode(QTreeWidgetItem *target, QTreeWidgetItem *node)
+{
+    QTreeWidgetItem *holder = nullptr;
+    if (!target) {
+        TreeView1->addTopLevelItem(node);
+    } else if (imageIndex(target) == kFolderImage) {
+        holder = target;
+        holder->insertChild(0, node);
+    } else if ((holder = target->parent())) {
+        holder->insertChild(holder->indexOfChild(target), node);
+    } else {
+        TreeView1->insertTopLevelItem(TreeView1->indexOfTopLevelItem(target), node);
+    }
+    return holder;
 }
 
 void Tfrm_BMEdit::btnAddClick()
@@ -270,4 +297,120 @@ void Tfrm_BMEdit::WriteChildren(QTreeWidgetItem *node, xmlNode *element, int lev
 void Tfrm_BMEdit::btnCancelClick()
 {
     close();
+}
+
+// ---------------------------------------------------------------------------
+// Import and export.
+
+namespace {
+
+// The nodes, with everything under them, as entries, each bookmark with its
+// URLList entry; absolute is the URLList index of the first node, and ends
+// as the index of the node after the last one's subtree.
+QList<bookmarks::HtmlEntry> htmlEntries(const QList<QTreeWidgetItem *> &nodes, const QStringList &urls, int &absolute)
+{
+    QList<bookmarks::HtmlEntry> entries;
+    entries.reserve(nodes.size());
+    for (QTreeWidgetItem *node : nodes) {
+        const bool folder = Tfrm_BMEdit::imageIndex(node) == Tfrm_BMEdit::kFolderImage;
+        bookmarks::HtmlEntry entry{node->text(0), folder ? QString() : urls.value(absolute), folder, {}};
+        ++absolute;
+        QList<QTreeWidgetItem *> children;
+        for (int i = 0; i < node->childCount(); ++i)
+            children.append(node->child(i));
+        entry.children = htmlEntries(children, urls, absolute);
+        entries.append(std::move(entry));
+    }
+    return entries;
+}
+
+}  // namespace
+
+void Tfrm_BMEdit::TreeView1ContextPopup(const QPoint &pos)
+{
+    // A right click selects the node it lands on; on empty space there is
+    // no node and an import goes last.
+    menuNode_ = TreeView1->itemAt(pos);
+    mnuTree->exec(TreeView1->viewport()->mapToGlobal(pos));
+    menuNode_ = nullptr;
+}
+
+void Tfrm_BMEdit::mnuImportClick()
+{
+    QTreeWidgetItem *target = menuNode_;
+    QFileDialog dialog(this, QStringLiteral("ブックマークのインポート"), dialogFolder_);
+    dialog.setObjectName(QStringLiteral("ImportDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(kHtmlFilters);
+    // Modal: the tree, and so target, cannot change while it is open.
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    dialogFolder_ = QFileInfo(path).absolutePath();
+    ImportBookmarks(path, target);
+}
+
+void Tfrm_BMEdit::mnuExportClick()
+{
+    QFileDialog dialog(this, QStringLiteral("ブックマークのエクスポート"), dialogFolder_);
+    dialog.setObjectName(QStringLiteral("ExportDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(kHtmlFilters);
+    dialog.setDefaultSuffix(QStringLiteral("html"));
+    dialog.selectFile(QStringLiteral("bookmarks.html"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    dialogFolder_ = QFileInfo(path).absolutePath();
+    ExportBookmarks(path);
+}
+
+QTreeWidgetItem *Tfrm_BMEdit::ImportBookmarks(const QString &path, QTreeWidgetItem *target)
+{
+    const QList<bookmarks::HtmlEntry> entries = bookmarks::parseBookmarkHtml(bookmarks::readBookmarkHtmlFile(path));
+    if (entries.isEmpty())
+        throw VexelError(QStringLiteral("%1 にはブックマークがありません").arg(QDir::toNativeSeparators(path)));
+    const QFileInfo info(path);
+    QTreeWidgetItem *folder = newNode(info.completeBaseName().isEmpty() ? info.fileName() : info.completeBaseName(),
+                                      kFolderImage);
+    // The nodes are made away from the view and join it in one insertion;
+    // their entries go into URLList in one piece. Folders read from a file
+    // take the entry the loader gives them.
+    QStringList urls{kFolderEntry};
+    std::function<void(QTreeWidgetItem *, const QList<bookmarks::HtmlEntry> &)> build =
+        [&](QTreeWidgetItem *parent, const QList<bookmarks::HtmlEntry> &list) {
+            QList<QTreeWidgetItem *> nodes;
+            nodes.reserve(list.size());
+            for (const bookmarks::HtmlEntry &e : list) {
+                QTreeWidgetItem *node = newNode(e.name, e.folder ? kFolderImage : kBookmarkImage);
+                nodes.append(node);
+                urls.append(e.folder ? kFolderEntry : e.address);
+                build(node, e.children);
+            }
+            parent->addChildren(nodes);
+        };
+    build(folder, entries);
+
+    QTreeWidgetItem *holder = placeNode(target, folder);
+    const int at = absoluteIndex(folder);
+    QStringList merged;
+    merged.reserve(URLList.size() + urls.size());
+    merged << URLList.mid(0, at) << urls << URLList.mid(at);
+    URLList = std::move(merged);
+    if (holder)
+        holder->setExpanded(true);
+    TreeView1->setCurrentItem(folder);
+    TreeView1->scrollToItem(folder);
+    return folder;
+}
+
+void Tfrm_BMEdit::ExportBookmarks(const QString &path) const
+{
+    QList<QTreeWidgetItem *> roots;
+    for (int i = 0; i < TreeView1->topLevelItemCount(); ++i)
+        roots.append(TreeView1->topLevelItem(i));
+    int absolute = 0;
+    writeFileAtomically(path, bookmarks::bookmarkHtml(htmlEntries(roots, URLList, absolute)));
 }

@@ -8,8 +8,10 @@
 #include <QStringList>
 #include <QWidget>
 
+class QAction;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -30,6 +32,10 @@ public:
 
     QList<QIcon> ImageList1;  // 0 folder, 1 web page
 
+    // The tree's context menu: import and export of bookmark HTML files.
+    QMenu *mnuTree;
+    QAction *mnuImport, *mnuExport;
+
     // One entry per tree node, in the order of a depth-first walk that takes
     // a parent before its children: a bookmark's address; for a folder
     // "フォルダ" when it came from the file, else the address field's text
@@ -47,6 +53,19 @@ public:
     void btnDelClick();
     void btnOKClick();
     void btnCancelClick();
+    void TreeView1ContextPopup(const QPoint &pos);
+    void mnuImportClick();
+    void mnuExportClick();
+
+    // Reads a bookmark HTML file into a new folder named after the file,
+    // put where a new folder goes when target is the node acted on, or last
+    // at the top level when there is none; selects and returns the folder.
+    // Throws VexelError when the file cannot be read or holds no entries;
+    // the tree is then unchanged.
+    QTreeWidgetItem *ImportBookmarks(const QString &path, QTreeWidgetItem *target);
+    // Writes the tree as it stands, unsaved changes included, as a bookmark
+    // HTML file; replaces the file whole or throws VexelError.
+    void ExportBookmarks(const QString &path) const;
 
     // A node's kind is its image index.
     static constexpr int kFolderImage = 0;
@@ -65,6 +84,14 @@ private:
     QTreeWidgetItem *newNode(const QString &name, int image) const;
     // Puts a new node where adding puts it; returns it.
     QTreeWidgetItem *insertAtSelection(const QString &name, int image);
+    // Puts node where adding puts a node when target is the node acted on:
+    // before a bookmark, first in a folder, last at the top level when there
+    // is none. Returns the folder that holds node, or null.
+    QTreeWidgetItem *placeNode(QTreeWidgetItem *target, QTreeWidgetItem *node);
 
     QString fileName_;
+    // The node the context menu was opened on, while it is open.
+    QTreeWidgetItem *menuNode_ = nullptr;
+    // Where the next file dialog opens: the folder of the last file chosen.
+    QString dialogFolder_;
 };
