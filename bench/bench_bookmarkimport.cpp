@@ -9,7 +9,6 @@
 #include "bookmarks/bookmarkhtml.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <functional>
 
@@ -48,14 +47,6 @@ QByteArray generatedHtml()
     }
     out += "</DL><p>\n";
     return out;
-}
-
-double elapsedMs(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e6;
 }
 
 }  // namespace
