@@ -25,6 +25,27 @@ private:
     iconv_t cd_;
 };
 
+// The bytes of one conversion: what is left to read, and the room left to
+// write into a buffer of a given size.
+struct Buffers {
+    Buffers(const QByteArray &bytes, qsizetype room)
+        : in(bytes), out(room, Qt::Uninitialized), src(in.data()), srcLeft(size_t(in.size())),
+          dst(out.data()), dstLeft(size_t(out.size()))
+    {
+    }
+    // What was written.
+    QByteArray written()
+    {
+        out.truncate(dst - out.data());
+        return out;
+    }
+    QByteArray in, out;
+    char *src;
+    size_t srcLeft;
+    char *dst;
+    size_t dstLeft;
+};
+
 const Converter &encoder()
 {
     static const Converter c("CP932", "UTF-8");
@@ -48,22 +69,18 @@ std::optional<QByteArray> encode(const QString &text)
         return std::nullopt;
     if (text.isEmpty())
         return QByteArray();
-    QByteArray in = text.toUtf8();
+    const QByteArray utf8 = text.toUtf8();
     // An unpaired surrogate turns into U+FFFD on the way to UTF-8; refuse it
     // rather than write a character the user never typed.
-    if (QString::fromUtf8(in) != text)
+    if (QString::fromUtf8(utf8) != text)
         return std::nullopt;
-    QByteArray out(in.size() * 2 + 16, Qt::Uninitialized);
-    char *src = in.data();
-    size_t srcLeft = size_t(in.size());
-    char *dst = out.data();
-    size_t dstLeft = size_t(out.size());
+    Buffers b(utf8, utf8.size() * 2 + 16);
     c.reset();
-    if (iconv(c.get(), &src, &srcLeft, &dst, &dstLeft) == size_t(-1))
+    if (iconv(c.get(), &b.src, &b.srcLeft, &b.dst, &b.dstLeft) == size_t(-1))
         return std::nullopt;
-    if (iconv(c.get(), nullptr, nullptr, &dst, &dstLeft) == size_t(-1))
+    if (iconv(c.get(), nullptr, nullptr, &b.dst, &b.dstLeft) == size_t(-1))
         return std::nullopt;
-    out.truncate(int(dst - out.data()));
+    const QByteArray out = b.written();
     // glibc maps a few characters onto look-alikes (U+00A5 onto "\", U+301C
     // onto U+FF5E, ...); such a character would come back as another one.
     if (decode(out) != text)
@@ -76,31 +93,25 @@ QString decode(const QByteArray &bytes)
     const Converter &c = decoder();
     if (!c.valid() || bytes.isEmpty())
         return QString::fromLatin1(bytes.isEmpty() ? QByteArray() : bytes);
-    QByteArray in = bytes;
-    QByteArray out(in.size() * 3 + 16, Qt::Uninitialized);
-    char *src = in.data();
-    size_t srcLeft = size_t(in.size());
-    char *dst = out.data();
-    size_t dstLeft = size_t(out.size());
+    Buffers b(bytes, bytes.size() * 3 + 16);
     c.reset();
-    while (srcLeft > 0) {
-        if (iconv(c.get(), &src, &srcLeft, &dst, &dstLeft) != size_t(-1))
+    while (b.srcLeft > 0) {
+        if (iconv(c.get(), &b.src, &b.srcLeft, &b.dst, &b.dstLeft) != size_t(-1))
             break;
         if (errno == E2BIG)
             break;  // cannot happen: three output bytes per input byte suffice
         // EILSEQ or EINVAL (a cut-off lead byte): mark it and skip one byte.
         static const char replacement[] = "\xEF\xBF\xBD";
-        if (dstLeft < 3)
+        if (b.dstLeft < 3)
             break;
         for (char ch : {replacement[0], replacement[1], replacement[2]})
-            *dst++ = ch;
-        dstLeft -= 3;
-        ++src;
-        --srcLeft;
+            *b.dst++ = ch;
+        b.dstLeft -= 3;
+        ++b.src;
+        --b.srcLeft;
         c.reset();
     }
-    out.truncate(int(dst - out.data()));
-    return QString::fromUtf8(out);
+    return QString::fromUtf8(b.written());
 }
 
 bool canEncode(char32_t codePoint)

@@ -22,22 +22,6 @@
 
 namespace {
 
-// A runtime folder of the case's own, as the session gives one: owner only.
-class RuntimeDir {
-public:
-    RuntimeDir() : previous_(qgetenv("XDG_RUNTIME_DIR"))
-    {
-        ::chmod(QFile::encodeName(dir_.path()).constData(), 0700);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir_.path()));
-    }
-    ~RuntimeDir() { qputenv("XDG_RUNTIME_DIR", previous_); }
-    QString path() const { return dir_.path(); }
-
-private:
-    QTemporaryDir dir_;
-    QByteArray previous_;
-};
-
 sockaddr_un socketAddress(const QString &path)
 {
     sockaddr_un address{};

@@ -23,22 +23,6 @@
 
 namespace {
 
-// A runtime folder of the case's own, so that no other running copy takes
-// the addresses.
-class RuntimeDir {
-public:
-    RuntimeDir() : previous_(qgetenv("XDG_RUNTIME_DIR"))
-    {
-        ::chmod(QFile::encodeName(dir_.path()).constData(), 0700);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir_.path()));
-    }
-    ~RuntimeDir() { qputenv("XDG_RUNTIME_DIR", previous_); }
-
-private:
-    QTemporaryDir dir_;
-    QByteArray previous_;
-};
-
 // The addresses the list on disk holds, in order.
 QStringList listedAddresses()
 {

@@ -59,6 +59,17 @@ QByteArray TestDirs::readIni() const
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+RuntimeDir::RuntimeDir() : previous_(qgetenv("XDG_RUNTIME_DIR"))
+{
+    QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir_.path()));
+}
+
+RuntimeDir::~RuntimeDir()
+{
+    qputenv("XDG_RUNTIME_DIR", previous_);
+}
+
 ErrorRecorder::ErrorRecorder()
 {
     setErrorSink([this](const QString &text) { messages.append(text); });

@@ -36,6 +36,19 @@ private:
     QString previousCwd_;
 };
 
+// A runtime folder of the case's own, as the session gives one (owner
+// only), so that no other running copy answers on its sockets.
+class RuntimeDir {
+public:
+    RuntimeDir();
+    ~RuntimeDir();
+    QString path() const { return dir_.path(); }
+
+private:
+    QTemporaryDir dir_;
+    QByteArray previous_;
+};
+
 // Records every message the error box would show.
 class ErrorRecorder {
 public:
