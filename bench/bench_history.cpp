@@ -13,7 +13,7 @@
 #include "history/historyform.h"
 #include "history/historystore.h"
 
-#include <QAbstractItemView>
+#include <QTreeView>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>

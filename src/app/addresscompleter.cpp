@@ -2,7 +2,6 @@
 
 #include "core/errors.h"
 
-#include <QCompleter>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -14,37 +13,36 @@ TAddressCompleter::TAddressCompleter(QLineEdit *field, std::function<QList<Sugge
                                      std::function<QList<Suggestion>()> bookmarks, std::function<void()> go)
     : QObject(field),
       field_(field),
-      completer_(new QCompleter(this)),
+      list_(new QTreeView(field->window())),
       model_(new QStandardItemModel(this)),
       history_(std::move(history)),
       bookmarks_(std::move(bookmarks)),
       go_(std::move(go))
 {
-    auto *list = new QTreeView;
-    list->setObjectName(QStringLiteral("lstSuggestions"));
-    list->setRootIsDecorated(false);
-    list->setUniformRowHeights(true);
-    list->setAllColumnsShowFocus(true);
-    list->header()->hide();
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    // Not the field's own completer: a highlighted row does not replace
-    // what the user typed.
-    completer_->setWidget(field);
-    completer_->setModel(model_);
-    completer_->setPopup(list);
-    completer_->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
-    completer_->setMaxVisibleItems(kMaxShown);
-    // After the completer's own filter, so this one sees the keys first.
-    list->installEventFilter(this);
-    connect(completer_, qOverload<const QModelIndex &>(&QCompleter::activated), this,
-            guarded([this](const QModelIndex &index) { choose(index.row()); }));
+    list_->setObjectName(QStringLiteral("lstSuggestions"));
+    list_->setWindowFlags(Qt::ToolTip);
+    list_->setAttribute(Qt::WA_ShowWithoutActivating);
+    list_->setFocusPolicy(Qt::NoFocus);
+    list_->setModel(model_);
+    list_->setRootIsDecorated(false);
+    list_->setUniformRowHeights(true);
+    list_->setAllColumnsShowFocus(true);
+    list_->header()->hide();
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(list_, &QTreeView::clicked, this, guarded([this](const QModelIndex &index) { choose(index.row()); }));
     connect(field, &QLineEdit::textEdited, this, guarded([this](const QString &text) { textEdited(text); }));
+    field->installEventFilter(this);
+    // The list stays under the field: it goes when the frame moves away.
+    field->window()->installEventFilter(this);
 }
 
-QAbstractItemView *TAddressCompleter::popup() const
+TAddressCompleter::~TAddressCompleter()
 {
-    return completer_->popup();
+    delete list_;
 }
 
 QList<Suggestion> TAddressCompleter::rank(const QString &typed, const QList<Suggestion> &bookmarks,
@@ -66,6 +64,11 @@ QList<Suggestion> TAddressCompleter::rank(const QString &typed, const QList<Sugg
     return ranked;
 }
 
+int TAddressCompleter::chosen() const
+{
+    return list_->isVisible() && list_->currentIndex().isValid() ? list_->currentIndex().row() : -1;
+}
+
 void TAddressCompleter::textEdited(const QString &text)
 {
     const QString typed = text.trimmed();
@@ -77,18 +80,33 @@ void TAddressCompleter::textEdited(const QString &text)
     model_->clear();
     for (const Suggestion &s : shown_) {
         auto *address = new QStandardItem(s.address);
-        address->setToolTip(s.address);
         auto *title = new QStandardItem(s.title);
-        title->setToolTip(s.title);
         title->setForeground(field_->palette().brush(QPalette::PlaceholderText));
         model_->appendRow({address, title});
     }
-    auto *list = static_cast<QTreeView *>(completer_->popup());
-    list->header()->resizeSection(0, qMax(120, field_->width() * 3 / 5));
-    completer_->complete(field_->rect());
-    // Nothing is chosen until the user moves to a row.
-    list->setCurrentIndex(QModelIndex());
-    list->clearSelection();
+    list_->setCurrentIndex(QModelIndex());
+    const int width = qMax(field_->width(), 240);
+    list_->header()->resizeSection(0, width * 3 / 5);
+    const int rowHeight = qMax(list_->sizeHintForRow(0), 1);
+    list_->setGeometry(QRect(field_->mapToGlobal(QPoint(0, field_->height())),
+                             QSize(width, rowHeight * int(shown_.size()) + 2 * list_->frameWidth())));
+    list_->show();
+    list_->raise();
+}
+
+void TAddressCompleter::move(int step)
+{
+    // From no row, ↓ takes the first; ↑ above the first goes back to none,
+    // which is what was typed.
+    int row = chosen() + step;
+    if (row >= int(shown_.size()))
+        row = int(shown_.size()) - 1;
+    if (row < 0) {
+        list_->setCurrentIndex(QModelIndex());
+        list_->clearSelection();
+        return;
+    }
+    list_->setCurrentIndex(model_->index(row, 0));
 }
 
 void TAddressCompleter::choose(int row)
@@ -104,25 +122,48 @@ void TAddressCompleter::choose(int row)
 void TAddressCompleter::hide()
 {
     shown_.clear();
-    completer_->popup()->hide();
+    list_->hide();
 }
 
 bool TAddressCompleter::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != completer_->popup() || event->type() != QEvent::KeyPress)
+    if (!list_->isVisible())
         return QObject::eventFilter(watched, event);
-    switch (static_cast<QKeyEvent *>(event)->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: {
-        const QModelIndex current = completer_->popup()->currentIndex();
-        if (current.isValid() && completer_->popup()->selectionModel()->isSelected(current)) {
-            runGuarded([&] { choose(current.row()); });
-        } else {
+    if (watched != field_) {
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Hide:
+        case QEvent::WindowDeactivate:
             hide();
-            runGuarded(go_);
+            break;
+        default:
+            break;
         }
-        return true;
+        return QObject::eventFilter(watched, event);
     }
+    if (event->type() == QEvent::FocusOut) {
+        hide();
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    switch (static_cast<QKeyEvent *>(event)->key()) {
+    case Qt::Key_Down:
+        move(1);
+        return true;
+    case Qt::Key_Up:
+        move(-1);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (const int row = chosen(); row >= 0) {
+            runGuarded([&] { choose(row); });
+            return true;
+        }
+        // Nothing chosen: the field's own Enter, with the list gone.
+        hide();
+        return false;
     case Qt::Key_Escape:
         hide();
         return true;

@@ -82,7 +82,9 @@ bool HistoryStore::openAt(const QString &path)
     for (const char *statement : kSchema)
         if (!q.exec(QString::fromLatin1(statement)))
             return false;
-    return true;
+    // A table of another layout (another program's, another version's) is
+    // no history this one can keep.
+    return q.exec(QStringLiteral("SELECT address, title, last_visit, visit_count, haystack FROM visits LIMIT 0"));
 }
 
 void HistoryStore::setAside(const QString &path, const QString &reason)
@@ -94,8 +96,10 @@ void HistoryStore::setAside(const QString &path, const QString &reason)
     // Its journal belongs to it, not to the new database.
     for (const char *suffix : {"-wal", "-shm"})
         QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));
-    notice_ = QStringLiteral("履歴ファイルを読めないため、新しい履歴を始めました。\n元のファイルは %1 に残してあります。\n(%2)")
-                  .arg(aside, reason);
+    notice_ = QStringLiteral("履歴ファイルを読めないため、新しい履歴を始めました。\n元のファイルは %1 に残してあります。")
+                  .arg(aside);
+    if (!reason.trimmed().isEmpty())
+        notice_ += QStringLiteral("\n(%1)").arg(reason.trimmed());
 }
 
 bool HistoryStore::isOpen() const

@@ -21,6 +21,8 @@
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTreeView>
 #include <thread>
 
@@ -118,16 +120,25 @@ void TestHistory::twoWritersLoseNothing()
 
 void TestHistory::brokenDatabaseSetAside_data()
 {
-    QTest::addColumn<bool>("directory");
-    QTest::newRow("not a database") << false;
-    QTest::newRow("unreadable (a folder)") << true;
+    QTest::addColumn<int>("kind");
+    QTest::newRow("not a database") << 0;
+    QTest::newRow("unreadable (a folder)") << 1;
+    QTest::newRow("a table of another layout") << 2;
 }
 
 void TestHistory::brokenDatabaseSetAside()
 {
-    QFETCH(bool, directory);
-    if (directory) {
+    QFETCH(int, kind);
+    if (kind == 1) {
         QVERIFY(QDir().mkpath(historyPath()));
+    } else if (kind == 2) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        db.setDatabaseName(historyPath());
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE visits (address TEXT, title TEXT)")));
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
     } else {
         QFile file(historyPath());
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -238,7 +249,7 @@ void TestHistory::suggestionKeys()
     MainForm->FileNew1Execute();
     auto *page = qobject_cast<ScriptedEngine *>(MainForm->ActiveMDIChild()->control());
     TAddressCompleter *completer = MainForm->browsingHistory()->completer();
-    QAbstractItemView *popup = completer->popup();
+    QTreeView *popup = completer->popup();
     MainForm->activateWindow();
     MainForm->txtAddress->setFocus();
     MainForm->txtAddress->clear();
@@ -247,15 +258,19 @@ void TestHistory::suggestionKeys()
     QTest::keyClicks(MainForm->txtAddress, QStringLiteral("kan"));
     QTRY_VERIFY(popup->isVisible());
     QCOMPARE(completer->shown().size(), 1);
-    QTest::keyClick(popup, Qt::Key_Escape);
+    QTest::keyClick(MainForm->txtAddress, Qt::Key_Escape);
     QVERIFY(!popup->isVisible());
     QCOMPARE(MainForm->txtAddress->text(), QStringLiteral("kan"));
 
-    // Enter with nothing chosen goes to what was typed, as the Move button.
+    // Enter with nothing chosen (↓ then ↑ is back to none) goes to what was
+    // typed, as the Move button.
     page->calls.clear();
     QTest::keyClicks(MainForm->txtAddress, QStringLiteral("a"));
     QTRY_VERIFY(popup->isVisible());
-    QTest::keyClick(popup, Qt::Key_Return);
+    QTest::keyClick(MainForm->txtAddress, Qt::Key_Down);
+    QTest::keyClick(MainForm->txtAddress, Qt::Key_Up);
+    QCOMPARE(completer->chosen(), -1);
+    QTest::keyClick(MainForm->txtAddress, Qt::Key_Return);
     QVERIFY(!popup->isVisible());
     QCOMPARE(page->calls, QStringList({QStringLiteral("Navigate kana")}));
 
@@ -266,10 +281,19 @@ void TestHistory::suggestionKeys()
     commit.setCommitString(QStringLiteral("かな"));
     QApplication::sendEvent(MainForm->txtAddress, &commit);
     QTRY_VERIFY(popup->isVisible());
-    QTest::keyClick(popup, Qt::Key_Down);
-    QTest::keyClick(popup, Qt::Key_Return);
+    QTest::keyClick(MainForm->txtAddress, Qt::Key_Down);
+    QTest::keyClick(MainForm->txtAddress, Qt::Key_Return);
     QCOMPARE(page->calls, QStringList({QStringLiteral("Navigate http://kana.example/")}));
     QCOMPARE(MainForm->txtAddress->text(), QStringLiteral("http://kana.example/"));
+
+    // A click on a suggestion goes there too.
+    MainForm->txtAddress->clear();
+    page->calls.clear();
+    QTest::keyClicks(MainForm->txtAddress, QStringLiteral("kana."));
+    QTRY_VERIFY(popup->isVisible());
+    QTest::mouseClick(completer->popup()->viewport(), Qt::LeftButton, {},
+                      completer->popup()->visualRect(completer->popup()->model()->index(0, 0)).center());
+    QCOMPARE(page->calls, QStringList({QStringLiteral("Navigate http://kana.example/")}));
 
     // Text nothing matches opens no list.
     MainForm->txtAddress->clear();
