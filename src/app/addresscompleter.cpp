@@ -130,16 +130,10 @@ bool TAddressCompleter::eventFilter(QObject *watched, QEvent *event)
     if (!list_->isVisible())
         return QObject::eventFilter(watched, event);
     if (watched != field_) {
-        switch (event->type()) {
-        case QEvent::Move:
-        case QEvent::Resize:
-        case QEvent::Hide:
-        case QEvent::WindowDeactivate:
+        const QEvent::Type type = event->type();
+        if (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Hide ||
+            type == QEvent::WindowDeactivate)
             hide();
-            break;
-        default:
-            break;
-        }
         return QObject::eventFilter(watched, event);
     }
     if (event->type() == QEvent::FocusOut) {
