@@ -71,16 +71,17 @@ TBrowserWindow::TBrowserWindow(const QString &classId, const QString &name, cons
     client->setFocusPolicy(Qt::StrongFocus);
     client->setFocusProxy(control_);
     // A load that ends with its page shown is a visit; a failed one is none.
-    connect(control_, &EngineControl::TitleChange, this, [this](const QString &title) {
+    // Reading the address may throw, as every engine operation may.
+    connect(control_, &EngineControl::TitleChange, this, guarded([this](const QString &title) {
         pageTitle_ = title;
         if (!visitedAddress_.isEmpty() && control_->LocationURL() == visitedAddress_)
             emit retitled(visitedAddress_, title);
-    });
-    connect(control_, &EngineControl::LoadFinished, this, [this](bool ok) {
+    }));
+    connect(control_, &EngineControl::LoadFinished, this, guarded([this](bool ok) {
         visitedAddress_ = ok ? control_->LocationURL() : QString();
         if (!visitedAddress_.isEmpty())
             emit visited(visitedAddress_, pageTitle_);
-    });
+    }));
     connect(control_, &EngineControl::PageResponsiveChange, this, [this](bool responsive) {
         HungBar->setVisible(!responsive);
     });
