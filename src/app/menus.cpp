@@ -105,15 +105,16 @@ void TMainForm::createMenus()
     };
 
     // A menu item that names a command follows the command's caption,
-    // shortcut, hint and state, and runs it. Its shortcut only shows: the
-    // command's own acts, so a key never runs a command twice.
+    // shortcut, hint and state, and runs it. The shortcut is only shown, as
+    // text after a tab: registered on the item too, it would compete with the
+    // command's own whenever the menu bar has the keys, and neither would run.
     auto commandItem = [this](QMenu *m, const char *name, QAction *command) {
         auto *a = new QAction(this);
         a->setObjectName(QString::fromLatin1(name));
-        a->setShortcutContext(Qt::WidgetShortcut);
         auto follow = [a, command] {
-            a->setText(command->text());
-            a->setShortcut(command->shortcut());
+            const QKeySequence key = command->shortcut();
+            a->setText(key.isEmpty() ? command->text()
+                                     : command->text() + QLatin1Char('\t') + key.toString(QKeySequence::NativeText));
             a->setEnabled(command->isEnabled());
             setHint(a, command->property("Hint").toString());
         };
