@@ -96,7 +96,7 @@ void HistoryStore::setAside(const QString &path, const QString &reason)
     // Its journal belongs to it, not to the new database.
     for (const char *suffix : {"-wal", "-shm"})
         QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));
-    notice_ = QStringLiteral("履歴ファイルを読めないため、新しい履歴を始めました。\n元のファイルは %1 に残してあります。")
+    notice_ = QStringLiteral("履歴ファイルを読めないため、新しい履歴を始めました。\n元のファイルは %1 に残してあります")
                   .arg(aside);
     if (!reason.trimmed().isEmpty())
         notice_ += QStringLiteral("\n(%1)").arg(reason.trimmed());
