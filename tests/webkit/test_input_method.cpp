@@ -105,13 +105,15 @@ QString InputMethod::start()
         QDir(root).mkpath(QString::fromLatin1(sub));
     QFile::setPermissions(root + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     // Anthy starts in Latin input unless told otherwise; a user switches
-    // with a key, which the test need not guess.
+    // with a key, which the test need not guess. And it commits what is
+    // being composed when the field loses the focus, as Mozc does: the way
+    // a word once went into a Gecko page twice.
     const QString settings = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/glib-2.0/settings");
     QDir().mkpath(settings);
     QFile keyfile(settings + QStringLiteral("/keyfile"));
     if (!keyfile.open(QIODevice::WriteOnly))
         return QStringLiteral("cannot write Anthy's settings");
-    keyfile.write("[org/freedesktop/ibus/engine/anthy/common]\ninput-mode=0\n");
+    keyfile.write("[org/freedesktop/ibus/engine/anthy/common]\ninput-mode=0\nbehavior-on-focus-out=1\n");
     keyfile.close();
 
     const QString bus = root + QStringLiteral("/bus");
@@ -238,6 +240,8 @@ private slots:
     void pageFields();
     void switchingWindowsMidComposition_data();
     void switchingWindowsMidComposition();
+    void clickingThePageMidComposition_data();
+    void clickingThePageMidComposition();
     void closingAWindowMidComposition_data();
     void closingAWindowMidComposition();
 
@@ -469,6 +473,32 @@ void TestInputMethod::switchingWindowsMidComposition()
     QVERIFY(pressKeys("Return"));
     QTRY_COMPARE(second->windowTitle(), QString("v:ご"));
     QCOMPARE(first->windowTitle(), QString("v:にほん"));
+}
+
+void TestInputMethod::clickingThePageMidComposition_data()
+{
+    boolRows("gecko", "Internet Explorer", "Gecko");
+}
+
+// A click beside the field ends the composition: the word stays, once, and
+// typing on after it goes on from there.
+void TestInputMethod::clickingThePageMidComposition()
+{
+    QFETCH(bool, gecko);
+    TBrowserWindow *w = openField(gecko, "beside.html", "<input id=\"f\"");
+    QVERIFY(w);
+    QVERIFY(clickField(w));
+    QVERIFY(typeText("nihonn"));
+    QTRY_COMPARE(w->windowTitle(), QString("composing:にほん"));
+    QVERIFY(clickAt(onScreen(w->control(), QPoint(60, 150))));
+    QTRY_COMPARE(w->windowTitle(), QString("v:にほん"));
+
+    QVERIFY(clickAt(onScreen(w->control(), QPoint(60, 30))));
+    QVERIFY(pressKeys("End"));
+    QVERIFY(typeText("go"));
+    QTRY_COMPARE(w->windowTitle(), QString("composing:ご"));
+    QVERIFY(pressKeys("Return"));
+    QTRY_COMPARE(w->windowTitle(), QString("v:にほんご"));
 }
 
 void TestInputMethod::closingAWindowMidComposition_data()

@@ -333,17 +333,61 @@ static void on_toplevel_focus(GtkWidget *plug, GParamSpec *pspec, HostView *v)
     send_focus_change(v, gtk_window_has_toplevel_focus(GTK_WINDOW(plug)));
 }
 
+/* A click in the page, or the page losing the focus, ends a composition:
+   WebKit keeps the text being composed and then resets the input method.
+   One that commits that text on reset (IBus with Mozc does) would put it in
+   a second time, so WebKit's own handling of these two events runs with the
+   page's commit handlers blocked, and what is committed meanwhile is
+   dropped. hold_commits() answers the handlers it blocked. */
+static GArray *hold_commits(HostView *v)
+{
+    WebKitInputMethodContext *im = webkit_web_view_get_input_method_context(v->web);
+    const guint committed = g_signal_lookup("committed", WEBKIT_TYPE_INPUT_METHOD_CONTEXT);
+    GArray *held = g_array_new(FALSE, FALSE, sizeof(gulong));
+    gulong handler;
+    while (im && (handler = g_signal_handler_find(im, G_SIGNAL_MATCH_ID | G_SIGNAL_MATCH_UNBLOCKED, committed, 0,
+                                                  NULL, NULL, NULL))) {
+        g_signal_handler_block(im, handler);
+        g_array_append_val(held, handler);
+    }
+    return held;
+}
+
+static void release_commits(HostView *v, GArray *held)
+{
+    WebKitInputMethodContext *im = webkit_web_view_get_input_method_context(v->web);
+    for (guint i = 0; i < held->len; ++i)
+        g_signal_handler_unblock(im, g_array_index(held, gulong, i));
+    g_array_free(held, TRUE);
+}
+
+/* TRUE: WebKit's own handler has run here. */
+static gboolean on_view_focus_out(GtkWidget *web, GdkEventFocus *event, HostView *v)
+{
+    GArray *held = hold_commits(v);
+    GTK_WIDGET_GET_CLASS(web)->focus_out_event(web, event);
+    release_commits(v, held);
+    return TRUE;
+}
+
+static gboolean press_page(GtkWidget *web, GdkEventButton *event, HostView *v)
+{
+    GArray *held = hold_commits(v);
+    GTK_WIDGET_GET_CLASS(web)->button_press_event(web, event);
+    release_commits(v, held);
+    return TRUE;
+}
+
 /* A click in the page: the frame, which did not see it, gives the page the
    focus. Told through the X server, as a message on the window the plug sits
    in: the keys typed right after the click reach the frame the same way (see
    on_key), after it, and find the focus already moved. */
 static gboolean on_button_press(GtkWidget *widget, GdkEventButton *event, HostView *v)
 {
-    (void)widget;
     GdkWindow *socket = gtk_plug_get_socket_window(GTK_PLUG(v->plug));
     if (!socket) {
         host_send(v->id, VEXEL_VERB_PRESS, NULL);
-        return FALSE;
+        return press_page(widget, event, v);
     }
     Display *display = GDK_WINDOW_XDISPLAY(socket);
     XEvent xevent;
@@ -356,7 +400,7 @@ static gboolean on_button_press(GtkWidget *widget, GdkEventButton *event, HostVi
     xevent.xclient.data.l[0] = (long)event->time;
     XSendEvent(display, xevent.xclient.window, False, NoEventMask, &xevent);
     XFlush(display);
-    return FALSE;
+    return press_page(widget, event, v);
 }
 
 /* A key the X server gave the plug directly (the pointer rests over it)
@@ -437,6 +481,7 @@ void view_create(guint id)
     g_signal_connect(v->web, "web-process-terminated", G_CALLBACK(on_web_process_terminated), v);
     g_signal_connect(v->web, "notify::is-web-process-responsive", G_CALLBACK(on_responsive), v);
     g_signal_connect(v->web, "button-press-event", G_CALLBACK(on_button_press), v);
+    g_signal_connect(v->web, "focus-out-event", G_CALLBACK(on_view_focus_out), v);
     g_signal_connect(v->web, "leave-notify-event", G_CALLBACK(on_leave), v);
     g_signal_connect(v->web, "load-failed-with-tls-errors", G_CALLBACK(on_tls_errors), v);
     g_signal_connect(v->web, "load-failed", G_CALLBACK(on_load_failed), v);
