@@ -333,49 +333,84 @@ static void on_toplevel_focus(GtkWidget *plug, GParamSpec *pspec, HostView *v)
     send_focus_change(v, gtk_window_has_toplevel_focus(GTK_WINDOW(plug)));
 }
 
-/* A click in the page, or the page losing the focus, ends a composition:
-   WebKit keeps the text being composed and then resets the input method.
-   One that commits that text on reset (IBus with Mozc does) would put it in
-   a second time, so WebKit's own handling of these two events runs with the
-   page's commit handlers blocked, and what is committed meanwhile is
-   dropped. hold_commits() answers the handlers it blocked. */
-static GArray *hold_commits(HostView *v)
+/* --- Compositions ending ------------------------------------------------ */
+
+/* WebKit ends a composition itself when the page is clicked or loses the
+   focus: it keeps the text being composed, then resets the input method.
+   One that commits that text on reset or on focus-out would put it in a
+   second time (IBus with Mozc does it at once, Fcitx 5 with Mozc a moment
+   later). So from there until the input method's commit comes, the page's
+   own commit handlers are blocked and on_committed decides: that same text
+   is dropped, anything else is handed on. A new composition ends the wait,
+   for an input method that drops its text instead. */
+static void stop_holding(HostView *v)
+{
+    if (!v->held)
+        return;
+    WebKitInputMethodContext *im = webkit_web_view_get_input_method_context(v->web);
+    for (guint i = 0; i < v->held->len; ++i)
+        g_signal_handler_unblock(im, g_array_index(v->held, gulong, i));
+    g_array_free(v->held, TRUE);
+    v->held = NULL;
+    g_clear_pointer(&v->kept, g_free);
+}
+
+static void hold_composition(HostView *v)
 {
     WebKitInputMethodContext *im = webkit_web_view_get_input_method_context(v->web);
-    const guint committed = g_signal_lookup("committed", WEBKIT_TYPE_INPUT_METHOD_CONTEXT);
-    GArray *held = g_array_new(FALSE, FALSE, sizeof(gulong));
-    gulong handler;
-    while (im && (handler = g_signal_handler_find(im, G_SIGNAL_MATCH_ID | G_SIGNAL_MATCH_UNBLOCKED, committed, 0,
-                                                  NULL, NULL, NULL))) {
-        g_signal_handler_block(im, handler);
-        g_array_append_val(held, handler);
+    char *preedit = NULL;
+    if (im)
+        webkit_input_method_context_get_preedit(im, &preedit, NULL, NULL);
+    if (!preedit || !*preedit) {
+        g_free(preedit);
+        return;
     }
-    return held;
+    stop_holding(v);
+    v->kept = preedit;
+    v->held = g_array_new(FALSE, FALSE, sizeof(gulong));
+    /* All handlers but ours: ours is set aside while the others are found. */
+    const guint committed = g_signal_lookup("committed", WEBKIT_TYPE_INPUT_METHOD_CONTEXT);
+    g_signal_handler_block(im, v->commit_watch);
+    gulong handler;
+    while ((handler = g_signal_handler_find(im, G_SIGNAL_MATCH_ID | G_SIGNAL_MATCH_UNBLOCKED, committed, 0, NULL,
+                                            NULL, NULL))) {
+        g_signal_handler_block(im, handler);
+        g_array_append_val(v->held, handler);
+    }
+    g_signal_handler_unblock(im, v->commit_watch);
 }
 
-static void release_commits(HostView *v, GArray *held)
+static void on_committed(WebKitInputMethodContext *im, const char *text, HostView *v)
 {
-    WebKitInputMethodContext *im = webkit_web_view_get_input_method_context(v->web);
-    for (guint i = 0; i < held->len; ++i)
-        g_signal_handler_unblock(im, g_array_index(held, gulong, i));
-    g_array_free(held, TRUE);
+    if (!v->held || v->handing_on)
+        return;
+    const gboolean again = g_strcmp0(text, v->kept) == 0;
+    stop_holding(v);
+    if (again)
+        return;
+    v->handing_on = TRUE;
+    g_signal_emit_by_name(im, "committed", text);
+    v->handing_on = FALSE;
 }
 
-/* TRUE: WebKit's own handler has run here. */
+static void on_preedit_changed(WebKitInputMethodContext *im, HostView *v)
+{
+    if (!v->held)
+        return;
+    char *preedit = NULL;
+    webkit_input_method_context_get_preedit(im, &preedit, NULL, NULL);
+    if (preedit && *preedit)
+        stop_holding(v);
+    g_free(preedit);
+}
+
+/* Before WebKit's own handler, which ends the composition. */
 static gboolean on_view_focus_out(GtkWidget *web, GdkEventFocus *event, HostView *v)
 {
-    GArray *held = hold_commits(v);
-    GTK_WIDGET_GET_CLASS(web)->focus_out_event(web, event);
-    release_commits(v, held);
-    return TRUE;
-}
-
-static gboolean press_page(GtkWidget *web, GdkEventButton *event, HostView *v)
-{
-    GArray *held = hold_commits(v);
-    GTK_WIDGET_GET_CLASS(web)->button_press_event(web, event);
-    release_commits(v, held);
-    return TRUE;
+    (void)web;
+    (void)event;
+    hold_composition(v);
+    return FALSE;
 }
 
 /* A click in the page: the frame, which did not see it, gives the page the
@@ -384,10 +419,12 @@ static gboolean press_page(GtkWidget *web, GdkEventButton *event, HostView *v)
    on_key), after it, and find the focus already moved. */
 static gboolean on_button_press(GtkWidget *widget, GdkEventButton *event, HostView *v)
 {
+    (void)widget;
+    hold_composition(v);
     GdkWindow *socket = gtk_plug_get_socket_window(GTK_PLUG(v->plug));
     if (!socket) {
         host_send(v->id, VEXEL_VERB_PRESS, NULL);
-        return press_page(widget, event, v);
+        return FALSE;
     }
     Display *display = GDK_WINDOW_XDISPLAY(socket);
     XEvent xevent;
@@ -400,7 +437,7 @@ static gboolean on_button_press(GtkWidget *widget, GdkEventButton *event, HostVi
     xevent.xclient.data.l[0] = (long)event->time;
     XSendEvent(display, xevent.xclient.window, False, NoEventMask, &xevent);
     XFlush(display);
-    return press_page(widget, event, v);
+    return FALSE;
 }
 
 /* A key the X server gave the plug directly (the pointer rests over it)
@@ -482,6 +519,11 @@ void view_create(guint id)
     g_signal_connect(v->web, "notify::is-web-process-responsive", G_CALLBACK(on_responsive), v);
     g_signal_connect(v->web, "button-press-event", G_CALLBACK(on_button_press), v);
     g_signal_connect(v->web, "focus-out-event", G_CALLBACK(on_view_focus_out), v);
+    WebKitInputMethodContext *im = webkit_web_view_get_input_method_context(v->web);
+    if (im) {
+        v->commit_watch = g_signal_connect(im, "committed", G_CALLBACK(on_committed), v);
+        g_signal_connect(im, "preedit-changed", G_CALLBACK(on_preedit_changed), v);
+    }
     g_signal_connect(v->web, "leave-notify-event", G_CALLBACK(on_leave), v);
     g_signal_connect(v->web, "load-failed-with-tls-errors", G_CALLBACK(on_tls_errors), v);
     g_signal_connect(v->web, "load-failed", G_CALLBACK(on_load_failed), v);
@@ -509,6 +551,10 @@ void view_release(HostView *v)
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(v->web), v);
     g_signal_handlers_disconnect_by_data(v->web, v);
     g_signal_handlers_disconnect_by_data(v->plug, v);
+    stop_holding(v);
+    WebKitInputMethodContext *im = webkit_web_view_get_input_method_context(v->web);
+    if (im)
+        g_signal_handlers_disconnect_by_data(im, v);
     /* What the page still waits to hear gets "no"; a download not yet
        placed is not saved. */
     questions_drop_view(v->id);

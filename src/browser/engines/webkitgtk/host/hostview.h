@@ -20,6 +20,12 @@ typedef struct {
     gboolean page_gone;  /* its web process ended, no load since */
     gboolean load_failed; /* this load failed: its end is no visit */
     gboolean error_page;  /* the next load shows a failed load's message */
+    /* A composition WebKit ended itself, while the input method's commit
+       of the same text is awaited (see hold_composition): */
+    char *kept;           /* that text, NULL when none is awaited */
+    GArray *held;         /* the page's commit handlers blocked meanwhile */
+    gulong commit_watch;  /* our own handler of commits */
+    gboolean handing_on;  /* a commit is being handed on to the page */
 } HostView;
 
 /* Writes one message to the frame: the view's number, the verb and its
