@@ -355,16 +355,23 @@ static void stop_holding(HostView *v)
     g_clear_pointer(&v->kept, g_free);
 }
 
+/* The text being composed; NULL when there is none. */
+static char *preedit_of(WebKitInputMethodContext *im)
+{
+    char *text = NULL;
+    if (im)
+        webkit_input_method_context_get_preedit(im, &text, NULL, NULL);
+    if (text && !*text)
+        g_clear_pointer(&text, g_free);
+    return text;
+}
+
 static void hold_composition(HostView *v)
 {
     WebKitInputMethodContext *im = webkit_web_view_get_input_method_context(v->web);
-    char *preedit = NULL;
-    if (im)
-        webkit_input_method_context_get_preedit(im, &preedit, NULL, NULL);
-    if (!preedit || !*preedit) {
-        g_free(preedit);
+    char *preedit = preedit_of(im);
+    if (!preedit)
         return;
-    }
     stop_holding(v);
     v->kept = preedit;
     v->held = g_array_new(FALSE, FALSE, sizeof(gulong));
@@ -397,9 +404,8 @@ static void on_preedit_changed(WebKitInputMethodContext *im, HostView *v)
 {
     if (!v->held)
         return;
-    char *preedit = NULL;
-    webkit_input_method_context_get_preedit(im, &preedit, NULL, NULL);
-    if (preedit && *preedit)
+    char *preedit = preedit_of(im);
+    if (preedit)
         stop_holding(v);
     g_free(preedit);
 }
