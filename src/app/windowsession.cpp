@@ -12,9 +12,6 @@
 #include <QAction>
 #include <QEvent>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QPushButton>
@@ -26,10 +23,27 @@
 
 namespace {
 
-const QString kIE = QStringLiteral("IE");
-const QString kGecko = QStringLiteral("Gecko");
+// A question in the frame's own words: はい and いいえ, the default given.
+bool askYesNo(QWidget *parent, const QString &objectName, const QString &text, bool yesByDefault)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Vexel"), text, QMessageBox::NoButton, parent);
+    box.setObjectName(objectName);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton *yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
+    box.setDefaultButton(yesByDefault ? yes : no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
 
 }  // namespace
+
+// Many windows at once keep the frame busy for minutes: No is the default.
+std::function<bool(QWidget *, int)> TWindowSession::askToOpenMany = [](QWidget *parent, int count) {
+    return askYesNo(parent, QStringLiteral("ManyWindowsQuestion"),
+                    QStringLiteral("%1 個のウィンドウを開きますか？").arg(count), false);
+};
 
 TWindowSession::TWindowSession(TMainForm *frame) : QObject(frame), frame_(frame)
 {
@@ -52,6 +66,11 @@ TWindowSession::TWindowSession(TMainForm *frame) : QObject(frame), frame_(frame)
     timer_.setInterval(WriteIntervalMs);
     connect(&timer_, &QTimer::timeout, this, [this] { runGuarded([this] { write(); }); });
     connect(frame->MDIClient, &QMdiArea::subWindowActivated, this, [this] { markDirty(); });
+    settle_.setSingleShot(true);
+    connect(&settle_, &QTimer::timeout, this, [this] {
+        restoring_ = false;
+        markDirty();
+    });
 }
 
 TWindowSession::~TWindowSession()
@@ -146,17 +165,24 @@ void TWindowSession::write()
 {
     if (!recording_)
         return;
-    const Snapshot now = current();
-    const QByteArray bytes = now.windows.isEmpty() ? QByteArray() : toJson(now);
+    Snapshot now = current();
+    now.restoring = restoring_;
+    if (now.windows.isEmpty()) {
+        // Nothing open: nothing to offer after a crash.
+        if (written_ && written_->isEmpty())
+            return;
+        QFile::remove(filePath());
+        written_ = QByteArray();
+        return;
+    }
+    writeList(toJson(now));
+}
+
+void TWindowSession::writeList(const QByteArray &bytes)
+{
     if (written_ && *written_ == bytes)
         return;
     const QString path = filePath();
-    if (bytes.isEmpty()) {
-        // Nothing open: nothing to offer after a crash.
-        QFile::remove(path);
-        written_ = bytes;
-        return;
-    }
     ++attempts_;
     try {
         writeFileAtomically(path, bytes);
@@ -185,22 +211,26 @@ void TWindowSession::ask()
     if (!file.exists())
         return;
     std::optional<Snapshot> found;
-    if (file.open(QIODevice::ReadOnly))
-        found = fromJson(file.readAll());
+    if (file.open(QIODevice::ReadOnly) && file.size() <= kSessionMaxBytes)
+        found = fromJson(file.read(kSessionMaxBytes));
     file.close();
     if (!found || found->windows.isEmpty()) {
         QFile::remove(path);
         return;
     }
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Vexel"), QStringLiteral("前回のウィンドウを復元しますか？"),
-                    QMessageBox::NoButton, frame_);
-    box.setObjectName(QStringLiteral("RestoreQuestion"));
-    QPushButton *yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
-    QPushButton *no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
-    box.setEscapeButton(no);
-    box.exec();
-    if (box.clickedButton() == yes)
+    const qsizetype count = found->windows.size();
+    QString text;
+    if (found->restoring)
+        // The last run ended while reopening these (or soon after): they may
+        // be what ended it. The user decides, told so; a reflexive Enter
+        // does not run into it again.
+        text = QStringLiteral("前回はウィンドウの復元中に Vexel が終了しました。%1 個のウィンドウをもう一度復元しますか？")
+                   .arg(count);
+    else if (count > ManyWindows)
+        text = QStringLiteral("前回の %1 個のウィンドウを復元しますか？").arg(count);
+    else
+        text = QStringLiteral("前回のウィンドウを復元しますか？");
+    if (askYesNo(frame_, QStringLiteral("RestoreQuestion"), text, !found->restoring))
         offered_ = *found;  // the file stays until the reopened windows replace it
     else
         QFile::remove(path);
@@ -208,9 +238,15 @@ void TWindowSession::ask()
 
 void TWindowSession::restore()
 {
-    const Snapshot offered = std::exchange(offered_, Snapshot());
+    Snapshot offered = std::exchange(offered_, Snapshot());
     if (offered.windows.isEmpty())
         return;
+    // Marked before the first window opens: should these windows end the
+    // program, the next start says so instead of offering them as usual.
+    // The mark goes once they have stood for a while.
+    restoring_ = true;
+    offered.restoring = true;
+    runGuarded([&] { writeList(toJson(offered)); });
     QList<TBrowserWindow *> opened;
     for (const Entry &entry : offered.windows) {
         // Gecko may be switched off since: its page then opens in Internet
@@ -233,9 +269,11 @@ void TWindowSession::restore()
         // Until its engine reports the page, the window is at this address.
         if (!entry.address.isEmpty())
             lastAddress_[w] = entry.address;
-        const QRect area(QPoint(0, 0), frame_->MDIClient->viewport()->size());
-        if (entry.geometry.isValid() && entry.geometry.intersects(area))
-            w->setGeometry(entry.geometry);
+        // A window larger than the frame (one of 40000 pixels brings the
+        // engines down) or outside it comes back inside it.
+        const QRect place = restoredPlace(entry.geometry, frame_->MDIClient->viewport()->size());
+        if (!place.isNull())
+            w->setGeometry(place);
         if (entry.maximized)
             w->showMaximized();
         else if (entry.minimized)
@@ -243,7 +281,15 @@ void TWindowSession::restore()
     }
     if (TBrowserWindow *active = opened.value(offered.active))
         frame_->MDIClient->setActiveSubWindow(active);
+    settle_.start(restoreSettleMs);
     markDirty();
+}
+
+void TWindowSession::openRequested(const QStringList &addresses)
+{
+    if (addresses.size() > ManyWindows && !askToOpenMany(frame_, int(addresses.size())))
+        return;
+    frame_->openAddresses(addresses);
 }
 
 void TWindowSession::finish()
@@ -252,63 +298,9 @@ void TWindowSession::finish()
         return;
     recording_ = false;
     timer_.stop();
+    settle_.stop();
     QFile::remove(filePath());
     if (lockFd_ >= 0)
         ::close(lockFd_);
     lockFd_ = -1;
-}
-
-QByteArray TWindowSession::toJson(const Snapshot &snapshot)
-{
-    QJsonArray windows;
-    for (const Entry &e : snapshot.windows) {
-        QJsonObject o{{QStringLiteral("engine"), e.ie ? kIE : kGecko},
-                      {QStringLiteral("address"), e.address},
-                      {QStringLiteral("title"), e.title}};
-        if (e.geometry.isValid()) {
-            o.insert(QStringLiteral("x"), e.geometry.x());
-            o.insert(QStringLiteral("y"), e.geometry.y());
-            o.insert(QStringLiteral("width"), e.geometry.width());
-            o.insert(QStringLiteral("height"), e.geometry.height());
-        }
-        if (e.minimized)
-            o.insert(QStringLiteral("minimized"), true);
-        if (e.maximized)
-            o.insert(QStringLiteral("maximized"), true);
-        windows.append(o);
-    }
-    const QJsonObject root{{QStringLiteral("windows"), windows}, {QStringLiteral("active"), snapshot.active}};
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
-}
-
-std::optional<TWindowSession::Snapshot> TWindowSession::fromJson(const QByteArray &bytes)
-{
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
-        return std::nullopt;
-    const QJsonObject root = doc.object();
-    if (!root.value(QStringLiteral("windows")).isArray())
-        return std::nullopt;
-    Snapshot snapshot;
-    for (const QJsonValue &v : root.value(QStringLiteral("windows")).toArray()) {
-        const QJsonObject o = v.toObject();
-        const QString engine = o.value(QStringLiteral("engine")).toString();
-        if (!v.isObject() || (engine != kIE && engine != kGecko) || !o.value(QStringLiteral("address")).isString())
-            return std::nullopt;
-        Entry e;
-        e.ie = engine == kIE;
-        e.address = o.value(QStringLiteral("address")).toString();
-        e.title = o.value(QStringLiteral("title")).toString();
-        const QRect place(o.value(QStringLiteral("x")).toInt(), o.value(QStringLiteral("y")).toInt(),
-                          o.value(QStringLiteral("width")).toInt(), o.value(QStringLiteral("height")).toInt());
-        if (place.isValid())
-            e.geometry = place;
-        e.minimized = o.value(QStringLiteral("minimized")).toBool();
-        e.maximized = o.value(QStringLiteral("maximized")).toBool();
-        snapshot.windows.append(e);
-    }
-    const int active = root.value(QStringLiteral("active")).toInt(-1);
-    snapshot.active = active >= 0 && active < snapshot.windows.size() ? active : -1;
-    return snapshot;
 }

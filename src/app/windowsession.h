@@ -4,36 +4,38 @@
 // A normal close removes the list; a start that finds one asks whether to
 // reopen it.
 
+#include "app/sessionfile.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 class QMdiSubWindow;
+class QWidget;
 class TBrowserWindow;
 class TMainForm;
 
 class TWindowSession : public QObject {
     Q_OBJECT
 public:
-    // One window as the list keeps it.
-    struct Entry {
-        bool ie = true;
-        QString address;
-        QString title;
-        QRect geometry;  // its normal (not minimized, not maximized) place; null: none known
-        bool minimized = false;
-        bool maximized = false;
-    };
-    // The windows in the order they were opened, and which was active (-1: none).
-    struct Snapshot {
-        QList<Entry> windows;
-        int active = -1;
-    };
+    using Entry = SessionEntry;
+    using Snapshot = SessionSnapshot;
+
+    // Opening more windows than this at once is asked first.
+    static constexpr int ManyWindows = 20;
+    // Asks whether to open count windows at once (はい: true). The frame's
+    // box by default; tests put their answer here.
+    static std::function<bool(QWidget *parent, int count)> askToOpenMany;
+    // Reopened windows keep the list marked as being restored this long, so
+    // that a start after a crash they caused does not offer them as usual.
+    static inline int restoreSettleMs = 10000;
 
     // Watches frame's windows. A copy already running on this display keeps
     // its own list; this one then neither asks nor writes.
@@ -50,11 +52,20 @@ public:
 
     // At start, once the frame is shown: a list left by a run that did not
     // end normally is offered. Yes keeps it for restore(); no discards it. An
-    // empty or unreadable list is discarded without a question.
+    // empty or unreadable list is discarded without a question. A list whose
+    // restore that run had not finished is offered with what happened, and
+    // No as the default.
     void ask();
-    // Reopens what ask() kept, once the frame is complete. A window that
-    // cannot be opened is reported and the rest still open.
+    // Reopens what ask() kept, once the frame is complete, each window
+    // inside the frame's area. A window that cannot be opened is reported
+    // and the rest still open.
     void restore();
+    // Whether the list on disk is marked as being restored.
+    bool isRestoring() const { return restoring_; }
+
+    // Addresses from a command line or a later copy, each in a new window;
+    // more than ManyWindows only once the user agrees.
+    void openRequested(const QStringList &addresses);
 
     // The frame closes normally: nothing more is written, and the list goes.
     void finish();
@@ -68,13 +79,14 @@ public:
     // What the frame holds now.
     Snapshot current();
 
-    static QByteArray toJson(const Snapshot &snapshot);
+    static QByteArray toJson(const Snapshot &snapshot) { return sessionToJson(snapshot); }
     // Null when the bytes are not a list this program wrote.
-    static std::optional<Snapshot> fromJson(const QByteArray &bytes);
+    static std::optional<Snapshot> fromJson(const QByteArray &bytes) { return sessionFromJson(bytes); }
 
 private:
     void markDirty();
     void write();
+    void writeList(const QByteArray &bytes);
     void rememberPlace(QMdiSubWindow *window);
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -83,6 +95,8 @@ private:
     int lockFd_ = -1;
     bool recording_ = false;  // this copy owns the list of its display
     bool failing_ = false;    // the last write failed (and was reported)
+    bool restoring_ = false;  // the list is marked as being restored
+    QTimer settle_;
     int attempts_ = 0;
     std::optional<QByteArray> written_;  // what the file holds; none: not known (yet)
     Snapshot offered_;        // kept by ask() for restore()

@@ -16,6 +16,8 @@
 #include <QFile>
 #include <QMdiArea>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <sys/stat.h>
 
 namespace {
@@ -104,6 +106,10 @@ private slots:
     void oneCopyPerDisplayKeepsTheList();
     void startWithLeftList_data();
     void startWithLeftList();
+    void placesComeBackInside_data();
+    void placesComeBackInside();
+    void manyRequestedWindowsAskFirst_data();
+    void manyRequestedWindowsAskFirst();
 };
 
 // Engine, address, order and the active window; a closed window leaves the
@@ -226,6 +232,7 @@ void TestWindowSession::startWithLeftList_data()
     QTest::addColumn<bool>("geckoEnabled");
     QTest::addColumn<int>("engineSlots");
     QTest::addColumn<QString>("answer");  // empty: no question is expected
+    QTest::addColumn<QString>("question");  // and its default answer after a "|"
     QTest::addColumn<QStringList>("windows");
     QTest::addColumn<QStringList>("errors");
     QTest::addColumn<QStringList>("listed");  // what the list holds afterwards
@@ -235,42 +242,74 @@ void TestWindowSession::startWithLeftList_data()
         {"engine": "Gecko", "address": "http://b/", "title": ""},
         {"engine": "IE", "address": "", "title": "", "minimized": true}], "active": 1})";
     const int both = ScriptedEngines::Both;
-    QTest::newRow("yes") << three << true << both << "はい"
+    const QString usual = "前回のウィンドウを復元しますか？|はい";
+    QTest::newRow("yes") << three << true << both << "はい" << usual
                          << QStringList({"IE A | Navigate http://a/", "*Gecko Gecko | Navigate http://b/",
                                          "IE Internet Explorer | Navigate "})
                          << QStringList() << QStringList({"IE http://a/", "*Gecko http://b/", "IE "});
     QTest::newRow("yes, Gecko switched off since")
-        << three << false << both << "はい"
+        << three << false << both << "はい" << usual
         << QStringList({"IE A | Navigate http://a/", "*IE Internet Explorer | Navigate http://b/",
                         "IE Internet Explorer | Navigate "})
         << QStringList() << QStringList({"IE http://a/", "*IE http://b/", "IE "});
-    QTest::newRow("no") << three << true << both << "いいえ" << QStringList() << QStringList() << QStringList();
+    QTest::newRow("no") << three << true << both << "いいえ" << usual << QStringList() << QStringList()
+                        << QStringList();
     QTest::newRow("a window that cannot open")
-        << three << true << int(ScriptedEngines::IEOnly) << "はい"
+        << three << true << int(ScriptedEngines::IEOnly) << "はい" << usual
         << QStringList({"IE A | Navigate http://a/", "*IE Internet Explorer | Navigate "})
         << QStringList{"クラスが登録されていません。."} << QStringList({"IE http://a/", "*IE "});
+    // The last start ended while reopening these: said so, No the default.
+    QByteArray marked = three;
+    marked.replace("\"active\": 1}", "\"active\": 1, \"restoring\": true}");
+    const QString again = "前回はウィンドウの復元中に Vexel が終了しました。3 個のウィンドウをもう一度復元しますか？|いいえ";
+    QTest::newRow("restore that ended the last start, no")
+        << marked << true << both << "いいえ" << again << QStringList() << QStringList() << QStringList();
+    QTest::newRow("restore that ended the last start, yes")
+        << marked << true << both << "はい" << again
+        << QStringList({"IE A | Navigate http://a/", "*Gecko Gecko | Navigate http://b/",
+                        "IE Internet Explorer | Navigate "})
+        << QStringList() << QStringList({"IE http://a/", "*Gecko http://b/", "IE "});
+    // More windows than are opened without asking: the question says how many.
+    TWindowSession::Snapshot many;
+    many.windows = {{true, "http://a/", "A", QRect(10, 20, 300, 200)}, {false, "http://b/", "", QRect()}};
+    many.active = 1;
+    QStringList manyWindows{"IE A | Navigate http://a/", "*Gecko Gecko | Navigate http://b/"};
+    QStringList manyListed{"IE http://a/", "*Gecko http://b/"};
+    for (int i = 3; i <= 20; ++i) {
+        many.windows.append({true, QStringLiteral("http://%1/").arg(i), "", QRect()});
+        manyWindows << QStringLiteral("IE Internet Explorer | Navigate http://%1/").arg(i);
+        manyListed << QStringLiteral("IE http://%1/").arg(i);
+    }
+    many.windows.append({true, "", "", QRect(), true});
+    manyWindows << "IE Internet Explorer | Navigate ";
+    manyListed << "IE ";
+    QTest::newRow("21 windows") << TWindowSession::toJson(many) << true << both << "はい" << "前回の 21 個のウィンドウを復元しますか？|はい"
+                                << manyWindows << QStringList() << manyListed;
     QTest::newRow("empty list") << QByteArray(R"({"windows": [], "active": -1})") << true << both << QString()
-                                << QStringList() << QStringList() << QStringList();
-    QTest::newRow("empty file") << QByteArray() << true << both << QString() << QStringList() << QStringList()
-                                << QStringList();
-    QTest::newRow("cut short") << three.left(120) << true << both << QString() << QStringList() << QStringList()
-                               << QStringList();
+                                << QString() << QStringList() << QStringList() << QStringList();
+    QTest::newRow("empty file") << QByteArray() << true << both << QString() << QString() << QStringList()
+                                << QStringList() << QStringList();
+    QTest::newRow("cut short") << three.left(120) << true << both << QString() << QString() << QStringList()
+                               << QStringList() << QStringList();
     QTest::newRow("unknown engine") << QByteArray(R"({"windows": [{"engine": "Lynx", "address": "x"}]})") << true
-                                    << both << QString() << QStringList() << QStringList() << QStringList();
+                                    << both << QString() << QString() << QStringList() << QStringList()
+                                    << QStringList();
 }
 
 // The question comes once the frame is shown and before the first-start
 // options dialog; yes reopens each window in order on its engine, at its
 // address and place, with the active one active again, and the reopened
 // windows then replace the old list (at the addresses they were reopened
-// at, until their engines report pages); anything else leaves no window and
-// no list.
+// at, until their engines report pages), which stays marked as being
+// restored until they have stood a while; anything else leaves no window
+// and no list.
 void TestWindowSession::startWithLeftList()
 {
     QFETCH(QByteArray, list);
     QFETCH(bool, geckoEnabled);
     QFETCH(int, engineSlots);
     QFETCH(QString, answer);
+    QFETCH(QString, question);
     QFETCH(QStringList, windows);
     QFETCH(QStringList, errors);
     QFETCH(QStringList, listed);
@@ -287,18 +326,20 @@ void TestWindowSession::startWithLeftList()
         QVERIFY(MainForm && MainForm->isVisible());
         for (QWidget *w : QApplication::topLevelWidgets())
             QVERIFY(!qobject_cast<Tfrm_Option *>(w) || !w->isVisible());
-        seen << box->windowTitle() << box->text();
+        seen << box->windowTitle() << box->text() + "|" + box->defaultButton()->text();
         for (QAbstractButton *b : box->buttons())
             seen << b->text();
         for (QAbstractButton *b : box->buttons())
             if (b->text() == (answer.isEmpty() ? QStringLiteral("いいえ") : answer))
                 b->click();
     });
+    const int settle = std::exchange(TWindowSession::restoreSettleMs, 100);
+    const auto restoreSettle = qScopeGuard([settle] { TWindowSession::restoreSettleMs = settle; });
     c.start();
     if (answer.isEmpty())
         QVERIFY(seen.isEmpty());
     else
-        QCOMPARE(seen, QStringList({"Vexel", "前回のウィンドウを復元しますか？", "はい", "いいえ"}));
+        QCOMPARE(seen, QStringList({"Vexel", question, "はい", "いいえ"}));
     QCOMPARE(openWindows(), windows);
     QCOMPARE(c.errors.messages, errors);
     bool optionShown = false;
@@ -309,10 +350,96 @@ void TestWindowSession::startWithLeftList()
         QVERIFY(!QFile::exists(TWindowSession::filePath()));
         return;
     }
+    QVERIFY(onDisk()->restoring);
     QCOMPARE(MainForm->browserWindows()[0]->geometry(), QRect(10, 20, 300, 200));
     QVERIFY(MainForm->browserWindows().last()->isMinimized());
     QTRY_COMPARE(described(onDisk()), listed);
     QVERIFY(onDisk()->windows.last().minimized);
+    QTRY_VERIFY(!onDisk()->restoring);
+}
+
+void TestWindowSession::placesComeBackInside_data()
+{
+    QTest::addColumn<QRect>("kept");
+    QTest::addColumn<QRect>("place");  // in an area of 800 × 600; null: the default place
+    QTest::newRow("inside") << QRect(10, 20, 300, 200) << QRect(10, 20, 300, 200);
+    QTest::newRow("whole area") << QRect(0, 0, 800, 600) << QRect(0, 0, 800, 600);
+    QTest::newRow("huge") << QRect(0, 0, 40000, 40000) << QRect(0, 0, 800, 600);
+    QTest::newRow("huge, far off") << QRect(-30000, 90000, 17000, 300) << QRect(0, 300, 800, 300);
+    QTest::newRow("past the right and bottom") << QRect(700, 550, 300, 200) << QRect(500, 400, 300, 200);
+    QTest::newRow("past the left and top") << QRect(-50, -10, 300, 200) << QRect(0, 0, 300, 200);
+    QTest::newRow("no size") << QRect(10, 10, 0, 0) << QRect();
+    QTest::newRow("negative size") << QRect(10, 10, -300, -200) << QRect();
+}
+
+// A place kept in the list, read and reopened in a frame of its own size.
+void TestWindowSession::placesComeBackInside()
+{
+    QFETCH(QRect, kept);
+    QFETCH(QRect, place);
+    const QByteArray list = QStringLiteral("{\"windows\": [{\"engine\": \"IE\", \"address\": \"\", \"x\": %1, "
+                                           "\"y\": %2, \"width\": %3, \"height\": %4}]}")
+                                .arg(kept.x())
+                                .arg(kept.y())
+                                .arg(kept.width())
+                                .arg(kept.height())
+                                .toUtf8();
+    const std::optional<TWindowSession::Snapshot> read = TWindowSession::fromJson(list);
+    QVERIFY(read);
+    QCOMPARE(restoredPlace(read->windows[0].geometry, QSize(800, 600)), place);
+    // Whatever the list says, no place is taken from coordinates past any
+    // screen, nor from ones that are no whole numbers.
+    for (const char *nonsense : {"1e300", "2147483647", "-2147483648", "0.5", "\"10\""})
+        QCOMPARE(TWindowSession::fromJson(QByteArray(list).replace(QByteArray::number(kept.width()), nonsense))
+                     ->windows[0].geometry,
+                 QRect());
+}
+
+void TestWindowSession::manyRequestedWindowsAskFirst_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<int>("asked");  // the count the question named; 0: none asked
+    QTest::addColumn<int>("opened");
+    QTest::newRow("20: no question") << 20 << false << 0 << 20;
+    QTest::newRow("21, no") << 21 << false << 21 << 0;
+    QTest::newRow("21, yes") << 21 << true << 21 << 21;
+}
+
+// More windows than ManyWindows from one command line or one forwarded
+// message open only after a yes; no opens none.
+void TestWindowSession::manyRequestedWindowsAskFirst()
+{
+    QFETCH(int, count);
+    QFETCH(bool, yes);
+    QFETCH(int, asked);
+    QFETCH(int, opened);
+    Case c;
+    c.start();
+    int named = 0;
+    const auto previous = std::exchange(TWindowSession::askToOpenMany, [&](QWidget *, int n) {
+        named = n;
+        return yes;
+    });
+    const auto restoreHook = qScopeGuard([&] { TWindowSession::askToOpenMany = previous; });
+    QStringList addresses;
+    for (int i = 0; i < count; ++i)
+        addresses << QStringLiteral("http://%1/").arg(i);
+    MainForm->WindowSession->openRequested(addresses);
+    QCOMPARE(named, asked);
+    QCOMPARE(MainForm->browserWindows().size(), opened);
+
+    // The frame's own question, and what Escape answers.
+    QStringList seen;
+    WhenOpen when([&](QMessageBox *box) {
+        seen << box->windowTitle() << box->text() << box->defaultButton()->text();
+        for (QAbstractButton *b : box->buttons())
+            seen << b->text();
+    });
+    QVERIFY(!previous(MainForm, count));
+    QCOMPARE(seen, QStringList({"Vexel", QStringLiteral("%1 個のウィンドウを開きますか？").arg(count), "いいえ",
+                                "はい", "いいえ"}));
+    QVERIFY(c.errors.messages.isEmpty());
 }
 
 VEXEL_TEST_MAIN(TestWindowSession)
