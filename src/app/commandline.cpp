@@ -2,23 +2,25 @@
 
 #include "browser/enginecontrol.h"
 
+#include <QDir>
+#include <QFile>
 #include <QUrl>
 
-CommandLine parseCommandLine(const QStringList &arguments)
+CommandLine parseCommandLine(const QList<QByteArray> &arguments)
 {
     CommandLine line;
     bool options = true;
-    for (const QString &argument : arguments) {
-        if (options && argument == QLatin1String("--")) {
+    for (const QByteArray &argument : arguments) {
+        if (options && argument == "--") {
             options = false;
-        } else if (options && argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
-            if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
+        } else if (options && argument.startsWith('-') && argument.size() > 1) {
+            if (argument == "-h" || argument == "--help") {
                 line.action = CommandLine::Help;
-            } else if (argument == QLatin1String("-v") || argument == QLatin1String("--version")) {
+            } else if (argument == "-v" || argument == "--version") {
                 line.action = CommandLine::Version;
             } else {
                 line.action = CommandLine::Fail;
-                line.error = QStringLiteral("不明なオプションです: %1").arg(argument);
+                line.error = QStringLiteral("不明なオプションです: %1").arg(QFile::decodeName(argument));
             }
             return line;
         } else {
@@ -28,12 +30,32 @@ CommandLine parseCommandLine(const QStringList &arguments)
     return line;
 }
 
-QStringList resolvedAddresses(const QStringList &addresses)
+QStringList resolvedAddresses(const QList<QByteArray> &addresses)
 {
     QStringList urls;
-    for (const QString &address : addresses)
-        urls.append(engines::urlFromUserInput(address).toString(QUrl::FullyEncoded));
+    for (const QByteArray &address : addresses) {
+        const QString text = QFile::decodeName(address);
+        if (QFile::encodeName(text) == address) {
+            urls.append(engines::urlFromUserInput(text).toString(QUrl::FullyEncoded));
+            continue;
+        }
+        // Bytes that are no text are no web address either: a file name,
+        // from a disk written under another encoding. Decoded, it would name
+        // some other file, or none.
+        const QByteArray absolute =
+            address.startsWith('/') ? address : QFile::encodeName(QDir::currentPath()) + '/' + address;
+        urls.append(fileAddress(absolute));
+    }
     return urls;
+}
+
+QString fileAddress(const QByteArray &absolutePath)
+{
+    const QByteArray path = absolutePath.startsWith('/') ? absolutePath : '/' + absolutePath;
+    // A null byte cannot be in a file name, and "%00" would end it early.
+    if (path.contains('\0'))
+        return {};
+    return QString::fromLatin1("file://" + path.toPercentEncoding("/"));
 }
 
 QString helpText()

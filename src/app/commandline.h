@@ -1,24 +1,32 @@
 #pragma once
 // The program's command line: vexel [OPTION]... [ADDRESS|FILE]...
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 struct CommandLine {
     enum Action { Start, Help, Version, Fail };
     Action action = Start;
-    QStringList addresses;  // as given, in order
-    QString error;          // what was wrong, when action is Fail
+    QList<QByteArray> addresses;  // as given, byte for byte, in order
+    QString error;                // what was wrong, when action is Fail
 };
 
-// Reads the arguments after the program name. "--" ends the options, so an
+// Reads the arguments after the program name, as the system gave them: a
+// file name need not be text in any encoding. "--" ends the options, so an
 // address or file may begin with "-".
-CommandLine parseCommandLine(const QStringList &arguments);
+CommandLine parseCommandLine(const QList<QByteArray> &arguments);
 
 // The addresses read as a typed address is read, against the current
 // directory: the result no longer depends on where it is opened (a running
-// copy elsewhere, or the Gecko folder the frame changes to).
-QStringList resolvedAddresses(const QStringList &addresses);
+// copy elsewhere, or the Gecko folder the frame changes to). A file name
+// that is not text names its file byte for byte.
+QStringList resolvedAddresses(const QList<QByteArray> &addresses);
+
+// The file address of a local path given as the system's bytes, each byte
+// kept (percent-encoded where it is not plain ASCII).
+QString fileAddress(const QByteArray &absolutePath);
 
 QString helpText();
 QString versionText(const QString &version);

@@ -4,6 +4,7 @@
 #include "app/forms.h"
 #include "app/instancelink.h"
 #include "app/mainform.h"
+#include "app/windowsession.h"
 #include "core/programdir.h"
 #include "browser/enginecontrol.h"
 #include "browser/engines/webengine/webenginecontrol.h"
@@ -16,9 +17,10 @@
 
 int main(int argc, char *argv[])
 {
-    QStringList arguments;
+    // The bytes as given: a file name need not be text.
+    QList<QByteArray> arguments;
     for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        arguments.append(QByteArray(argv[i]));
     const CommandLine commandLine = parseCommandLine(arguments);
     switch (commandLine.action) {
     case CommandLine::Help:
@@ -81,9 +83,12 @@ int main(int argc, char *argv[])
     createForms();
     InstanceLink link;
     link.listen();
-    QObject::connect(&link, &InstanceLink::addressesReceived, MainForm, &TMainForm::openAddresses);
+    // Queued: a question about many windows is not asked from inside the
+    // link's socket handler.
+    QObject::connect(&link, &InstanceLink::addressesReceived, MainForm->WindowSession,
+                     &TWindowSession::openRequested, Qt::QueuedConnection);
     if (!addresses.isEmpty())
-        MainForm->openAddresses(addresses);
+        MainForm->WindowSession->openRequested(addresses);
     QObject::connect(MainForm, &TMainForm::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     const int rc = app.exec();
     destroyForms();

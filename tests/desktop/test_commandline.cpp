@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QProcess>
+#include <fcntl.h>
+#include <unistd.h>
 
 class TestCommandLine : public QObject {
     Q_OBJECT
@@ -49,23 +51,43 @@ void TestCommandLine::grammar()
     QFETCH(int, action);
     QFETCH(QStringList, addresses);
     QFETCH(QString, error);
-    const CommandLine line = parseCommandLine(arguments);
+    QList<QByteArray> bytes;
+    for (const QString &argument : arguments)
+        bytes.append(argument.toUtf8());
+    const CommandLine line = parseCommandLine(bytes);
     QCOMPARE(int(line.action), action);
-    QCOMPARE(line.addresses, addresses);
+    QStringList given;
+    for (const QByteArray &address : line.addresses)
+        given.append(QString::fromUtf8(address));
+    QCOMPARE(given, addresses);
     QCOMPARE(line.error, error);
 }
 
 // Files are found against the directory the program was started in and
 // become absolute file addresses, so a copy elsewhere opens the same file.
+// A name that is not valid UTF-8 keeps its bytes.
 void TestCommandLine::addressesReadAsTyped()
 {
     TestDirs dirs;
     const QString page = dirs.writePage("a page.html", "<p>x</p>");
     const QString file = QUrl::fromLocalFile(page).toString(QUrl::FullyEncoded);
     QVERIFY(file.startsWith("file:///") && file.endsWith("/a%20page.html"));
-    QCOMPARE(resolvedAddresses({"a page.html", " a page.html ", page, "example.org", "https://example.org/a b",
-                                "about:blank", ""}),
+    const QByteArray latin1Name = "caf\xe9 \xff.html";
+    const QByteArray latin1Path = QFile::encodeName(dirs.currentDir()) + '/' + latin1Name;
+    const int fd = ::open(latin1Path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+    const QStringList urls = resolvedAddresses({"a page.html", " a page.html ", page.toUtf8(), "example.org",
+                                                "https://example.org/a b", "about:blank", "", latin1Name,
+                                                latin1Path});
+    QCOMPARE(urls.mid(0, 7),
              QStringList({file, file, file, "http://example.org", "https://example.org/a%20b", "about:blank", ""}));
+    for (const QString &url : urls.mid(7)) {
+        QVERIFY2(url.endsWith("/caf%E9%20%FF.html"), qPrintable(url));
+        const QUrl read(url);
+        QCOMPARE(read.scheme(), QString("file"));
+        QCOMPARE(QByteArray::fromPercentEncoding(read.path(QUrl::FullyEncoded).toLatin1()), latin1Path);
+    }
 }
 
 void TestCommandLine::programAnswers_data()
