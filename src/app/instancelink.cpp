@@ -2,6 +2,7 @@
 
 #include <QDataStream>
 #include <QFileInfo>
+#include <QtEndian>
 #include <QGuiApplication>
 #include <QLocalSocket>
 #include <QRegularExpression>
@@ -15,7 +16,9 @@ namespace {
 // (addresses are fully encoded, so none holds a line break).
 const QByteArray kMagic = QByteArrayLiteral("VXL1");
 // More than any command line can carry; a peer sending more is cut off.
-const qint64 kMaxMessage = 4 * 1024 * 1024;
+const quint32 kMaxMessage = 4 * 1024 * 1024;
+// The length before the message, as QDataStream frames a QByteArray.
+const int kLengthBytes = 4;
 const int kConnectMs = 2000;
 // The running copy answers from its event loop; a page busy in the frame's
 // process can hold it for a while.
@@ -57,9 +60,16 @@ InstanceLink::InstanceLink(QObject *parent) : QObject(parent)
 {
     server_.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&server_, &QLocalServer::newConnection, this, &InstanceLink::accept);
+    checkTimer_.setInterval(CheckIntervalMs);
+    connect(&checkTimer_, &QTimer::timeout, this, &InstanceLink::check);
 }
 
-InstanceLink::~InstanceLink() = default;
+InstanceLink::~InstanceLink()
+{
+    // The sockets go with the server, after this object's other members.
+    for (QLocalSocket *socket : std::as_const(peers_))
+        socket->disconnect(this);
+}
 
 QString InstanceLink::socketPath()
 {
@@ -73,11 +83,7 @@ InstanceLink::Delivery InstanceLink::forward(const QStringList &addresses)
     socket.connectToServer(socketPath());
     if (!socket.waitForConnected(kConnectMs))
         return NoCopy;
-    const QByteArray message = kMagic + '\n' + addresses.join(QLatin1Char('\n')).toUtf8();
-    QByteArray framed;
-    QDataStream out(&framed, QIODevice::WriteOnly);
-    out << message;
-    socket.write(framed);
+    socket.write(encodeMessage(addresses));
     if (!socket.waitForBytesWritten(kAnswerMs))
         return NoAnswer;
     while (socket.bytesAvailable() < 1)
@@ -94,45 +100,101 @@ bool InstanceLink::listen()
         // one alone and take over only a socket nobody answers on.
         QLocalSocket probe;
         probe.connectToServer(path);
-        if (probe.waitForConnected(kConnectMs))
+        if (probe.waitForConnected(kConnectMs)) {
+            checkTimer_.stop();  // that copy receives from now on
             return false;
+        }
         QLocalServer::removeServer(path);
     }
+    checkTimer_.start();
     return server_.listen(path);
+}
+
+void InstanceLink::check()
+{
+    if (server_.isListening() && QFileInfo::exists(server_.fullServerName()))
+        return;
+    // Qt closes (and removes) the socket when it cannot accept, e.g. out of
+    // files; someone may have deleted it. Later copies would find no one.
+    server_.close();
+    listen();
+}
+
+QByteArray InstanceLink::encodeMessage(const QStringList &addresses)
+{
+    QByteArray framed;
+    QDataStream out(&framed, QIODevice::WriteOnly);
+    out << (kMagic + '\n' + addresses.join(QLatin1Char('\n')).toUtf8());
+    return framed;
+}
+
+InstanceLink::ReadStatus InstanceLink::readMessage(const QByteArray &bytes, QStringList *addresses)
+{
+    if (bytes.size() < kLengthBytes)
+        return Incomplete;
+    const quint32 length = qFromBigEndian<quint32>(bytes.constData());
+    if (length > kMaxMessage)  // a null array's 0xffffffff too
+        return Invalid;
+    if (bytes.size() - kLengthBytes < qsizetype(length))
+        return Incomplete;
+    QList<QByteArray> lines = bytes.mid(kLengthBytes, length).split('\n');
+    if (lines.size() < 2 || lines.takeFirst() != kMagic)
+        return Invalid;
+    addresses->clear();
+    for (const QByteArray &line : lines)
+        addresses->append(QString::fromUtf8(line));
+    return Complete;
 }
 
 void InstanceLink::accept()
 {
     while (QLocalSocket *socket = server_.nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         if (!sameUser(socket)) {
             socket->abort();
             socket->deleteLater();
             continue;
         }
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (socket->bytesAvailable() > kMaxMessage + 4) {
-                socket->abort();
-                return;
-            }
-            QDataStream in(socket);
-            in.startTransaction();
-            QByteArray message;
-            in >> message;
-            if (!in.commitTransaction())
-                return;  // more to come
-            QList<QByteArray> lines = message.split('\n');
-            if (lines.size() < 2 || lines.takeFirst() != kMagic) {
-                socket->abort();
-                return;
-            }
-            QStringList addresses;
-            for (const QByteArray &line : lines)
-                addresses.append(QString::fromUtf8(line));
-            socket->write("1");
-            socket->flush();
-            socket->disconnectFromServer();
-            emit addressesReceived(addresses);
-        });
+        peers_.append(socket);
+        if (peers_.size() > MaxConnections)
+            drop(peers_.constFirst());
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] { drop(socket); });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { serve(socket); });
+        // Whatever it has not sent by then, it never will.
+        QTimer::singleShot(idleMs_, socket, [this, socket] { drop(socket); });
+        // A copy sends at once: its message may be here already.
+        serve(socket);
     }
+}
+
+void InstanceLink::serve(QLocalSocket *socket)
+{
+    if (!peers_.contains(socket))
+        return;
+    QStringList addresses;
+    switch (readMessage(socket->peek(socket->bytesAvailable()), &addresses)) {
+    case Incomplete:
+        return;  // more to come
+    case Invalid:
+        drop(socket);
+        return;
+    case Complete:
+        break;
+    }
+    // Answered; the rest is the kernel's.
+    peers_.removeOne(socket);
+    socket->disconnect(this);
+    socket->write("1");
+    socket->flush();
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    socket->disconnectFromServer();
+    emit addressesReceived(addresses);
+}
+
+void InstanceLink::drop(QLocalSocket *socket)
+{
+    if (!peers_.removeOne(socket))
+        return;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
 }

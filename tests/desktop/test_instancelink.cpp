@@ -5,14 +5,20 @@
 #include "app/forms.h"
 #include "app/instancelink.h"
 #include "app/mainform.h"
+#include "app/windowsession.h"
 #include "browser/browserwindow.h"
 #include "browser/childmoz.h"
 #include "testsupport.h"
 
+#include <QLocalSocket>
 #include <QMdiArea>
 #include <QProcess>
 #include <QUrl>
+#include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <vector>
 #include <csignal>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -41,13 +47,19 @@ void leaveStaleSocket(const QString &path)
     QVERIFY(QFileInfo::exists(path));
 }
 
-// Runs vexel with the arguments in the directory; its exit code.
-int runVexel(const QStringList &arguments, const QString &directory)
+// Runs vexel with the arguments in the directory, and then a last argument
+// as printf makes it from a format when one is given (bytes that are not
+// text); its exit code.
+int runVexel(const QStringList &arguments, const QString &directory, const QString &printfFormat = {})
 {
     QProcess vexel;
     vexel.setWorkingDirectory(directory);
     QSignalSpy finished(&vexel, &QProcess::finished);
-    vexel.start(VEXEL_PROGRAM, arguments);
+    if (printfFormat.isEmpty())
+        vexel.start(VEXEL_PROGRAM, arguments);
+    else
+        vexel.start("/bin/sh", QStringList{"-c", "exec \"$0\" \"$@\" \"$(printf '" + printfFormat + "')\"",
+                                           VEXEL_PROGRAM} + arguments);
     // The running copy answers from this event loop.
     if (!finished.wait(60000)) {
         vexel.kill();
@@ -100,13 +112,16 @@ class TestInstanceLink : public QObject {
 private slots:
     void laterCopyHandsOverItsAddresses();
     void eachAddressOpensOnItsOwn();
+    void idleConnectionsDoNotJamTheLink();
+    void goneSocketIsMadeAgain();
     void staleSocketDoesNotBlock();
     void liveCopyKeepsItsSocket();
     void otherUsersCannotReachTheSocket();
 };
 
 // The addresses are read in the later copy's directory and open in the
-// running frame, each in a new window, on the checked engine.
+// running frame, each in a new window, on the checked engine. A file name
+// that is not valid UTF-8 arrives byte for byte.
 void TestInstanceLink::laterCopyHandsOverItsAddresses()
 {
     RuntimeDir runtime;
@@ -116,21 +131,30 @@ void TestInstanceLink::laterCopyHandsOverItsAddresses()
     Forms forms;
     InstanceLink link;
     QVERIFY(link.listen());
-    QObject::connect(&link, &InstanceLink::addressesReceived, MainForm, &TMainForm::openAddresses);
+    QObject::connect(&link, &InstanceLink::addressesReceived, MainForm->WindowSession,
+                     &TWindowSession::openRequested, Qt::QueuedConnection);
     QTemporaryDir elsewhere;
     QFile page(elsewhere.path() + "/page.html");
     QVERIFY(page.open(QIODevice::WriteOnly));
     page.close();
+    const QByteArray latin1Path = QFile::encodeName(elsewhere.path()) + "/caf\xe9.html";
+    const int fd = ::open(latin1Path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    QVERIFY(fd >= 0);
+    ::close(fd);
     MainForm->Moz_Item->setEnabled(true);
     MainForm->Moz_Item->trigger();
 
-    QCOMPARE(runVexel({"page.html", "example.org"}, elsewhere.path()), 0);
-    QCOMPARE(engines.made.size(), 2);
+    QCOMPARE(runVexel({"page.html", "example.org"}, elsewhere.path(), "caf\\351.html"), 0);
+    QTRY_COMPARE(engines.made.size(), 3);
     QCOMPARE(engines.made[0]->calls,
              QStringList{"Navigate " + QUrl::fromLocalFile(page.fileName()).toString(QUrl::FullyEncoded)});
     QCOMPARE(engines.made[1]->calls, QStringList{"Navigate http://example.org"});
+    QCOMPARE(engines.made[2]->calls.size(), 1);
+    const QUrl latin1(engines.made[2]->calls[0].section(' ', 1));
+    QCOMPARE(latin1.scheme(), QString("file"));
+    QCOMPARE(QByteArray::fromPercentEncoding(latin1.path(QUrl::FullyEncoded).toLatin1()), latin1Path);
     const QList<TBrowserWindow *> windows = MainForm->browserWindows();
-    QCOMPARE(windows.size(), 2);
+    QCOMPARE(windows.size(), 3);
     for (TBrowserWindow *w : windows)
         QVERIFY(qobject_cast<Tfrm_MZ *>(w));
     QCOMPARE(MainForm->ActiveMDIChild(), windows.last());
@@ -154,6 +178,52 @@ void TestInstanceLink::eachAddressOpensOnItsOwn()
     MainForm->openAddresses({"http://b/", "http://c/"});
     QCOMPARE(errors.messages, QStringList(2, "クラスが登録されていません。."));
     QCOMPARE(MainForm->browserWindows().size(), 2);
+}
+
+// Clients that connect and send nothing are cut off beyond the cap at once
+// and the rest after the idle time; a later copy still gets through.
+void TestInstanceLink::idleConnectionsDoNotJamTheLink()
+{
+    RuntimeDir runtime;
+    InstanceLink link;
+    QVERIFY(link.listen());
+    QSignalSpy received(&link, &InstanceLink::addressesReceived);
+    std::vector<std::unique_ptr<QLocalSocket>> idle;
+    auto dropped = [&] {
+        return std::count_if(idle.begin(), idle.end(), [](const auto &socket) {
+            return socket->state() == QLocalSocket::UnconnectedState;
+        });
+    };
+    for (int i = 0; i < 40; ++i) {
+        idle.push_back(std::make_unique<QLocalSocket>());
+        idle.back()->connectToServer(InstanceLink::socketPath());
+        QVERIFY(idle.back()->waitForConnected(5000));
+    }
+    QTRY_COMPARE(dropped(), 40 - InstanceLink::MaxConnections);
+    QCOMPARE(link.connectionCount(), InstanceLink::MaxConnections);
+    TestDirs dirs;
+    QCOMPARE(runVexel({"http://z/"}, dirs.currentDir()), 0);
+    QCOMPARE(received.size(), 1);
+
+    link.setIdleTimeout(100);
+    idle.push_back(std::make_unique<QLocalSocket>());
+    idle.back()->connectToServer(InstanceLink::socketPath());
+    QTRY_COMPARE(idle.back()->state(), QLocalSocket::UnconnectedState);
+}
+
+// A socket that goes while the copy runs (deleted, or closed by Qt after an
+// error) is made again, and later copies reach this one.
+void TestInstanceLink::goneSocketIsMadeAgain()
+{
+    RuntimeDir runtime;
+    InstanceLink link;
+    QVERIFY(link.listen());
+    QSignalSpy received(&link, &InstanceLink::addressesReceived);
+    QVERIFY(QFile::remove(InstanceLink::socketPath()));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(InstanceLink::socketPath()), 4 * InstanceLink::CheckIntervalMs);
+    TestDirs dirs;
+    QCOMPARE(runVexel({"http://w/"}, dirs.currentDir()), 0);
+    QCOMPARE(received.size(), 1);
 }
 
 void TestInstanceLink::staleSocketDoesNotBlock()
