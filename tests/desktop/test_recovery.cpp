@@ -13,6 +13,7 @@
 
 #include <QAbstractButton>
 #include <QGuiApplication>
+#include <QMdiArea>
 #include <QMessageBox>
 #include <QProcess>
 #include <QUrl>
@@ -158,6 +159,16 @@ void TestRecovery::killedCopyIsReopened()
         QCOMPARE(vexel.process.exitStatus(), QProcess::CrashExit);
     }
     QCOMPARE(listedAddresses(), expected);
+    // A window far larger than any frame brought the engines down.
+    {
+        QFile file(TWindowSession::filePath());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        std::optional<TWindowSession::Snapshot> list = TWindowSession::fromJson(file.readAll());
+        QVERIFY(list);
+        list->windows[0].geometry = QRect(-100, 20, 40000, 40000);
+        QVERIFY(file.resize(0));
+        file.write(TWindowSession::toJson(*list));
+    }
 
     // The next start, in this process, as the program starts.
     engines::registerBuiltInEngines();
@@ -182,6 +193,8 @@ void TestRecovery::killedCopyIsReopened()
         QTRY_COMPARE_WITH_TIMEOUT(shown(), expected, kEngineMs);
         QCOMPARE(MainForm->ActiveMDIChild(), MainForm->browserWindows().last());
         QTRY_COMPARE_WITH_TIMEOUT(MainForm->browserWindows().first()->windowTitle(), QString("one"), kEngineMs);
+        const QRect area(QPoint(0, 0), MainForm->MDIClient->viewport()->size());
+        QVERIFY(area.contains(MainForm->browserWindows().first()->geometry()));
         QVERIFY(errors.messages.isEmpty());
     }
 }
