@@ -369,7 +369,12 @@ void Tfrm_BMEdit::mnuExportClick()
 
 QTreeWidgetItem *Tfrm_BMEdit::ImportBookmarks(const QString &path, QTreeWidgetItem *target)
 {
-    const QList<bookmarks::HtmlEntry> entries = bookmarks::parseBookmarkHtml(bookmarks::readBookmarkHtmlFile(path));
+    bool whole = true;
+    const QList<bookmarks::HtmlEntry> entries =
+        bookmarks::parseBookmarkHtml(bookmarks::readBookmarkHtmlFile(path), &whole);
+    // Half a file taken in silently would pass for all of it.
+    if (!whole)
+        throw VexelError(QStringLiteral("%1 を最後まで読み込めません").arg(QDir::toNativeSeparators(path)));
     if (entries.isEmpty())
         throw VexelError(QStringLiteral("%1 にはブックマークがありません").arg(QDir::toNativeSeparators(path)));
     const QFileInfo info(path);

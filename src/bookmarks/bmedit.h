@@ -60,8 +60,8 @@ public:
     // Reads a bookmark HTML file into a new folder named after the file,
     // put where a new folder goes when target is the node acted on, or last
     // at the top level when there is none; selects and returns the folder.
-    // Throws VexelError when the file cannot be read or holds no entries;
-    // the tree is then unchanged.
+    // Throws VexelError when the file cannot be read, cannot be read to its
+    // end, or holds no entries; the tree is then unchanged.
     QTreeWidgetItem *ImportBookmarks(const QString &path, QTreeWidgetItem *target);
     // Writes the tree as it stands, unsaved changes included, as a bookmark
     // HTML file; replaces the file whole or throws VexelError.

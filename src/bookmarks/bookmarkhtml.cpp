@@ -10,8 +10,11 @@
 #include <QStringDecoder>
 #include <cctype>
 #include <libxml/HTMLparser.h>
+#include <libxml/SAX2.h>
 #include <libxml/encoding.h>
 #include <limits>
+#include <memory>
+#include <new>
 #include <vector>
 
 namespace bookmarks {
@@ -138,6 +141,49 @@ bool named(const xmlNode *node, const char *name)
 {
     return node->type == XML_ELEMENT_NODE && xmlStrEqual(node->name, BAD_CAST name);
 }
+
+bool isListItem(const xmlChar *name)
+{
+    return xmlStrEqual(name, BAD_CAST "dt") || xmlStrEqual(name, BAD_CAST "dd");
+}
+
+// libxml2 2.9 opens a <DT> inside an open <DT> before it, so every export
+// nested one level per bookmark of a folder, and the parser gives up at a
+// depth of 256. An item ends where the next item of its list starts, as
+// browsers read it: the open item of the innermost list, with whatever is
+// still open inside it, is closed before the new item opens. The new item
+// is on the parser's stack already; the tree's stack holds the elements
+// below it.
+void closeOpenItem(htmlParserCtxtPtr ctxt)
+{
+    const int top = ctxt->nameNr - 1;
+    int item = top - 1;
+    while (item >= 0 && !isListItem(ctxt->nameTab[item]) && !xmlStrEqual(ctxt->nameTab[item], BAD_CAST "dl"))
+        --item;
+    if (item < 0 || !isListItem(ctxt->nameTab[item]) || ctxt->nodeNr != top)
+        return;
+    // Only when both stacks hold the same elements, so neither is left
+    // half changed.
+    for (int i = item; i < top; ++i)
+        if (!ctxt->nodeTab[i] || !xmlStrEqual(ctxt->nodeTab[i]->name, ctxt->nameTab[i]))
+            return;
+    for (int i = top - 1; i >= item; --i)
+        xmlSAX2EndElement(ctxt, ctxt->nameTab[i]);
+    ctxt->nameTab[item] = ctxt->nameTab[top];
+    ctxt->nameNr = item + 1;
+    ctxt->name = ctxt->nameTab[item];
+}
+
+void startElement(void *context, const xmlChar *name, const xmlChar **attributes)
+{
+    if (isListItem(name))
+        closeOpenItem(static_cast<htmlParserCtxtPtr>(context));
+    xmlSAX2StartElement(context, name, attributes);
+}
+
+struct ParserFree {
+    void operator()(htmlParserCtxtPtr ctxt) const { htmlFreeParserCtxt(ctxt); }
+};
 
 // What no name or address keeps: control characters, and U+FEFF, which
 // would be taken for a byte-order mark at the start of a text.
@@ -322,18 +368,35 @@ QString shownPath(const QString &path)
 
 }  // namespace
 
-QList<HtmlEntry> parseBookmarkHtml(const QByteArray &bytes)
+QList<HtmlEntry> parseBookmarkHtml(const QByteArray &bytes, bool *whole)
 {
-    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<int>::max())
+    if (whole)
+        *whole = true;
+    if (bytes.isEmpty())
         return {};
+    if (bytes.size() > std::numeric_limits<int>::max()) {
+        if (whole)
+            *whole = false;
+        return {};
+    }
     const Input input = decodedInput(bytes);
     if (input.bytes.isEmpty())
         return {};
+    const std::unique_ptr<htmlParserCtxt, ParserFree> ctxt(htmlNewParserCtxt());
+    if (!ctxt)
+        throw std::bad_alloc();
+    ctxt->sax->startElement = startElement;
     // The encoding is settled above: a <meta> must not switch it again.
     const int options = HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_RECOVER |
                         HTML_PARSE_IGNORE_ENC;
-    const XmlDoc doc(htmlReadMemory(input.bytes.constData(), int(input.bytes.size()), "bookmarks.html",
-                                    input.encoding.constData(), options));
+    const XmlDoc doc(htmlCtxtReadMemory(ctxt.get(), input.bytes.constData(), int(input.bytes.size()),
+                                        "bookmarks.html", input.encoding.constData(), options));
+    // Recovery goes on after any error but the ones that stop the parser
+    // (too deep, out of memory) or its input (bytes the declared encoding
+    // cannot decode): it then has read only the part before them.
+    const bool inputFailed = ctxt->input && ctxt->input->buf && ctxt->input->buf->error != 0;
+    if (whole && (ctxt->disableSAX || inputFailed))
+        *whole = false;
     if (!doc)
         return {};
     TreeReader reader;

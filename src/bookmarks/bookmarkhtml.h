@@ -32,8 +32,10 @@ constexpr int kMaxHtmlFolderDepth = 100;
 // as written, "javascript:" bookmarklets too: reading runs nothing. A
 // bookmark without a title takes its address as its name. Names have their
 // white space collapsed as browsers show them; names and addresses keep no
-// control characters.
-QList<HtmlEntry> parseBookmarkHtml(const QByteArray &bytes);
+// control characters. whole, when given, tells whether the file was read to
+// its end: one nested beyond what the parser follows (a depth of 256) gives
+// only the entries before that point.
+QList<HtmlEntry> parseBookmarkHtml(const QByteArray &bytes, bool *whole = nullptr);
 
 // The file's bytes. Throws VexelError "<path> を読み込めません" when it
 // cannot be read or is no plain file, "<path> は大きすぎます" beyond
