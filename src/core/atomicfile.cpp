@@ -1,6 +1,7 @@
 #include "atomicfile.h"
 
 #include "core/errors.h"
+#include "core/programdir.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,10 +40,16 @@ void writeFileAtomically(const QString &path, const QByteArray &bytes)
     if (!QFileInfo(dir).isDir() || isMarkedReadOnly(dir) || (info.exists() && isMarkedReadOnly(target)))
         throw VexelError(cannotWriteMessage(path));
     QSaveFile file(path);
+    // In a folder of the user's own the file is the user's alone from its
+    // first byte: the temporary file is restricted before the rename makes
+    // it the file.
+    const bool ownerOnly = isUserPrivateFolder(dir);
     // The explicit flush matters: a write that fails inside QSaveFile's
     // buffer (a full disk) is not reported by commit() in Qt 6.4, which would
     // then replace the old file with a short one.
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+    if (!file.open(QIODevice::WriteOnly) ||
+        (ownerOnly && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) ||
+        file.write(bytes) != bytes.size() || !file.flush() ||
         file.error() != QFileDevice::NoError || !file.commit())
         throw VexelError(cannotWriteMessage(path));
 }

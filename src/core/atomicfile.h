@@ -11,7 +11,8 @@ bool isMarkedReadOnly(const QString &path);
 
 // Writes bytes to path through a temporary file and a rename, so a failure
 // leaves any earlier file whole. Throws VexelError "<path> に書き込めません"
-// when the file, its directory or the disk refuses the write.
+// when the file, its directory or the disk refuses the write. In one of
+// Vexel's per-user folders (isUserPrivateFolder) the file is written 0600.
 void writeFileAtomically(const QString &path, const QByteArray &bytes);
 
 // The message of a refused write.

@@ -23,7 +23,23 @@ QString bookmarkDirectory();
 // The user's own data folder (~/.local/share/Vexel/, beside the engines'
 // data) in either layout: what Vexel remembers that is no setting (history,
 // the open windows). Created when first asked for; tests set XDG_DATA_HOME.
+// It, the engines' cache folder (~/.cache/Vexel/) and, installed, the
+// settings folder are for the user alone: created 0700, and the first time a
+// run asks for one, it and what lies directly in it lose any group and other
+// access an earlier version left.
 QString userDataDirectory();
+
+// Whether files written into dir are for the user alone (one of the folders
+// above): Vexel's own, not one the user chose.
+bool isUserPrivateFolder(const QString &dir);
+
+// Takes group and other access away from a file or folder, keeping the
+// owner's. A symbolic link, and what it points at, is left alone.
+void restrictToOwner(const QString &path);
+
+// Creates path as an empty file only its owner may read and write, or
+// restricts it to its owner when it exists.
+void makePrivateFile(const QString &path);
 
 // The settings file's full path in a program directory.
 inline QString configPath(const QString &programDir)
