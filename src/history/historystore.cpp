@@ -1,6 +1,7 @@
 #include "historystore.h"
 
 #include "core/errors.h"
+#include "core/programdir.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -37,23 +38,25 @@ HistoryStore::Entry entryOf(const QSqlQuery &q)
 
 }  // namespace
 
-HistoryStore::HistoryStore(const QString &path)
-    : connection_(QStringLiteral("vexel-history-%1").arg(reinterpret_cast<quintptr>(this)))
+HistoryStore::HistoryStore(const QString &path, int busyTimeoutMs)
+    : connection_(QStringLiteral("vexel-history-%1").arg(reinterpret_cast<quintptr>(this))),
+      path_(path),
+      busyTimeoutMs_(busyTimeoutMs)
 {
-    if (openAt(path))
-        return;
-    // Whatever is there is not a history we can use: keep it for the user
-    // and start afresh rather than lose every later visit.
-    const QString reason = database().lastError().text();
-    setAside(path, reason);
-    if (!openAt(path)) {
-        database().close();
-        notice_ = QStringLiteral("履歴を記録できません。\n%1\n%2").arg(path, database().lastError().text());
-    }
+    notice_ = recover(open());
 }
 
 HistoryStore::~HistoryStore()
 {
+    // What could not be written yet gets one last chance.
+    if (!pending_.isEmpty()) {
+        try {
+            flush();
+        } catch (const VexelError &) {
+        }
+        if (!pending_.isEmpty())
+            qWarning("history: %lld visits not recorded", static_cast<long long>(pending_.size()));
+    }
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
         if (db.isValid())
@@ -62,44 +65,111 @@ HistoryStore::~HistoryStore()
     QSqlDatabase::removeDatabase(connection_);
 }
 
-bool HistoryStore::openAt(const QString &path)
+HistoryStore::Outcome HistoryStore::open()
 {
     QSqlDatabase db = QSqlDatabase::contains(connection_) ? QSqlDatabase::database(connection_, false)
                                                           : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.close();
-    db.setDatabaseName(path);
+    if (QFileInfo(path_).isDir())
+        return {Trouble::Damaged, QString()};
+    // The addresses are the user's own. SQLite gives its journal files the
+    // database's mode, so they are private with it.
+    makePrivateFile(path_);
+    for (const char *suffix : {"-wal", "-shm"})
+        restrictToOwner(path_ + QLatin1String(suffix));
+    db.setDatabaseName(path_);
     // Another running copy may hold the lock for a moment: wait for it.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs_));
     if (!db.open())
-        return false;
+        return outcomeOf(db.lastError());
+    const auto fail = [&db](const QSqlQuery &q, bool otherLayout = false) {
+        Outcome o = outcomeOf(q.lastError());
+        // A table of another layout (another program's, another version's)
+        // is no history this one can keep.
+        if (otherLayout && (q.lastError().nativeErrorCode().toInt() & 0xff) == 1)  // SQLITE_ERROR
+            o.trouble = Trouble::Damaged;
+        db.close();
+        return o;
+    };
     QSqlQuery q(db);
-    // WAL needs a real database: a file of other bytes fails here.
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
-        q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-        return false;
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next())
+        return fail(q);
+    if (q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+        // A file SQLite reads but may not switch (read-only, say).
+        db.close();
+        return {Trouble::Failed, QStringLiteral("journal_mode=%1").arg(q.value(0).toString())};
+    }
     if (!q.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
-        return false;
+        return fail(q);
     for (const char *statement : kSchema)
         if (!q.exec(QString::fromLatin1(statement)))
-            return false;
-    // A table of another layout (another program's, another version's) is
-    // no history this one can keep.
-    return q.exec(QStringLiteral("SELECT address, title, last_visit, visit_count, haystack FROM visits LIMIT 0"));
+            return fail(q, true);
+    if (!q.exec(QStringLiteral("SELECT address, title, last_visit, visit_count, haystack FROM visits LIMIT 0")))
+        return fail(q, true);
+    return {};
 }
 
-void HistoryStore::setAside(const QString &path, const QString &reason)
+// What a failure means for the file. Only a damaged one is ever set aside:
+// a lock is another running copy's, a full disk is freed again, and either
+// would lose every visit in the file for nothing.
+HistoryStore::Outcome HistoryStore::outcomeOf(const QSqlError &error)
+{
+    bool known = false;
+    // The primary result code: an extended one keeps it in its low byte.
+    const int code = error.nativeErrorCode().toInt(&known) & 0xff;
+    Trouble trouble = Trouble::Failed;  // a full disk (13), an I/O error (10), a read-only file, ...
+    if (known && (code == 5 || code == 6))  // SQLITE_BUSY, SQLITE_LOCKED
+        trouble = Trouble::Busy;
+    else if (known && (code == 11 || code == 26))  // SQLITE_CORRUPT, SQLITE_NOTADB
+        trouble = Trouble::Damaged;
+    return {trouble, error.text()};
+}
+
+QString HistoryStore::recover(const Outcome &failed)
+{
+    switch (failed.trouble) {
+    case Trouble::None:
+    case Trouble::Busy:  // waited for already; tried again at the next visit
+        return QString();
+    case Trouble::Damaged: {
+        const QString told = setAside(failed.reason);
+        if (told.isEmpty())
+            break;  // not even set aside: kept, and reported as a failure
+        const Outcome fresh = open();
+        if (fresh.trouble == Trouble::None)
+            return told;
+        told_ = true;
+        return cannotRecord(fresh.reason);
+    }
+    case Trouble::Failed:
+        break;
+    }
+    if (told_)
+        return QString();
+    told_ = true;
+    return cannotRecord(failed.reason);
+}
+
+QString HistoryStore::cannotRecord(const QString &reason) const
+{
+    return QStringLiteral("履歴を記録できません。\n%1\n%2").arg(path_, reason.trimmed());
+}
+
+QString HistoryStore::setAside(const QString &reason)
 {
     database().close();
-    const QString aside = path + QStringLiteral(".broken-") +
+    const QString aside = path_ + QStringLiteral(".broken-") +
                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QFile::rename(path, aside);
+    if (!QFile::rename(path_, aside))
+        return QString();
     // Its journal belongs to it, not to the new database.
     for (const char *suffix : {"-wal", "-shm"})
-        QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));
-    notice_ = QStringLiteral("履歴ファイルを読めないため、新しい履歴を始めました。\n元のファイルは %1 に残してあります")
-                  .arg(aside);
+        QFile::rename(path_ + QLatin1String(suffix), aside + QLatin1String(suffix));
+    QString told = QStringLiteral("履歴ファイルを読めないため、新しい履歴を始めました。\n元のファイルは %1 に残してあります")
+                       .arg(aside);
     if (!reason.trimmed().isEmpty())
-        notice_ += QStringLiteral("\n(%1)").arg(reason.trimmed());
+        told += QStringLiteral("\n(%1)").arg(reason.trimmed());
+    return told;
 }
 
 bool HistoryStore::isOpen() const
@@ -114,35 +184,80 @@ QSqlDatabase HistoryStore::database() const
 
 bool HistoryStore::recordVisit(const QString &address, const QString &title, const QDateTime &when)
 {
-    if (address.isEmpty() || !isOpen())
+    if (address.isEmpty())
         return false;
-    QSqlQuery q(database());
-    q.prepare(QStringLiteral("INSERT INTO visits (address, title, last_visit, visit_count, haystack)"
-                             " VALUES (?, ?, ?, 1, ?)"
-                             " ON CONFLICT (address) DO UPDATE SET title = excluded.title,"
-                             " last_visit = excluded.last_visit, visit_count = visit_count + 1,"
-                             " haystack = excluded.haystack"));
-    q.addBindValue(address);
-    q.addBindValue(title.isNull() ? QStringLiteral("") : title);  // a null text binds as NULL
-    q.addBindValue(when.toMSecsSinceEpoch());
-    q.addBindValue(haystackOf(address, title));
-    if (q.exec())
-        return true;
-    qWarning("history: visit not recorded: %s", qPrintable(q.lastError().text()));
-    return false;
+    // A null text binds as NULL.
+    pending_.append({true, address, title.isNull() ? QStringLiteral("") : title, when.toMSecsSinceEpoch()});
+    return flush();
 }
 
 void HistoryStore::setTitle(const QString &address, const QString &title)
 {
-    if (!isOpen())
-        return;
-    QSqlQuery q(database());
-    q.prepare(QStringLiteral("UPDATE visits SET title = ?, haystack = ? WHERE address = ?"));
-    q.addBindValue(title.isNull() ? QStringLiteral("") : title);
-    q.addBindValue(haystackOf(address, title));
-    q.addBindValue(address);
-    if (!q.exec())
-        qWarning("history: title not recorded: %s", qPrintable(q.lastError().text()));
+    pending_.append({false, address, title.isNull() ? QStringLiteral("") : title, 0});
+    flush();
+}
+
+// Writes what waits, or keeps it for the next chance. Throws what the user
+// should be told.
+bool HistoryStore::flush()
+{
+    // A disk that stays full must not fill the memory too.
+    if (pending_.size() > kMaxPending)
+        pending_.remove(0, pending_.size() - kMaxPending);
+    Outcome outcome = isOpen() ? Outcome() : open();
+    if (outcome.trouble == Trouble::None)
+        outcome = writePending();
+    if (outcome.trouble == Trouble::None) {
+        told_ = false;
+        return true;
+    }
+    const QString told = recover(outcome);
+    // A damaged file set aside: what waits goes into the new one.
+    if (outcome.trouble == Trouble::Damaged && isOpen() && writePending().trouble == Trouble::None)
+        told_ = false;
+    if (!told.isEmpty())
+        throw VexelError(told);
+    return pending_.isEmpty();
+}
+
+HistoryStore::Outcome HistoryStore::writePending()
+{
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        return outcomeOf(db.lastError());
+    QSqlQuery visit(db);
+    visit.prepare(QStringLiteral("INSERT INTO visits (address, title, last_visit, visit_count, haystack)"
+                                 " VALUES (?, ?, ?, 1, ?)"
+                                 " ON CONFLICT (address) DO UPDATE SET title = excluded.title,"
+                                 " last_visit = excluded.last_visit, visit_count = visit_count + 1,"
+                                 " haystack = excluded.haystack"));
+    QSqlQuery retitle(db);
+    retitle.prepare(QStringLiteral("UPDATE visits SET title = ?, haystack = ? WHERE address = ?"));
+    for (const Pending &p : std::as_const(pending_)) {
+        QSqlQuery &q = p.visit ? visit : retitle;
+        if (p.visit) {
+            q.addBindValue(p.address);
+            q.addBindValue(p.title);
+            q.addBindValue(p.when);
+            q.addBindValue(haystackOf(p.address, p.title));
+        } else {
+            q.addBindValue(p.title);
+            q.addBindValue(haystackOf(p.address, p.title));
+            q.addBindValue(p.address);
+        }
+        if (!q.exec()) {
+            const QSqlError error = q.lastError();
+            db.rollback();
+            return outcomeOf(error);
+        }
+    }
+    if (!db.commit()) {
+        const QSqlError error = db.lastError();
+        db.rollback();
+        return outcomeOf(error);
+    }
+    pending_.clear();
+    return {};
 }
 
 QString HistoryStore::needle(const QString &text)
@@ -194,6 +309,7 @@ QList<HistoryStore::Entry> HistoryStore::entries(const QString &text) const
 
 void HistoryStore::remove(const QStringList &addresses)
 {
+    pending_.removeIf([&addresses](const Pending &p) { return addresses.contains(p.address); });
     QSqlDatabase db = database();
     db.transaction();
     QSqlQuery q(db);
@@ -211,6 +327,7 @@ void HistoryStore::remove(const QStringList &addresses)
 
 void HistoryStore::clear()
 {
+    pending_.clear();
     QSqlQuery q(database());
     if (!q.exec(QStringLiteral("DELETE FROM visits")))
         throw VexelError(QStringLiteral("履歴を削除できません。%1").arg(q.lastError().text()));

@@ -18,25 +18,40 @@ public:
         int visits = 0;
     };
 
-    // Opens the database at path, creating it when missing. A file that is
-    // no database, or that cannot be read, is set aside under a new name
-    // (path + ".broken-<time>") and a new one started; notice() says so.
-    explicit HistoryStore(const QString &path);
+    // How long a statement waits for another running copy's lock before
+    // what it writes is kept for the next chance.
+    static constexpr int kBusyTimeoutMs = 5000;
+    // At most this many visits and titles wait in memory for a database that
+    // cannot be written; beyond it the oldest go.
+    static constexpr int kMaxPending = 10000;
+
+    // Opens the database at path, creating it (for the owner alone) when
+    // missing. Only a damaged file is set aside, under a new name (path +
+    // ".broken-<time>"), and a new one started: one SQLite finds corrupt or no
+    // database at all, a folder, or a table of another layout; notice() says
+    // so. A busy, full or failing one is kept as it is and tried again at the
+    // next visit.
+    explicit HistoryStore(const QString &path, int busyTimeoutMs = kBusyTimeoutMs);
     ~HistoryStore();
     HistoryStore(const HistoryStore &) = delete;
     HistoryStore &operator=(const HistoryStore &) = delete;
 
-    // Whether visits can be recorded at all (false when not even a new
-    // database could be made; notice() then says why).
+    // Whether the database is open now (false while another copy locks it,
+    // or when it could not be made; notice() then says why).
     bool isOpen() const;
     // What the user should be told about opening the history, or empty.
     QString notice() const { return notice_; }
 
-    // One more visit of address. False when it could not be written (the
-    // reason is logged): browsing goes on without it.
+    // One more visit of address. True when written; false when the database
+    // cannot take it now: the visit then waits in memory and is written
+    // with the next one (or when the store closes). Throws VexelError with
+    // what the user should know: the database was damaged and set aside, or
+    // it cannot be written (a full disk, an I/O error) -- the latter once,
+    // until a write succeeds again.
     bool recordVisit(const QString &address, const QString &title,
                      const QDateTime &when = QDateTime::currentDateTime());
-    // The title a page got after its visit was recorded.
+    // The title a page got after its visit was recorded; kept and reported
+    // as a visit is.
     void setTitle(const QString &address, const QString &title);
 
     // Entries whose address or title contains text (any case), most visited
@@ -45,8 +60,8 @@ public:
     // Every entry containing text (all when empty), most recent first.
     QList<Entry> entries(const QString &text = QString()) const;
 
-    // Remove entries, or all of them. Throw VexelError when the database
-    // refuses.
+    // Remove entries, or all of them, also those still waiting to be
+    // written. Throw VexelError when the database refuses.
     void remove(const QStringList &addresses);
     void clear();
 
@@ -59,9 +74,30 @@ public:
     static QString needle(const QString &text);
 
 private:
-    bool openAt(const QString &path);
-    void setAside(const QString &path, const QString &reason);
+    enum class Trouble { None, Busy, Damaged, Failed };
+    struct Outcome {
+        Trouble trouble = Trouble::None;
+        QString reason;
+    };
+    struct Pending {
+        bool visit;  // or a title only
+        QString address;
+        QString title;
+        qint64 when;  // milliseconds since the epoch
+    };
+
+    Outcome open();
+    Outcome writePending();
+    bool flush();
+    QString recover(const Outcome &failed);
+    QString setAside(const QString &reason);
+    static Outcome outcomeOf(const class QSqlError &error);
+    QString cannotRecord(const QString &reason) const;
 
     QString connection_;
+    QString path_;
+    int busyTimeoutMs_;
     QString notice_;
+    QList<Pending> pending_;
+    bool told_ = false;  // a failure to write was reported and has not ended
 };
