@@ -190,10 +190,10 @@ void InstanceLink::serve(QLocalSocket *socket)
     emit addressesReceived(addresses);
 }
 
+// Also an answered connection still open when its time is up.
 void InstanceLink::drop(QLocalSocket *socket)
 {
-    if (!peers_.removeOne(socket))
-        return;
+    peers_.removeOne(socket);
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
