@@ -51,10 +51,15 @@ QStringList resolvedAddresses(const QList<QByteArray> &addresses)
 
 QString fileAddress(const QByteArray &absolutePath)
 {
-    const QByteArray path = absolutePath.startsWith('/') ? absolutePath : '/' + absolutePath;
     // A null byte cannot be in a file name, and "%00" would end it early.
-    if (path.contains('\0'))
+    if (absolutePath.contains('\0'))
         return {};
+    // "//x" is "/x" to the system, and an address whose path begins with
+    // "//" is no valid address.
+    qsizetype slashes = 0;
+    while (slashes < absolutePath.size() && absolutePath[slashes] == '/')
+        ++slashes;
+    const QByteArray path = '/' + absolutePath.mid(slashes);
     return QString::fromLatin1("file://" + path.toPercentEncoding("/"));
 }
 
