@@ -5,12 +5,17 @@
 #include "core/atomicfile.h"
 #include "shiftjis.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
 #include <QStringDecoder>
 #include <libxml/parser.h>
 #include <libxml/xmlsave.h>
 #include <limits>
+#include <memory>
 #include <new>
 
 namespace bookmarks {
@@ -74,11 +79,65 @@ bool isValidUtf8(const QByteArray &bytes)
     return !decoder.hasError();
 }
 
-XmlDoc parse(const QByteArray &bytes, const char *encoding, int extraOptions)
+struct ParserFree {
+    void operator()(xmlParserCtxtPtr ctxt) const { xmlFreeParserCtxt(ctxt); }
+};
+
+// whole: no error on the way, so recovery dropped or cut nothing.
+XmlDoc parse(const QByteArray &bytes, const char *encoding, int extraOptions, bool &whole)
 {
+    const std::unique_ptr<xmlParserCtxt, ParserFree> ctxt(xmlNewParserCtxt());
+    if (!ctxt)
+        throw std::bad_alloc();
     const int options = XML_PARSE_NOBLANKS | XML_PARSE_RECOVER | XML_PARSE_NONET | XML_PARSE_NOERROR |
                         XML_PARSE_NOWARNING | extraOptions;
-    return XmlDoc(xmlReadMemory(bytes.constData(), int(bytes.size()), "bookmark.xml", encoding, options));
+    XmlDoc doc(xmlCtxtReadMemory(ctxt.get(), bytes.constData(), int(bytes.size()), "bookmark.xml", encoding, options));
+    const bool inputFailed = ctxt->input && ctxt->input->buf && ctxt->input->buf->error != 0;
+    whole = doc && ctxt->wellFormed && !ctxt->disableSAX && !inputFailed;
+    return doc;
+}
+
+// The copies this run has kept: a file's path and its contents' hash, so
+// a file is copied once however often a save is tried.
+QSet<QByteArray> &keptCopies()
+{
+    static QSet<QByteArray> kept;
+    return kept;
+}
+
+// A file that reads only in part is about to be replaced by what could be
+// read of it: its bytes are kept beside it first, and the user is told
+// where. Throws VexelError when the copy cannot be made; the file is then
+// not replaced.
+void keepIfDamaged(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw VexelError(QStringLiteral("%1 を読み込めません").arg(QDir::toNativeSeparators(path)));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw VexelError(QStringLiteral("%1 を読み込めません").arg(QDir::toNativeSeparators(path)));
+    bool whole = true;
+    parseBookmarks(bytes, &whole);
+    if (whole)
+        return;
+    const QByteArray key =
+        QFile::encodeName(info.absoluteFilePath()) + '\0' + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    if (keptCopies().contains(key))
+        return;
+    const QString stem = path + QStringLiteral(".damaged-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString copy = stem;
+    for (int n = 2; QFileInfo(copy).exists() || QFileInfo(copy).isSymLink(); ++n)
+        copy = stem + QStringLiteral("-%1").arg(n);
+    writeFileAtomically(copy, bytes);
+    QFile::setPermissions(copy, info.permissions());
+    keptCopies().insert(key);
+    reportError(QStringLiteral("%1 を完全には読み込めませんでした。元のファイルを %2 に保存しました")
+                    .arg(info.fileName(), QDir::toNativeSeparators(copy)));
 }
 
 // UTF-8 of the text without the characters XML 1.0 cannot carry at all
@@ -169,21 +228,30 @@ XmlDoc readBookmarkFile(const QString &path)
     return parseBookmarks(file.readAll());
 }
 
-XmlDoc parseBookmarks(const QByteArray &bytes)
+XmlDoc parseBookmarks(const QByteArray &bytes, bool *whole)
 {
     registerShiftJisEncoding();
-    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<int>::max())
-        return {};
-    XmlDoc doc = parse(bytes, nullptr, 0);
-    // A declaration libxml2 cannot follow, or bytes that are not the UTF-8
-    // they claim (or default to): the program's own files are CP932, so
-    // read them as that. Text with NULs is UTF-16 or binary and stays as is.
-    const bool claimsUtf8 =
-        doc && (doc->encoding == nullptr || xmlStrcasecmp(doc->encoding, BAD_CAST "UTF-8") == 0);
-    if (!bytes.contains('\0') && (!doc || (claimsUtf8 && !isValidUtf8(bytes)))) {
-        if (XmlDoc retry = parse(bytes, "Shift_JIS", XML_PARSE_IGNORE_ENC))
-            return retry;
+    bool read = bytes.size() <= std::numeric_limits<int>::max();
+    XmlDoc doc;
+    // White space alone holds nothing to lose.
+    if (read && !bytes.trimmed().isEmpty()) {
+        doc = parse(bytes, nullptr, 0, read);
+        // A declaration libxml2 cannot follow, or bytes that are not the
+        // UTF-8 they claim (or default to): the program's own files are
+        // CP932, so read them as that. Text with NULs is UTF-16 or binary
+        // and stays as is.
+        const bool claimsUtf8 =
+            doc && (doc->encoding == nullptr || xmlStrcasecmp(doc->encoding, BAD_CAST "UTF-8") == 0);
+        if (!bytes.contains('\0') && (!doc || (claimsUtf8 && !isValidUtf8(bytes)))) {
+            bool retryRead = false;
+            if (XmlDoc retry = parse(bytes, "Shift_JIS", XML_PARSE_IGNORE_ENC, retryRead)) {
+                doc = std::move(retry);
+                read = retryRead;
+            }
+        }
     }
+    if (whole)
+        *whole = read;
     return doc;
 }
 
@@ -301,6 +369,7 @@ void BookmarkWriter::save(const QString &path)
     const QByteArray bytes = finish();
     if (bytes.isEmpty())
         throw VexelError(cannotWriteMessage(path));
+    keepIfDamaged(path);
     writeFileAtomically(path, bytes);
 }
 

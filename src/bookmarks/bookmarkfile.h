@@ -29,9 +29,10 @@ struct XmlDocFree {
 using XmlDoc = std::unique_ptr<xmlDoc, XmlDocFree>;
 
 // The file parsed, white space between elements dropped; null when nothing
-// could be read.
+// could be read. whole, when given, tells whether the bytes read without an
+// error, so that nothing of them was left out.
 XmlDoc readBookmarkFile(const QString &path);
-XmlDoc parseBookmarks(const QByteArray &bytes);
+XmlDoc parseBookmarks(const QByteArray &bytes, bool *whole = nullptr);
 
 // The document element whatever its name, or null.
 xmlNode *bookmarkRoot(const XmlDoc &doc);
@@ -71,7 +72,10 @@ public:
     QByteArray finish();
 
     // finish(), then replaces the file whole. Throws VexelError naming the
-    // file; the earlier file is then untouched.
+    // file; the earlier file is then untouched. A file there that does not
+    // read whole is first copied beside it, as "<name>.damaged-<date>-<time>"
+    // with its bytes unchanged, once per file and contents in a run, and
+    // the error sink is told where the copy is.
     void save(const QString &path);
 
 private:

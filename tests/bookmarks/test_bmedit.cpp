@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
@@ -58,6 +59,8 @@ private slots:
     void renaming();
     void okCancelAndCloseBox();
     void failedSaveStaysOpen();
+    void damagedFileIsKeptOnce_data();
+    void damagedFileIsKeptOnce();
     void scrolledTreeSavesEverything();
     void randomSequenceMatchesModel();
 
@@ -304,6 +307,62 @@ void TestBMEdit::failedSaveStaysOpen()
     ed->btnOK->click();
     QVERIFY(!ed->isVisible());
     QCOMPARE(readBack(readBytes(path())), tree);
+}
+
+void TestBMEdit::damagedFileIsKeptOnce_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("damaged");
+
+    const QByteArray example = exampleBytes();
+    const QByteArray cut = example.left(example.indexOf("U2") + 1);
+    QTest::newRow("cut off") << "bookmark.xml" << cut << true;
+    QTest::newRow("cased name, cut off") << "BookMark.xml" << cut << true;
+    QTest::newRow("broken in the middle")
+        << "bookmark.xml" << QByteArray(example).replace("</file>\n  <directory>", "</fi\x01le>\n  <directory>") << true;
+    QTest::newRow("whole") << "bookmark.xml" << example << false;
+    QTest::newRow("CP932 declared UTF-8, read whole as CP932")
+        << "bookmark.xml"
+        << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><bookmark><file><name>\x82\xA0</name><url>u</url>"
+                      "</file></bookmark>")
+        << false;
+}
+
+void TestBMEdit::damagedFileIsKeptOnce()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, file);
+    QFETCH(bool, damaged);
+    ErrorRecorder errors;
+    const QString file0 = dirs_->currentDir() + "/" + name;
+    writeBytes(file0, file);
+    auto ed = std::make_unique<Tfrm_BMEdit>(file0);
+    const QString tree = treeText(*ed);
+    // A refused save has made the copy already; the next one does not
+    // make another, and the one after that replaces a whole file.
+    const QByteArray local = QFile::encodeName(file0);
+    ::chmod(local.constData(), 0444);
+    ed->btnOK->click();
+    ::chmod(local.constData(), 0644);
+    ed->btnOK->click();
+    ed->btnOK->click();
+    QCOMPARE(readBack(readBytes(file0)), tree);
+
+    const QStringList copies = QDir(dirs_->currentDir()).entryList({name + ".damaged-*"}, QDir::Files);
+    QStringList expected;
+    if (damaged) {
+        QCOMPARE(copies.size(), 1);
+        QVERIFY2(QRegularExpression("^" + QRegularExpression::escape(name) + "\\.damaged-\\d{8}-\\d{6}$")
+                     .match(copies.first()).hasMatch(), qPrintable(copies.first()));
+        const QString copy = dirs_->currentDir() + "/" + copies.first();
+        QCOMPARE(readBytes(copy), file);
+        expected << name + " を完全には読み込めませんでした。元のファイルを " + copy + " に保存しました.";
+    } else {
+        QCOMPARE(copies, QStringList());
+    }
+    expected << file0 + " に書き込めません.";
+    QCOMPARE(errors.messages, expected);
 }
 
 void TestBMEdit::scrolledTreeSavesEverything()
