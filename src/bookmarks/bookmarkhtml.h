@@ -33,8 +33,9 @@ constexpr int kMaxHtmlFolderDepth = 100;
 // bookmark without a title takes its address as its name. Names have their
 // white space collapsed as browsers show them; names and addresses keep no
 // control characters. whole, when given, tells whether the file was read to
-// its end: one nested beyond what the parser follows (a depth of 256) gives
-// only the entries before that point.
+// its end: one nested beyond what the parser follows (a depth of 256), or
+// holding bytes its declared encoding cannot decode, gives only the entries
+// before that point.
 QList<HtmlEntry> parseBookmarkHtml(const QByteArray &bytes, bool *whole = nullptr);
 
 // The file's bytes. Throws VexelError "<path> を読み込めません" when it
