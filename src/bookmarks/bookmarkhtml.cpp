@@ -379,7 +379,11 @@ QList<HtmlEntry> parseBookmarkHtml(const QByteArray &bytes, bool *whole)
             *whole = false;
         return {};
     }
-    const Input input = decodedInput(bytes);
+    Input input = decodedInput(bytes);
+    // libxml2 stops at a NUL as if the file ended there; no name or address
+    // keeps one, so the text reads the same without them.
+    if (input.encoding == "UTF-8")
+        input.bytes.replace('\0', QByteArrayView());
     if (input.bytes.isEmpty())
         return {};
     const std::unique_ptr<htmlParserCtxt, ParserFree> ctxt(htmlNewParserCtxt());
@@ -393,8 +397,9 @@ QList<HtmlEntry> parseBookmarkHtml(const QByteArray &bytes, bool *whole)
                                         "bookmarks.html", input.encoding.constData(), options));
     // Recovery goes on after any error but the ones that stop the parser
     // (too deep, out of memory) or its input (bytes the declared encoding
-    // cannot decode): it then has read only the part before them.
-    const bool inputFailed = ctxt->input && ctxt->input->buf && ctxt->input->buf->error != 0;
+    // cannot decode, a NUL): it then has read only the part before them.
+    const bool inputFailed = ctxt->input && ((ctxt->input->buf && ctxt->input->buf->error != 0) ||
+                                             ctxt->input->cur < ctxt->input->end);
     if (whole && (ctxt->disableSAX || inputFailed))
         *whole = false;
     if (!doc)

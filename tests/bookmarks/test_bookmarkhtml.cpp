@@ -226,6 +226,10 @@ void TestBookmarkHtml::longListsReadWhole_data()
     QTest::newRow("links left open") << "<DT><A HREF=\"http://x/%1\">L<B>%1\n" << 1000 << true;
     QTest::newRow("titles left open")
         << "<DT><H3>F%1\n<DL><p><DT><A HREF=\"http://x/%1\">L%1</A>\n</DL><p>\n" << 1000 << true;
+    QTest::newRow("NUL bytes") << QString("<DT><A HREF=\"http://x/%1\">L%1</A>") + QChar(0) + "\n" << 1000 << true;
+    // Where libxml2 decodes the bytes itself, a NUL still ends its reading.
+    QTest::newRow("NUL bytes, encoding left to the parser")
+        << QString("<meta charset=euc-jp><DT><A HREF=\"http://x/%1\">L%1</A>") + QChar(0) + "\n" << 1000 << false;
     // Lists inside lists, one level per bookmark: more than the parser follows.
     QTest::newRow("nested past reading") << "<DL><DT><A HREF=\"http://x/%1\">L%1</A>\n" << 1000 << false;
 }
