@@ -1,14 +1,18 @@
 #include "browserwindow.h"
 
 #include "core/errors.h"
+#include "core/plaintext.h"
 #include "enginecontrol.h"
 
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -116,6 +120,28 @@ TBrowserWindow::TBrowserWindow(const QString &classId, const QString &name, cons
 }
 
 TBrowserWindow::~TBrowserWindow() = default;
+
+bool TBrowserWindow::event(QEvent *event)
+{
+    // The caption is the page's title. Qt shows a caption too long for its
+    // bar as a tooltip and would read it as markup: shown here as it stands.
+    if (event->type() == QEvent::ToolTip && !isMaximized()) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        QStyleOptionTitleBar bar;
+        bar.initFrom(this);
+        bar.text = windowTitle();
+        bar.icon = windowIcon();
+        bar.titleBarFlags = windowFlags();
+        bar.titleBarState = int(windowState());
+        bar.subControls = QStyle::SC_All;
+        bar.rect.setHeight(style()->pixelMetric(QStyle::PM_TitleBarHeight, &bar, this));
+        if (style()->hitTestComplexControl(QStyle::CC_TitleBar, &bar, help->pos(), this) == QStyle::SC_TitleBarLabel) {
+            plaintext::showToolTip(help, this, windowTitle());
+            return true;
+        }
+    }
+    return QMdiSubWindow::event(event);
+}
 
 WindowState TBrowserWindow::state() const
 {

@@ -114,6 +114,7 @@ protected:
     // Announces a change of parts of the state.
     void publish(int parts);
 
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 

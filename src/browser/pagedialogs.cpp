@@ -12,26 +12,46 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QUrl>
 #include <algorithm>
 
 namespace pagedialogs {
 
 static const QString kTitle = QStringLiteral("Web ページからのメッセージ");
 
+// The page's words as they stand: plain text is set before the message, so
+// no markup in it is ever read, and no link in it is live.
+static int askPlainly(QWidget *page, QMessageBox::Icon icon, const QString &message, QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, kTitle, QString(), buttons, page);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(message);
+    return box.exec();
+}
+
 void alert(QWidget *page, const QString &message)
 {
-    QMessageBox::information(page, kTitle, message);
+    askPlainly(page, QMessageBox::Information, message, QMessageBox::Ok);
 }
 
 bool confirm(QWidget *page, const QString &message)
 {
-    return QMessageBox::question(page, kTitle, message, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    return askPlainly(page, QMessageBox::Question, message, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 bool prompt(QWidget *page, const QString &message, const QString &defaultValue, QString *result)
 {
-    bool ok = false;
-    *result = QInputDialog::getText(page, kTitle, message, QLineEdit::Normal, defaultValue, &ok);
+    QInputDialog dialog(page);
+    dialog.setWindowTitle(kTitle);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setLabelText(QString());
+    // The dialog makes its label with the first text; plain before the page's.
+    for (QLabel *label : dialog.findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
+    dialog.setLabelText(message);
+    dialog.setTextValue(defaultValue);
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    *result = ok ? dialog.textValue() : QString();
     return ok;
 }
 
@@ -49,7 +69,9 @@ bool askCredentials(QWidget *page, const QString &who, const QString &realm, QSt
     const QString text = realm.isEmpty()
                              ? QStringLiteral("%1 がユーザー名とパスワードを求めています。").arg(who)
                              : QStringLiteral("%1 がユーザー名とパスワードを求めています。\n領域: %2").arg(who, realm);
-    auto *message = new QLabel(text, &dialog);
+    auto *message = new QLabel(&dialog);
+    message->setTextFormat(Qt::PlainText);  // host and realm are the server's words
+    message->setText(text);
     message->setWordWrap(true);
     form->addRow(message);
     auto *userEdit = new QLineEdit(&dialog);
@@ -100,6 +122,20 @@ QString safeFileName(const QString &suggested)
         return plainSuffix ? fallback + QLatin1Char('.') + suffix : fallback;
     }
     return name;
+}
+
+QString savedPageName(const QString &title, const QUrl &address)
+{
+    static const QString extension = QStringLiteral(".mhtml");
+    // An untitled page goes by its address, as the engine writes it.
+    const bool titled = !title.contains(QLatin1Char('/')) || !address.toString().endsWith(title);
+    for (const QString &base : {titled ? title : QString(), QFileInfo(address.fileName()).completeBaseName(), address.host()}) {
+        // Short enough for any file system, even in three-byte characters.
+        const QString name = safeFileName(base.simplified().left(80) + extension);
+        if (name.size() > extension.size() && name.endsWith(extension))
+            return name;
+    }
+    return QStringLiteral("page") + extension;
 }
 
 QString chooseDownloadPath(QWidget *page, const QString &suggestedFileName)

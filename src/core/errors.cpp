@@ -23,8 +23,11 @@ QString errorBoxText(const QString &message)
 
 static void showErrorBox(const QString &text)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Vexel"), text, QMessageBox::Ok,
+    // Messages carry file names and page addresses: never read as markup.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Vexel"), QString(), QMessageBox::Ok,
                     QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
     box.exec();
 }
 

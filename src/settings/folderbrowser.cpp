@@ -51,12 +51,15 @@ FolderBrowserDialog::FolderBrowserDialog(const QString &rootPath, const QString 
     setObjectName(QStringLiteral("FolderBrowserDialog"));
     setWindowTitle(QStringLiteral("フォルダの参照"));
 
-    auto *titleText = new QLabel(title, this);
+    auto *titleText = new QLabel(this);
     titleText->setObjectName(QStringLiteral("titleText"));
+    titleText->setTextFormat(Qt::PlainText);
+    titleText->setText(title);
     titleText->setWordWrap(true);
 
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("statusText"));
+    status_->setTextFormat(Qt::PlainText);  // a folder's name, whoever made it
     status_->setVisible(statusLine);
 
     // Hidden folders too: every folder of the file system can be reached.

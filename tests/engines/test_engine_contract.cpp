@@ -8,7 +8,9 @@
 #include "app/browsinghistory.h"
 #include "app/findbar.h"
 #include "history/historystore.h"
+#include "browser/engines/webengine/webenginecontrol.h"
 #include "browser/pagedialogs.h"
+#include "core/plaintext.h"
 #include "httpserver.h"
 #include "tlsserver.h"
 #include "whenopen.h"
@@ -22,7 +24,11 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTcpServer>
+#include <QStyle>
 #include <QToolButton>
+#include <QToolTip>
+#include <QWebEngineView>
+#include <sys/stat.h>
 
 namespace {
 
@@ -116,6 +122,10 @@ private slots:
     void selfSignedCertificateRefused();
     void pageDialogs_data() { engineRows(); }
     void pageDialogs();
+    void pageTextStaysPlain_data();
+    void pageTextStaysPlain();
+    void pageDialogIsNoHang_data();
+    void pageDialogIsNoHang();
     void leavingPageAsksFirst_data() { engineRows(); }
     void leavingPageAsksFirst();
     void findAndZoom_data() { engineRows(); }
@@ -661,6 +671,152 @@ void TestEngineContract::pageDialogs()
     QCOMPARE(answers.texts, QStringList({"こんにちは\n二行目", "続けますか", "続けますか", "名前は？", "もう一度"}));
     for (const QPointer<QWidget> &parent : answers.parents)
         QVERIFY(parent && w->isAncestorOf(parent));  // dialogs of their own window
+}
+
+void TestEngineContract::pageTextStaysPlain_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QString>("path");  // where the page's words meet a widget
+    for (const Engine &e : engineSlots())
+        for (const char *path : {"alert", "confirm", "prompt", "realm", "caption"})
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(e.tag, path))) << e.clsid << path;
+    // Gecko's tooltips are GTK's own, plain already.
+    QTest::newRow("ie tooltip") << engines::IE_CLSID << "tooltip";
+}
+
+// Markup a page sends: read as such, its images would block the frame on a
+// FIFO or read /dev/zero without end, and its link would open a local file.
+void TestEngineContract::pageTextStaysPlain()
+{
+    QFETCH(QString, engine);
+    QFETCH(QString, path);
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo");
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    const QString words = QStringLiteral("<img src=%1><img src=/dev/zero><h1>見出し</h1>"
+                                         "<a href=file:///etc/passwd>リンク</a>")
+                              .arg(fifo);
+    // Each dialog's labels that show the words, then the dialog answered.
+    QList<Qt::TextFormat> formats;
+    const auto readLabels = [&](QWidget *modal) {
+        for (const QLabel *label : modal->findChildren<QLabel *>())
+            if (label->text().contains(QStringLiteral("<img src=")))
+                formats.append(label->textFormat());
+        QMetaObject::invokeMethod(modal, "reject");
+    };
+    const QByteArray js = "'" + words.toUtf8() + "'";
+    HttpServer server;
+    server.route("/realm", [&](const HttpRequest &) {
+        return HttpResponse{401, "Unauthorized", {{"WWW-Authenticate", "Basic realm=\"" + words.toUtf8() + "\""}},
+                            "<title>Denied</title>", false};
+    });
+    QString url;
+    if (path == "realm")
+        url = server.url("/realm").toString();
+    else if (path == "caption")
+        url = fixture_.pages().page("caption.html", words.toHtmlEscaped().toUtf8());
+    else if (path == "tooltip")
+        url = fixture_.pages().page("tooltip.html", "tooltip",
+                                    "<div style=\"position:absolute;left:0;top:0;width:400px;height:300px\" title=\"" +
+                                        words.toHtmlEscaped().toUtf8() + "\">x</div>");
+    else
+        url = fixture_.pages().page("dialog.html", "", "<script>addEventListener('load', () => {" + path.toUtf8() +
+                                                           "(" + js + "); document.title = 'asked'; });</script>");
+    WhenOpen answers(readLabels);
+    TBrowserWindow *w = open(engine, url);
+
+    if (path == "caption" || path == "tooltip") {
+        QWidget *target = w;
+        QPoint at(w->width() / 2, w->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, w) / 2);
+        if (path == "caption") {
+            QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), words, kWait);
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("tooltip"), kWait);
+            target = static_cast<WebEngineControl *>(w->control())->view();
+            at = QPoint(60, 40);
+            QVERIFY(movePointer(onScreen(target, at)));
+            QTRY_VERIFY_WITH_TIMEOUT(!target->toolTip().isEmpty(), kWait);
+        }
+        QHelpEvent help(QEvent::ToolTip, at, target->mapToGlobal(at));
+        QApplication::sendEvent(target, &help);
+        QCOMPARE(QToolTip::text(), plaintext::toolTip(words));
+        QToolTip::hideText();
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(answers.done(), kWait);
+        QCOMPARE(formats, QList<Qt::TextFormat>{Qt::PlainText});
+        if (path != "realm")
+            QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("asked"), kWait);
+    }
+}
+
+void TestEngineContract::pageDialogIsNoHang_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QByteArray>("asks");
+    // Gecko's script dialogs leave its probe an answer.
+    QTest::newRow("ie alert") << engines::IE_CLSID << QByteArray("alert('待って')");
+#ifdef VEXEL_GECKO_ROWS
+    QTest::newRow("gecko print") << engines::MOZILLA_CLSID << QByteArray("print()");
+#endif
+}
+
+// A page waiting for the user's answer to its own dialog is no hung page: a
+// page that really hangs, opened after it, shows when the watch has had time.
+void TestEngineContract::pageDialogIsNoHang()
+{
+    QFETCH(QString, engine);
+    QFETCH(QByteArray, asks);
+    MainForm->WindowTileVertical1Execute();
+    QPointer<TBrowserWindow> asking, hung;
+    bool watched = false;
+    bool quietWhileAsking = false;
+    // Another site, so the engine gives it a process of its own.
+    HttpServer server;
+    server.route("/hangs", [](const HttpRequest &) {
+        return HttpResponse{200, "OK", {}, "<title>hangs</title><script>addEventListener('load', () =>"
+                                           " setTimeout(() => { for (;;) {} }, 0));</script>", false};
+    });
+    // Runs while the dialog is open (a modal one of the frame's runs its own
+    // event loop) and gives the watch time enough to find a hang. Qt
+    // WebEngine runs no other page meanwhile: there the window's own probes
+    // are counted; on Gecko a page that does hang beside it must be found.
+    const auto watchWhileAsking = [&] {
+        if (isGecko(engine)) {
+            hung = open(engine, server.url("/hangs").toString());
+            QTRY_VERIFY_WITH_TIMEOUT(hung->HungBar->isVisible(), 2 * kWait);
+            hung->btnStopPage->click();
+        } else {
+            QSignalSpy probes(asking->control()->findChild<QTimer *>("probeTimer"), &QTimer::timeout);
+            QTRY_VERIFY_WITH_TIMEOUT(probes.size() >= 6, 2 * kWait);  // the hang threshold is 4
+        }
+        watched = true;
+        quietWhileAsking = asking && asking->HungBar->isHidden();
+    };
+    const bool printing = asks.startsWith("print");
+    std::unique_ptr<WhenOpen> answers;
+    if (!printing)
+        answers = std::make_unique<WhenOpen>(WhenOpen::Step([&](QWidget *modal) {
+            watchWhileAsking();
+            press(QMessageBox::Ok)(modal);
+        }));
+    // Asks on a click: the engine may hold back a title until the dialog ends.
+    asking = open(engine, fixture_.pages().page("asks.html", "ready",
+                                                "<script>onclick = () => { " + asks +
+                                                    "; document.title = 'answered'; };</script>"));
+    QTRY_COMPARE_WITH_TIMEOUT(asking->windowTitle(), QString("ready"), kWait);
+    QVERIFY(click(asking, QPoint(60, 25)));
+    if (printing) {
+        // The print dialog is the engine host's own, no modal of the frame.
+        watchWhileAsking();
+        asking->close();  // ends the print dialog with its window
+        QTRY_VERIFY_WITH_TIMEOUT(asking.isNull(), kWait);
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(answers->done(), 3 * kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(asking->windowTitle(), QString("answered"), kWait);
+        QVERIFY(asking->HungBar->isHidden());
+    }
+    QVERIFY(watched);
+    QVERIFY(quietWhileAsking);
 }
 
 void TestEngineContract::leavingPageAsksFirst()

@@ -1,6 +1,7 @@
 #include "webenginecontrol.h"
 
 #include "browser/pagedialogs.h"
+#include "core/plaintext.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -11,6 +12,8 @@
 #include <QAuthenticator>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QHelpEvent>
+#include <QScopeGuard>
 #include <QLabel>
 #include <QMenu>
 #include <QNetworkCookie>
@@ -58,9 +61,17 @@ QWebEnginePage *WebEnginePage::createWindow(WebWindowType)
     return nullptr;
 }
 
+template <typename F>
+auto WebEnginePage::asking(F dialog)
+{
+    ++dialogsOpen_;
+    const auto done = qScopeGuard([this] { --dialogsOpen_; });
+    return dialog(QWebEngineView::forPage(this));
+}
+
 void WebEnginePage::javaScriptAlert(const QUrl &, const QString &msg)
 {
-    pagedialogs::alert(QWebEngineView::forPage(this), msg);
+    asking([&](QWidget *view) { pagedialogs::alert(view, msg); });
 }
 
 bool WebEnginePage::javaScriptConfirm(const QUrl &, const QString &msg)
@@ -69,14 +80,15 @@ bool WebEnginePage::javaScriptConfirm(const QUrl &, const QString &msg)
     // with its own English text and no translation installed for it.
     static const QString leaving =
         QStringLiteral("Are you sure you want to leave this page? Changes that you made may not be saved.");
-    QWidget *view = QWebEngineView::forPage(this);
-    return msg == leaving ? pagedialogs::confirmLeaving(view) : pagedialogs::confirm(view, msg);
+    return asking([&](QWidget *view) {
+        return msg == leaving ? pagedialogs::confirmLeaving(view) : pagedialogs::confirm(view, msg);
+    });
 }
 
 bool WebEnginePage::javaScriptPrompt(const QUrl &, const QString &msg, const QString &defaultValue,
                                      QString *result)
 {
-    return pagedialogs::prompt(QWebEngineView::forPage(this), msg, defaultValue, result);
+    return asking([&](QWidget *view) { return pagedialogs::prompt(view, msg, defaultValue, result); });
 }
 
 void WebEngineControl::prepareProcess()
@@ -204,6 +216,7 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     // A new document answers anew; a probe sent to the old one may never.
     connect(page_, &QWebEnginePage::loadStarted, this, &WebEngineControl::resetProbe);
     connect(page_, &QWebEnginePage::loadFinished, this, &WebEngineControl::resetProbe);
+    probeTimer_->setObjectName(QStringLiteral("probeTimer"));
     probeTimer_->setInterval(1000);
     connect(probeTimer_, &QTimer::timeout, this, &WebEngineControl::probe);
     connect(sharedProfile(), &QWebEngineProfile::downloadRequested, this, [this](QWebEngineDownloadRequest *d) {
@@ -212,6 +225,18 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     });
     view_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view_, &QWidget::customContextMenuRequested, this, &WebEngineControl::showContextMenu);
+    // The engine hands the page's title attributes to the view as its
+    // tooltip, which Qt would read as markup.
+    view_->installEventFilter(this);
+}
+
+bool WebEngineControl::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == view_ && event->type() == QEvent::ToolTip) {
+        plaintext::showToolTip(static_cast<QHelpEvent *>(event), view_, view_->toolTip());
+        return true;
+    }
+    return EngineControl::eventFilter(watched, event);
 }
 
 void WebEngineControl::showContextMenu(const QPoint &pos)
@@ -241,7 +266,11 @@ void WebEngineControl::showContextMenu(const QPoint &pos)
 
 void WebEngineControl::handleDownload(QWebEngineDownloadRequest *download)
 {
-    const QString path = pagedialogs::chooseDownloadPath(this, download->suggestedFileName());
+    // The engine's name for a saved page is made of the address ("x_html.mhtml").
+    const QString suggested = download->isSavePageDownload()
+                                  ? pagedialogs::savedPageName(page_->title(), page_->url())
+                                  : download->suggestedFileName();
+    const QString path = pagedialogs::chooseDownloadPath(this, suggested);
     if (path.isEmpty()) {
         download->cancel();
         emit StatusMessage(pagedialogs::downloadCancelledText(QString()));
@@ -290,6 +319,11 @@ void WebEngineControl::askCredentials(const QString &who, QAuthenticator *authen
 void WebEngineControl::probe()
 {
     constexpr qint64 kHangAfter = 4000;
+    // The page waits for the user's answer; its probe is asked again after.
+    if (page_->dialogsOpen() > 0) {
+        resetProbe();
+        return;
+    }
     if (probing_) {
         if (!hung_ && probeSent_.elapsed() >= kHangAfter) {
             hung_ = true;

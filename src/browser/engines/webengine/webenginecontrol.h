@@ -21,12 +21,22 @@ class WebEnginePage : public QWebEnginePage {
 public:
     WebEnginePage(QWebEngineProfile *profile, QObject *parent);
 
+    // How many of the page's own dialogs are open: the page waits for the
+    // user then, it does not hang.
+    int dialogsOpen() const { return dialogsOpen_; }
+
 protected:
     QWebEnginePage *createWindow(WebWindowType type) override;
     void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override;
     bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override;
     bool javaScriptPrompt(const QUrl &securityOrigin, const QString &msg, const QString &defaultValue,
                           QString *result) override;
+
+private:
+    // Counts a dialog of the page as open while it runs.
+    template <typename F>
+    auto asking(F dialog);
+    int dialogsOpen_ = 0;
 };
 
 class WebEngineControl : public EngineControl {
@@ -59,6 +69,9 @@ public:
     static QWebEngineProfile *sharedProfile();
     // At the program's end, after every window has gone.
     static void releaseSharedProfile();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void showContextMenu(const QPoint &pos);
