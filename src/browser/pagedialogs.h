@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+class QUrl;
 class QWidget;
 
 namespace pagedialogs {
@@ -33,6 +34,9 @@ QString chooseDownloadPath(QWidget *page, const QString &suggestedFileName);
 // control characters; "download" (with a short extension kept) when nothing
 // usable or too long a name is left.
 QString safeFileName(const QString &suggested);
+// The name a saved page (one MHTML file) is proposed under: the page's
+// title, else the address's file name without its extension, else its host.
+QString savedPageName(const QString &title, const QUrl &address);
 
 // Status-bar texts of a download.
 QString downloadProgressText(const QString &name, qint64 received, qint64 total);

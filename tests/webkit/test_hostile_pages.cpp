@@ -17,6 +17,8 @@ private slots:
 
     void serverFileNamesBecomePlainNames_data();
     void serverFileNamesBecomePlainNames();
+    void savedPageNames_data();
+    void savedPageNames();
     void downloadStaysInTheDownloadFolder_data();
     void downloadStaysInTheDownloadFolder();
     void windowsOpenOnlyForTheUser_data();
@@ -84,6 +86,30 @@ void TestHostilePages::serverFileNamesBecomePlainNames()
     };
     pagedialogs::chooseDownloadPath(nullptr, suggested);
     QCOMPARE(proposed, QDir(downloadFolder()).filePath(name));
+}
+
+void TestHostilePages::savedPageNames_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("titled") << "お知らせ" << "http://example.test/index.html" << "お知らせ.mhtml";
+    QTest::newRow("untitled") << "" << "http://example.test/dir/report.html" << "report.mhtml";
+    QTest::newRow("no file name") << "" << "http://example.test/" << "example.test.mhtml";
+    QTest::newRow("title is a path") << "../../.bashrc" << "http://example.test/" << "bashrc.mhtml";
+    QTest::newRow("title of dots") << "..." << "file:///tmp/a.htm" << "a.mhtml";
+    QTest::newRow("long title") << QString(300, QChar(0x8CC7)) << "http://example.test/" << QString(80, QChar(0x8CC7)) + ".mhtml";
+    QTest::newRow("titled by its address") << "127.0.0.1:8080/dir/report.html" << "http://127.0.0.1:8080/dir/report.html"
+                                           << "report.mhtml";
+    QTest::newRow("nothing") << "" << "" << "page.mhtml";
+}
+
+void TestHostilePages::savedPageNames()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, address);
+    QFETCH(QString, name);
+    QCOMPARE(pagedialogs::savedPageName(title, QUrl(address)), name);
 }
 
 void TestHostilePages::downloadStaysInTheDownloadFolder_data()
