@@ -438,7 +438,7 @@ void TestEngineContract::downloadAsksAndSaves_data()
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<HttpResponse>("response");
     QTest::addColumn<QString>("proposed");
-    QTest::addColumn<bool>("totalShown");  // whether progress reports say the size to come
+    QTest::addColumn<bool>("totalShown");  // whether the first progress report must say the size to come
     const QByteArray content(300000, 'x');
     for (const Engine &e : engineSlots()) {
         const bool totalShown = isGecko(e.clsid);
@@ -494,7 +494,9 @@ void TestEngineContract::downloadAsksAndSaves()
     for (qsizetype i = 0; i < messages.size() - 1; ++i)
         QVERIFY2(messages.at(i).first().toString().startsWith("saved.bin をダウンロードしています... "),
                  qPrintable(messages.at(i).first().toString()));
-    QCOMPARE(messages.first().first().toString().endsWith(" / 292 KB"), totalShown);
+    // Qt WebEngine may or may not know the size by its first report.
+    if (totalShown)
+        QVERIFY2(messages.first().first().toString().endsWith(" / 292 KB"), qPrintable(messages.first().first().toString()));
     QVERIFY2(messages.at(messages.size() - 2).first().toString().endsWith(" 292 KB"),
              qPrintable(messages.at(messages.size() - 2).first().toString()));
     // A download message is no link address; the page stays as it was.
