@@ -196,8 +196,6 @@ void TWindowSession::writeList(const QByteArray &bytes)
         failing_ = true;
         throw;
     }
-    // The addresses are the user's own, like history.
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     failing_ = false;
     written_ = bytes;
 }
@@ -211,8 +209,9 @@ void TWindowSession::ask()
     if (!file.exists())
         return;
     std::optional<Snapshot> found;
-    if (file.open(QIODevice::ReadOnly) && file.size() <= kSessionMaxBytes)
-        found = fromJson(file.read(kSessionMaxBytes));
+    // One byte past the limit is enough for the reader to refuse the file.
+    if (file.open(QIODevice::ReadOnly))
+        found = fromJson(file.read(kSessionMaxBytes + 1));
     file.close();
     if (!found || found->windows.isEmpty()) {
         QFile::remove(path);
