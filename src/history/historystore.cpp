@@ -36,6 +36,15 @@ HistoryStore::Entry entryOf(const QSqlQuery &q)
             q.value(3).toInt()};
 }
 
+// SQLite's primary result code (an extended one keeps it in its low
+// byte); -1 when the error carries none.
+int resultCode(const QSqlError &error)
+{
+    bool known = false;
+    const int code = error.nativeErrorCode().toInt(&known);
+    return known ? code & 0xff : -1;
+}
+
 }  // namespace
 
 HistoryStore::HistoryStore(const QString &path, int busyTimeoutMs)
@@ -86,7 +95,7 @@ HistoryStore::Outcome HistoryStore::open()
         Outcome o = outcomeOf(q.lastError());
         // A table of another layout (another program's, another version's)
         // is no history this one can keep.
-        if (otherLayout && (q.lastError().nativeErrorCode().toInt() & 0xff) == 1)  // SQLITE_ERROR
+        if (otherLayout && resultCode(q.lastError()) == 1)  // SQLITE_ERROR
             o.trouble = Trouble::Damaged;
         db.close();
         return o;
@@ -114,13 +123,11 @@ HistoryStore::Outcome HistoryStore::open()
 // would lose every visit in the file for nothing.
 HistoryStore::Outcome HistoryStore::outcomeOf(const QSqlError &error)
 {
-    bool known = false;
-    // The primary result code: an extended one keeps it in its low byte.
-    const int code = error.nativeErrorCode().toInt(&known) & 0xff;
+    const int code = resultCode(error);
     Trouble trouble = Trouble::Failed;  // a full disk (13), an I/O error (10), a read-only file, ...
-    if (known && (code == 5 || code == 6))  // SQLITE_BUSY, SQLITE_LOCKED
+    if (code == 5 || code == 6)  // SQLITE_BUSY, SQLITE_LOCKED
         trouble = Trouble::Busy;
-    else if (known && (code == 11 || code == 26))  // SQLITE_CORRUPT, SQLITE_NOTADB
+    else if (code == 11 || code == 26)  // SQLITE_CORRUPT, SQLITE_NOTADB
         trouble = Trouble::Damaged;
     return {trouble, error.text()};
 }
