@@ -15,7 +15,6 @@
 #include <libxml/parser.h>
 #include <libxml/xmlsave.h>
 #include <limits>
-#include <memory>
 #include <new>
 
 namespace bookmarks {
@@ -79,21 +78,16 @@ bool isValidUtf8(const QByteArray &bytes)
     return !decoder.hasError();
 }
 
-struct ParserFree {
-    void operator()(xmlParserCtxtPtr ctxt) const { xmlFreeParserCtxt(ctxt); }
-};
-
 // whole: no error on the way, so recovery dropped or cut nothing.
 XmlDoc parse(const QByteArray &bytes, const char *encoding, int extraOptions, bool &whole)
 {
-    const std::unique_ptr<xmlParserCtxt, ParserFree> ctxt(xmlNewParserCtxt());
+    const XmlParserCtxt ctxt(xmlNewParserCtxt());
     if (!ctxt)
         throw std::bad_alloc();
     const int options = XML_PARSE_NOBLANKS | XML_PARSE_RECOVER | XML_PARSE_NONET | XML_PARSE_NOERROR |
                         XML_PARSE_NOWARNING | extraOptions;
     XmlDoc doc(xmlCtxtReadMemory(ctxt.get(), bytes.constData(), int(bytes.size()), "bookmark.xml", encoding, options));
-    const bool inputFailed = ctxt->input && ctxt->input->buf && ctxt->input->buf->error != 0;
-    whole = doc && ctxt->wellFormed && !ctxt->disableSAX && !inputFailed;
+    whole = doc && ctxt->wellFormed && !ctxt->disableSAX && !inputFailed(ctxt.get());
     return doc;
 }
 
@@ -226,6 +220,11 @@ XmlDoc readBookmarkFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return parseBookmarks(file.readAll());
+}
+
+bool inputFailed(const xmlParserCtxt *ctxt)
+{
+    return ctxt->input && ctxt->input->buf && ctxt->input->buf->error != 0;
 }
 
 XmlDoc parseBookmarks(const QByteArray &bytes, bool *whole)

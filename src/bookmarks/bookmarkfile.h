@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <memory>
 
@@ -27,6 +28,16 @@ struct XmlDocFree {
     void operator()(xmlDoc *doc) const { xmlFreeDoc(doc); }
 };
 using XmlDoc = std::unique_ptr<xmlDoc, XmlDocFree>;
+
+// A parser context of the XML or the HTML parser, kept to ask afterwards
+// how far it read.
+struct XmlParserCtxtFree {
+    void operator()(xmlParserCtxt *ctxt) const { xmlFreeParserCtxt(ctxt); }
+};
+using XmlParserCtxt = std::unique_ptr<xmlParserCtxt, XmlParserCtxtFree>;
+// Whether the parser's input stopped on bytes its encoding cannot decode:
+// what was read is then only the part before them.
+bool inputFailed(const xmlParserCtxt *ctxt);
 
 // The file parsed, white space between elements dropped; null when nothing
 // could be read. whole, when given, tells whether the bytes read without an

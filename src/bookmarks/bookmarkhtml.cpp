@@ -13,7 +13,6 @@
 #include <libxml/SAX2.h>
 #include <libxml/encoding.h>
 #include <limits>
-#include <memory>
 #include <new>
 #include <vector>
 
@@ -180,10 +179,6 @@ void startElement(void *context, const xmlChar *name, const xmlChar **attributes
         closeOpenItem(static_cast<htmlParserCtxtPtr>(context));
     xmlSAX2StartElement(context, name, attributes);
 }
-
-struct ParserFree {
-    void operator()(htmlParserCtxtPtr ctxt) const { htmlFreeParserCtxt(ctxt); }
-};
 
 // What no name or address keeps: control characters, and U+FEFF, which
 // would be taken for a byte-order mark at the start of a text.
@@ -386,7 +381,7 @@ QList<HtmlEntry> parseBookmarkHtml(const QByteArray &bytes, bool *whole)
         input.bytes.replace('\0', QByteArrayView());
     if (input.bytes.isEmpty())
         return {};
-    const std::unique_ptr<htmlParserCtxt, ParserFree> ctxt(htmlNewParserCtxt());
+    const XmlParserCtxt ctxt(htmlNewParserCtxt());
     if (!ctxt)
         throw std::bad_alloc();
     ctxt->sax->startElement = startElement;
@@ -398,9 +393,8 @@ QList<HtmlEntry> parseBookmarkHtml(const QByteArray &bytes, bool *whole)
     // Recovery goes on after any error but the ones that stop the parser
     // (too deep, out of memory) or its input (bytes the declared encoding
     // cannot decode, a NUL): it then has read only the part before them.
-    const bool inputFailed = ctxt->input && ((ctxt->input->buf && ctxt->input->buf->error != 0) ||
-                                             ctxt->input->cur < ctxt->input->end);
-    if (whole && (ctxt->disableSAX || inputFailed))
+    const bool stopped = inputFailed(ctxt.get()) || (ctxt->input && ctxt->input->cur < ctxt->input->end);
+    if (whole && (ctxt->disableSAX || stopped))
         *whole = false;
     if (!doc)
         return {};
