@@ -36,7 +36,11 @@ QStringList resolvedAddresses(const QList<QByteArray> &addresses)
     for (const QByteArray &address : addresses) {
         const QString text = QFile::decodeName(address);
         if (QFile::encodeName(text) == address) {
-            urls.append(engines::urlFromUserInput(text).toString(QUrl::FullyEncoded));
+            // Words stay words: the copy that opens the windows searches
+            // them in the engine its user chose.
+            const engines::TypedText typed = engines::readTypedText(text);
+            urls.append(typed.kind == engines::TypedText::Search ? typed.words
+                                                                 : typed.address.toString(QUrl::FullyEncoded));
             continue;
         }
         // Bytes that are no text are no web address either: a file name,

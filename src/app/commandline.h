@@ -20,8 +20,10 @@ CommandLine parseCommandLine(const QList<QByteArray> &arguments);
 
 // The addresses read as a typed address is read, against the current
 // directory: the result no longer depends on where it is opened (a running
-// copy elsewhere, or the Gecko folder the frame changes to). A file name
-// that is not text names its file byte for byte.
+// copy elsewhere, or the Gecko folder the frame changes to). An address
+// becomes an absolute URL; words to search for stay words (with single
+// spaces), which the same reader, ignoring relative files, reads as words
+// again. A file name that is not text names its file byte for byte.
 QStringList resolvedAddresses(const QList<QByteArray> &addresses);
 
 // The file address of a local path given as the system's bytes, each byte

@@ -11,6 +11,7 @@ const QString kOption = QStringLiteral("Option");
 const QString kMain = QStringLiteral("Option_Main");
 const QString kWindow = QStringLiteral("Option_Window");
 const QString kBar = QStringLiteral("Bar");
+const QString kSearch = QStringLiteral("Search");
 
 QString bandKey(int position, const char *suffix)
 {
@@ -93,6 +94,32 @@ void writeBand(const QString &ini, int position, const Band &band)
     profile::writeInteger(ini, kBar, bandKey(position, "ID"), band.id);
     profile::writeInteger(ini, kBar, bandKey(position, "Width"), band.width);
     profile::writeFlag(ini, kBar, bandKey(position, "Break"), band.breaks);
+}
+
+QString searchEngine(const QString &ini)
+{
+    return profile::readString(ini, kSearch, QStringLiteral("Engine"), QString());
+}
+
+void writeSearchEngine(const QString &ini, const QString &engine)
+{
+    profile::writeString(ini, kSearch, QStringLiteral("Engine"), engine);
+}
+
+QString ownSearchName(const QString &ini)
+{
+    return profile::readString(ini, kSearch, QStringLiteral("OwnName"), QString());
+}
+
+QString ownSearchTemplate(const QString &ini)
+{
+    return profile::readString(ini, kSearch, QStringLiteral("OwnTemplate"), QString());
+}
+
+void writeOwnSearch(const QString &ini, const QString &name, const QString &searchTemplate)
+{
+    profile::writeString(ini, kSearch, QStringLiteral("OwnName"), name);
+    profile::writeString(ini, kSearch, QStringLiteral("OwnTemplate"), searchTemplate);
 }
 
 }  // namespace config

@@ -49,4 +49,13 @@ struct Band {
 Band band(const QString &ini, int position);
 void writeBand(const QString &ini, int position, const Band &band);
 
+// [Search], written only when the user chooses, so a first start adds
+// nothing: Engine names the engine typed words are searched with (empty:
+// none chosen), and the user's own engine is OwnName with OwnTemplate.
+QString searchEngine(const QString &ini);
+void writeSearchEngine(const QString &ini, const QString &engine);
+QString ownSearchName(const QString &ini);
+QString ownSearchTemplate(const QString &ini);
+void writeOwnSearch(const QString &ini, const QString &name, const QString &searchTemplate);
+
 }  // namespace config
