@@ -121,6 +121,7 @@ void TestErrorPages::failedLoadShowsOurPage()
     const QString before = fixture_.pages().page("before.html", "before");
     TBrowserWindow *w = engine == engines::IE_CLSID ? openIE(before) : openGecko(before);
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("before"), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!MainForm->StopCtrl->isEnabled(), kWait);  // that load has ended
     QSignalSpy ended(w->control(), &EngineControl::LoadFinished);
     MainForm->txtAddress->setText(address);
     MainForm->btnMove->click();
