@@ -62,6 +62,13 @@ bool WebKitControl::event(QEvent *event)
     // Every key the frame hands this control goes to the page, Tab included
     // (the page moves among its own elements and says when it runs out).
     // The frame's shortcuts have had their turn before the key got here.
+    // Keys typed into an input method's composition (Enter, Esc, the
+    // arrows, F5…) are the input method's: the frame's shortcuts stand
+    // back and the key comes here, for the page.
+    if (event->type() == QEvent::ShortcutOverride && composing_ && state_ == State::Live) {
+        event->accept();
+        return true;
+    }
     if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && state_ == State::Live) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->nativeScanCode() != 0) {

@@ -1,5 +1,7 @@
 #include "hostmenu.h"
 
+#include <string.h>
+
 static void go_back(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)action;
@@ -80,6 +82,29 @@ static void other_engine(GSimpleAction *action, GVariant *parameter, gpointer da
     host_send(((HostView *)data)->id, VEXEL_VERB_OTHERENGINE, NULL);
 }
 
+/* The encodings a Japanese page may be written in; the first reads the page
+   as it declares itself, or as WebKit makes it out. */
+static const struct {
+    const char *action;
+    const char *charset;
+    const char *label;
+} encodings[] = {
+    {"charset-auto", NULL, "自動"},
+    {"charset-shift-jis", "Shift_JIS", "Shift_JIS"},
+    {"charset-euc-jp", "EUC-JP", "EUC-JP"},
+    {"charset-iso-2022-jp", "ISO-2022-JP", "ISO-2022-JP"},
+    {"charset-utf-8", "UTF-8", "UTF-8"},
+};
+
+/* Reads the page again in the chosen encoding. */
+static void choose_encoding(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)parameter;
+    for (guint i = 0; i < G_N_ELEMENTS(encodings); ++i)
+        if (strcmp(g_action_get_name(G_ACTION(action)), encodings[i].action) == 0)
+            webkit_web_view_set_custom_charset(((HostView *)data)->web, encodings[i].charset);
+}
+
 static const GActionEntry actions[] = {
     {.name = "back", .activate = go_back},
     {.name = "forward", .activate = go_forward},
@@ -95,6 +120,12 @@ static const GActionEntry actions[] = {
     {.name = "zoom-out", .activate = zoom_out},
     {.name = "zoom-reset", .activate = zoom_reset},
     {.name = "other-engine", .activate = other_engine},
+    /* A state makes WebKit show a check mark. */
+    {.name = "charset-auto", .activate = choose_encoding, .state = "false"},
+    {.name = "charset-shift-jis", .activate = choose_encoding, .state = "false"},
+    {.name = "charset-euc-jp", .activate = choose_encoding, .state = "false"},
+    {.name = "charset-iso-2022-jp", .activate = choose_encoding, .state = "false"},
+    {.name = "charset-utf-8", .activate = choose_encoding, .state = "false"},
 };
 
 static GAction *action_of(HostView *v, const char *name)
@@ -111,6 +142,25 @@ static void add(WebKitContextMenu *menu, HostView *v, const char *name, const ch
 static void add_separator(WebKitContextMenu *menu)
 {
     webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+}
+
+/* エンコード: the encoding the page is read in now checked. */
+static void add_encodings(WebKitContextMenu *menu, HostView *v)
+{
+    const char *current = webkit_web_view_get_custom_charset(v->web);
+    if (current && !*current)
+        current = NULL;
+    WebKitContextMenu *submenu = webkit_context_menu_new();
+    for (guint i = 0; i < G_N_ELEMENTS(encodings); ++i) {
+        const char *charset = encodings[i].charset;
+        const gboolean chosen = charset ? current && g_ascii_strcasecmp(current, charset) == 0 : !current;
+        GAction *action = action_of(v, encodings[i].action);
+        g_simple_action_set_state(G_SIMPLE_ACTION(action), g_variant_new_boolean(chosen));
+        webkit_context_menu_append(submenu, webkit_context_menu_item_new_from_gaction(action, encodings[i].label, NULL));
+    }
+    /* The item holds a reference of its own. */
+    webkit_context_menu_append(menu, webkit_context_menu_item_new_with_submenu("エンコード", submenu));
+    g_object_unref(submenu);
 }
 
 static gboolean on_context_menu(WebKitWebView *web, WebKitContextMenu *menu, GdkEvent *event,
@@ -151,6 +201,8 @@ static gboolean on_context_menu(WebKitWebView *web, WebKitContextMenu *menu, Gdk
     add(menu, v, "zoom-in", "拡大", NULL);
     add(menu, v, "zoom-out", "縮小", NULL);
     add(menu, v, "zoom-reset", "標準の大きさ", NULL);
+    add_separator(menu);
+    add_encodings(menu, v);
     add_separator(menu);
     add(menu, v, "other-engine", "もう一方のエンジンで開く", NULL);
     return FALSE;
