@@ -20,9 +20,17 @@ public:
     virtual void Refresh() = 0;
     virtual QString LocationURL() const = 0;
 
+    // Reloads the page from the server, not from the cache (Shift+F5).
+    virtual void RefreshBypassingCache() = 0;
+    // The page's back/forward history as the engine can save it (empty
+    // when it cannot), and a saved one put back with its current entry
+    // shown; false when the engine cannot read it, and then nothing changed.
+    virtual QByteArray SaveHistory() const { return {}; }
+    virtual bool RestoreHistory(const QByteArray &) { return false; }
+
     // What users expect of a browser window beyond the frame's commands.
     // Finds text in the page from the selection on (wrapping); an empty text
-    // clears the highlight.
+    // clears the highlight. The outcome comes as FindResult.
     virtual void FindText(const QString &text, bool backward) = 0;
     virtual qreal ZoomFactor() const = 0;
     virtual void SetZoomFactor(qreal factor) = 0;
@@ -62,6 +70,9 @@ signals:
     // The page's context menu asks for the find bar, or a zoom step
     // (+1 in, -1 out, 0 back to 100 %).
     void FindRequested();
+    // What the last FindText found: the match now selected (from 1; 0 when
+    // the engine does not say) of count matches; count 0: none.
+    void FindResult(int active, int count);
     void ZoomRequested(int step);
     // The page's context menu asks for the page in the other engine.
     void OtherEngineRequested();
@@ -95,10 +106,29 @@ EngineControl *create(const QString &classId, QWidget *parent);
 QString activationFailedMessage();
 QString classNotRegisteredMessage();
 
-// What a typed address means, as a browser reads it: a URL with a scheme
-// stays as it is, a path to an existing file (absolute, or relative to the
-// current directory) is that file, anything else ("example.com") a web
-// address. Empty stays empty.
+// What typed text is. An address: a known scheme ("about:", "mailto:", ...)
+// or any "scheme://"; a path (absolute, "~", or an existing file relative to
+// the current directory unless files are ignored); a dotted host, IDN
+// included, "localhost", an IP address or any host with a port, each with
+// an optional path. Anything else (blanks, a word without a dot) is words
+// to search for, with their blanks made single spaces.
+struct TypedText {
+    enum Kind { Empty, Address, Search };
+    Kind kind = Empty;
+    QUrl address;   // an Address
+    QString words;  // a Search
+};
+enum class RelativeFiles { Look, Ignore };
+TypedText readTypedText(const QString &text, RelativeFiles files = RelativeFiles::Look);
+
+// A search template's address with words put in place of each "%s",
+// percent-encoded as UTF-8.
+QUrl searchAddress(const QString &searchTemplate, const QString &words);
+QString defaultSearchTemplate();
+
+// What typed text opens: its address, or the search of its words in the
+// default engine (the frame searches in the user's own before it gets here).
+// Empty stays empty.
 QUrl urlFromUserInput(const QString &address);
 
 // The zoom factor one step (+1 in, -1 out, 0 back to 100 %) away from

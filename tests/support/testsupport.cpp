@@ -102,6 +102,18 @@ void ScriptedEngine::GoBack() { record(QStringLiteral("GoBack")); }
 void ScriptedEngine::GoForward() { record(QStringLiteral("GoForward")); }
 void ScriptedEngine::Stop() { record(QStringLiteral("Stop")); }
 void ScriptedEngine::Refresh() { record(QStringLiteral("Refresh")); }
+void ScriptedEngine::RefreshBypassingCache() { record(QStringLiteral("RefreshBypassingCache")); }
+
+QByteArray ScriptedEngine::SaveHistory() const
+{
+    return savedHistory;
+}
+
+bool ScriptedEngine::RestoreHistory(const QByteArray &state)
+{
+    record(QStringLiteral("RestoreHistory ") + QString::fromUtf8(state));
+    return !state.isEmpty();
+}
 
 void ScriptedEngine::FindText(const QString &text, bool backward)
 {

@@ -68,6 +68,9 @@ public:
     void GoForward() override;
     void Stop() override;
     void Refresh() override;
+    void RefreshBypassingCache() override;
+    QByteArray SaveHistory() const override;
+    bool RestoreHistory(const QByteArray &state) override;
     QString LocationURL() const override;
     void FindText(const QString &text, bool backward) override;
     qreal ZoomFactor() const override { return zoom; }
@@ -78,6 +81,7 @@ public:
     QString location;      // what LocationURL answers
     QString failWith;      // when set, every operation throws this
     bool failLocation = false;
+    QByteArray savedHistory;  // what SaveHistory answers; restoring any but empty succeeds
 
     void raiseStatusText(const QString &t) { emit StatusTextChange(t); }
     void raiseProgress(int p, int max) { emit ProgressChange(p, max); }
@@ -85,6 +89,7 @@ public:
     void raiseTitle(const QString &t) { emit TitleChange(t); }
     void raiseLoadFinished(bool ok) { emit LoadFinished(ok); }
     void raiseClose() { emit CloseRequested(); }
+    void raiseFindResult(int active, int count) { emit FindResult(active, count); }
     // Records an operation, then fails it when asked to.
     void record(const QString &call);
 

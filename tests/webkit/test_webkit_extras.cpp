@@ -1,6 +1,6 @@
 // What only the Gecko slot's engine (in its host process) has to get right:
 // downloads into a missing folder or outliving their page, proxy
-// authentication, its own error page, closing pages that crashed, load or
+// authentication, closing pages that crashed, load or
 // hang, its GTK context menu, engine data kept across a restart of the host,
 // and windows that wait for their view. What both engines share is in the
 // engine contract test.
@@ -10,7 +10,6 @@
 #include "app/findbar.h"
 #include "browser/pagedialogs.h"
 #include "httpserver.h"
-#include "tlsserver.h"
 #include "whenopen.h"
 
 #include <QClipboard>
@@ -96,7 +95,6 @@ private slots:
     void downloadIntoAMissingFolderSaysSo();
     void pageClosingItselfWaitsForTheSaveDialog();
     void proxyAuthentication();
-    void certificateErrorPageSpeaksTheUsersLanguage();
     void crashedPageClosesWithoutAsking();
     void pagesWithoutAQuestionClose_data();
     void pagesWithoutAQuestionClose();
@@ -211,25 +209,6 @@ void TestWebKitExtras::proxyAuthentication()
     TBrowserWindow *w = openGecko("http://vexel.test/page");
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("Through"), kWait);
     QCOMPARE(answers.texts, QStringList{"プロキシ 127.0.0.1 がユーザー名とパスワードを求めています。\n領域: gate"});
-}
-
-void TestWebKitExtras::certificateErrorPageSpeaksTheUsersLanguage()
-{
-    SelfSignedServer server;
-    QVERIFY(server.start());
-    TBrowserWindow *w = openGecko(server.url());
-    QTRY_COMPARE_WITH_TIMEOUT(w->control()->LocationURL(), server.url(), kWait);
-    QTRY_VERIFY_WITH_TIMEOUT(!MainForm->StopCtrl->isEnabled(), kWait);
-    QCOMPARE(server.served(), 0);
-    // WebKit's error page speaks the user's language (as the frame does,
-    // whatever the desktop's): its text, selected (a triple click takes the
-    // line) and copied through the page's context menu (コピー after
-    // 再読み込み).
-    QVERIFY(movePointer(onScreen(w->control(), QPoint(30, 18))));
-    QVERIFY(xdotool({"click", "--repeat", "3", "--delay", "80", "1"}));
-    QGuiApplication::clipboard()->clear();
-    QVERIFY(chooseFromContextMenu(w->control(), QPoint(30, 18), 1));
-    QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), QString("受諾できない TLS 証明書"), kWait);
 }
 
 // --- The page's dialogs and closing ------------------------------------------------

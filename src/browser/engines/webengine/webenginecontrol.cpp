@@ -1,19 +1,27 @@
 #include "webenginecontrol.h"
 
+#include "browser/engines/pageencoding.h"
+#include "browser/engines/savedhistory.h"
 #include "browser/pagedialogs.h"
+#include "core/errors.h"
 #include "core/plaintext.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCoreApplication>
 #include <QPointer>
 #include <QTimer>
 #include <QWebEngineScript>
 #include <csignal>
 #include <QAuthenticator>
+#include <QDataStream>
+#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QHelpEvent>
+#include <QInputMethodEvent>
 #include <QScopeGuard>
+#include <QSet>
 #include <QLabel>
 #include <QMenu>
 #include <QNetworkCookie>
@@ -24,8 +32,12 @@
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineCookieStore>
 #include <QWebEngineDownloadRequest>
+#include <QWebEngineFindTextResult>
+#include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 WebEnginePage::WebEnginePage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
@@ -112,6 +124,9 @@ QWebEngineProfile *WebEngineControl::sharedProfile()
         theProfile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
         theProfile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
         theProfile->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.5"));
+        // Pages that declare no encoding, read as the system's users expect.
+        if (const QString charset = pageencoding::systemDefault(); !charset.isEmpty())
+            theProfile->settings()->setDefaultTextEncoding(charset);
     }
     return theProfile;
 }
@@ -147,6 +162,7 @@ WebEngineControl::WebEngineControl(QWidget *parent)
       view_(new QWebEngineView(this)),
       page_(new WebEnginePage(sharedProfile(), view_)),
       crashNotice_(new QLabel(this)),
+      errorPage_(new ErrorPage(this)),
       probeTimer_(new QTimer(this))
 {
     view_->setPage(page_);
@@ -154,6 +170,7 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
     layout->addWidget(crashNotice_);
+    layout->addWidget(errorPage_);
     crashNotice_->setObjectName(QStringLiteral("crashNotice"));
     crashNotice_->setAlignment(Qt::AlignCenter);
     crashNotice_->setWordWrap(true);
@@ -177,7 +194,9 @@ WebEngineControl::WebEngineControl(QWidget *parent)
         emit CommandStateChange(1, page_->action(QWebEnginePage::Forward)->isEnabled());
         emit CommandStateChange(2, page_->action(QWebEnginePage::Back)->isEnabled());
     });
-    connect(page_, &QWebEnginePage::titleChanged, this, [this](const QString &t) { emit TitleChange(t); });
+    // While our error page shows, the window goes by the address asked for.
+    connect(page_, &QWebEnginePage::titleChanged, this,
+            [this](const QString &t) { emit TitleChange(showsErrorPage() ? errorPage_->address() : t); });
     QAction *back = page_->action(QWebEnginePage::Back);
     QAction *forward = page_->action(QWebEnginePage::Forward);
     connect(back, &QAction::changed, this, [this, back] { emit CommandStateChange(2, back->isEnabled()); });
@@ -200,13 +219,16 @@ WebEngineControl::WebEngineControl(QWidget *parent)
             [this](const QUrl &, QAuthenticator *auth, const QString &proxyHost) {
                 askCredentials(QStringLiteral("プロキシ %1").arg(proxyHost), auth);
             });
-    // A certificate that does not check out is refused: the engine shows its
-    // error page and nothing is accepted behind the user's back.
-    connect(page_, &QWebEnginePage::certificateError, this, [this](const QWebEngineCertificateError &error) {
-        QWebEngineCertificateError e = error;
-        e.rejectCertificate();
-        emit StatusMessage(pagedialogs::certificateRefusedText(error.description()));
-    });
+    // The engine's own error pages speak English and offer nothing; ours
+    // covers them. The engine's stays on underneath: only a failed load that
+    // shows a page becomes a history entry at its address, so Back leads to
+    // the page before and Reload tries the address again.
+    page_->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
+    connect(page_, &QWebEnginePage::loadingChanged, this,
+            guarded([this](const QWebEngineLoadingInfo &info) { loadingChanged(info); }));
+    connect(page_, &QWebEnginePage::certificateError, this,
+            guarded([this](const QWebEngineCertificateError &error) { refuseCertificate(error); }));
+    connect(errorPage_, &ErrorPage::proceedRequested, this, guarded([this] { proceedPastCertificate(); }));
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
                 resetProbe();
@@ -228,6 +250,8 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     // The engine hands the page's title attributes to the view as its
     // tooltip, which Qt would read as markup.
     view_->installEventFilter(this);
+    if (QWidget *input = view_->focusProxy())
+        input->installEventFilter(this);
 }
 
 bool WebEngineControl::eventFilter(QObject *watched, QEvent *event)
@@ -236,7 +260,32 @@ bool WebEngineControl::eventFilter(QObject *watched, QEvent *event)
         plaintext::showToolTip(static_cast<QHelpEvent *>(event), view_, view_->toolTip());
         return true;
     }
+    if (watchComposition(watched, event))
+        return true;
     return EngineControl::eventFilter(watched, event);
+}
+
+bool WebEngineControl::watchComposition(QObject *watched, QEvent *event)
+{
+    // The page's input goes to a widget the view makes (anew after a crash).
+    if (watched == view_ && event->type() == QEvent::ChildAdded) {
+        if (QObject *child = static_cast<QChildEvent *>(event)->child(); child->isWidgetType())
+            child->installEventFilter(this);
+        return false;
+    }
+    if (watched == view_ || watched != view_->focusProxy())
+        return false;
+    if (event->type() == QEvent::InputMethod)
+        composing_ = !static_cast<QInputMethodEvent *>(event)->preeditString().isEmpty();
+    else if (event->type() == QEvent::FocusOut)
+        composing_ = false;
+    // The engine claims only its editing keys; the rest of a composition's
+    // (Enter, Esc, the arrows, F5…) would go to the frame's shortcuts.
+    else if (event->type() == QEvent::ShortcutOverride && composing_) {
+        event->accept();
+        return true;
+    }
+    return false;
 }
 
 void WebEngineControl::showContextMenu(const QPoint &pos)
@@ -258,10 +307,54 @@ void WebEngineControl::showContextMenu(const QPoint &pos)
     menu->addAction(QStringLiteral("縮小"), this, [this] { emit ZoomRequested(-1); });
     menu->addAction(QStringLiteral("標準の大きさ"), this, [this] { emit ZoomRequested(0); });
     menu->addSeparator();
+    addEncodingMenu(menu);
+    menu->addSeparator();
     QAction *other = menu->addAction(QStringLiteral("もう一方のエンジンで開く"), this, [this] { emit OtherEngineRequested(); });
     other->setObjectName(QStringLiteral("otherEngineAction"));
     other->setEnabled(!OtherEngineAvailable || OtherEngineAvailable());
     menu->popup(view_->mapToGlobal(pos));
+}
+
+void WebEngineControl::addEncodingMenu(QMenu *menu)
+{
+    // The engine decodes with this default only what the page does not
+    // declare itself; re-reading is all it offers.
+    QMenu *encodings = menu->addMenu(QStringLiteral("エンコード"));
+    encodings->setObjectName(QStringLiteral("encodingMenu"));
+    auto *group = new QActionGroup(encodings);
+    for (const pageencoding::Choice &choice : pageencoding::choices) {
+        const QString charset = QString::fromLatin1(choice.charset);
+        QAction *action = encodings->addAction(QString::fromUtf8(choice.label));
+        action->setCheckable(true);
+        action->setChecked(charset == encoding_);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, charset] { readAgainAs(charset); });
+    }
+}
+
+void WebEngineControl::readAgainAs(const QString &charset)
+{
+    encoding_ = charset;
+    // Empty: the profile's default again.
+    page_->settings()->setDefaultTextEncoding(charset);
+    page_->triggerAction(QWebEnginePage::Reload);
+    if (charset.isEmpty())
+        return;
+    // The engine's own detection may overrule the choice (and a page's
+    // declaration always does): the user hears when the page stayed as it
+    // was rather than believing it re-read.
+    auto *once = new QObject(this);
+    connect(page_, &QWebEnginePage::loadFinished, once, [this, once, charset](bool ok) {
+        once->deleteLater();
+        if (!ok)
+            return;
+        page_->runJavaScript(QStringLiteral("document.characterSet"), QWebEngineScript::ApplicationWorld,
+                             [self = QPointer<WebEngineControl>(this), charset](const QVariant &used) {
+                                 if (self && used.toString().compare(charset, Qt::CaseInsensitive) != 0)
+                                     emit self->StatusMessage(
+                                         QStringLiteral("このページは %1 で読み直せませんでした").arg(charset));
+                             });
+    });
 }
 
 void WebEngineControl::handleDownload(QWebEngineDownloadRequest *download)
@@ -415,15 +508,57 @@ void WebEngineControl::Refresh()
     page_->triggerAction(QWebEnginePage::Reload);
 }
 
+void WebEngineControl::RefreshBypassingCache()
+{
+    showCrashNotice(false);
+    page_->triggerAction(QWebEnginePage::ReloadAndBypassCache);
+}
+
 QString WebEngineControl::LocationURL() const
 {
+    if (showsErrorPage())
+        return errorPage_->address();
     const QUrl url = page_->url();
     return url.isEmpty() ? QString() : url.toString();
 }
 
 void WebEngineControl::FindText(const QString &text, bool backward)
 {
-    page_->findText(text, backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags());
+    const QWebEnginePage::FindFlags flags = backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags();
+    // A find the next one overtook reports nothing (the engine answers it
+    // with "none found").
+    const quint64 generation = ++findGeneration_;
+    if (text.isEmpty()) {
+        page_->findText(text, flags);
+        return;
+    }
+    page_->findText(text, flags,
+                    [self = QPointer<WebEngineControl>(this), generation](const QWebEngineFindTextResult &result) {
+                        if (self && self->findGeneration_ == generation)
+                            emit self->FindResult(result.numberOfMatches() > 0 ? result.activeMatch() : 0,
+                                                  result.numberOfMatches());
+                    });
+}
+
+QByteArray WebEngineControl::SaveHistory() const
+{
+    QByteArray state;
+    QDataStream out(&state, QIODevice::WriteOnly);
+    out << *page_->history();
+    return savedhistory::wrap("ie", state);
+}
+
+bool WebEngineControl::RestoreHistory(const QByteArray &state)
+{
+    // Only what this engine wrote, unchanged, reaches its reader.
+    const std::optional<QByteArray> history = savedhistory::unwrap("ie", state);
+    if (!history)
+        return false;
+    showCrashNotice(false);
+    QDataStream in(*history);
+    // Shows the current entry as well.
+    in >> *page_->history();
+    return in.status() == QDataStream::Ok;
 }
 
 bool WebEngineControl::RequestClose()
@@ -445,4 +580,139 @@ qreal WebEngineControl::ZoomFactor() const
 void WebEngineControl::SetZoomFactor(qreal factor)
 {
     page_->setZoomFactor(factor);
+}
+
+// --- Loads that fail ----------------------------------------------------------
+
+namespace {
+
+// Certificates the user accepted, each for one host, until the program ends;
+// nothing of them is written anywhere.
+QSet<std::pair<QString, QByteArray>> &allowedCertificates()
+{
+    static QSet<std::pair<QString, QByteArray>> allowed;
+    return allowed;
+}
+
+std::pair<QString, QByteArray> allowanceOf(const QUrl &url, const QSslCertificate &certificate)
+{
+    return {url.host().toLower(), certificate.digest(QCryptographicHash::Sha256)};
+}
+
+// Chromium's network error codes (net_error_list.h) as the page names them.
+ErrorPage::Kind kindOfError(int code)
+{
+    switch (code) {
+    case -105:  // NAME_NOT_RESOLVED
+    case -137:  // NAME_RESOLUTION_FAILED
+        return ErrorPage::Kind::NameNotResolved;
+    case -102:  // CONNECTION_REFUSED
+        return ErrorPage::Kind::Refused;
+    case -100:  // CONNECTION_CLOSED
+    case -101:  // CONNECTION_RESET
+    case -103:  // CONNECTION_ABORTED
+    case -324:  // EMPTY_RESPONSE
+        return ErrorPage::Kind::Reset;
+    case -7:    // TIMED_OUT
+    case -118:  // CONNECTION_TIMED_OUT
+        return ErrorPage::Kind::TimedOut;
+    case -106:  // INTERNET_DISCONNECTED
+    case -109:  // ADDRESS_UNREACHABLE
+        return ErrorPage::Kind::Offline;
+    case -6:  // FILE_NOT_FOUND
+        return ErrorPage::Kind::FileNotFound;
+    default:
+        return code <= -200 && code > -300 ? ErrorPage::Kind::Certificate : ErrorPage::Kind::Other;
+    }
+}
+
+ErrorPage::Problems problemsOf(QWebEngineCertificateError::Type type)
+{
+    switch (type) {
+    case QWebEngineCertificateError::CertificateCommonNameInvalid:
+    case QWebEngineCertificateError::CertificateNonUniqueName:
+    case QWebEngineCertificateError::CertificateNameConstraintViolation:
+        return ErrorPage::WrongName;
+    case QWebEngineCertificateError::CertificateDateInvalid:
+        // Which of the two the certificate's dates tell.
+        return ErrorPage::Expired | ErrorPage::NotYetValid;
+    case QWebEngineCertificateError::CertificateAuthorityInvalid:
+    case QWebEngineCertificateError::CertificateSymantecLegacy:
+    case QWebEngineCertificateError::CertificateKnownInterceptionBlocked:
+        return ErrorPage::UnknownIssuer;
+    case QWebEngineCertificateError::CertificateRevoked:
+        return ErrorPage::Revoked;
+    case QWebEngineCertificateError::CertificateWeakSignatureAlgorithm:
+    case QWebEngineCertificateError::CertificateWeakKey:
+    case QWebEngineCertificateError::SslObsoleteVersion:
+        return ErrorPage::Insecure;
+    default:
+        return ErrorPage::Unverified;
+    }
+}
+
+}  // namespace
+
+bool WebEngineControl::showsErrorPage() const
+{
+    return !errorPage_->isHidden();
+}
+
+void WebEngineControl::showErrorPage(bool shown)
+{
+    errorPage_->setVisible(shown);
+    view_->setVisible(!shown && crashNotice_->isHidden());
+}
+
+void WebEngineControl::refuseCertificate(const QWebEngineCertificateError &error)
+{
+    QWebEngineCertificateError decision = error;
+    const QSslCertificate certificate = error.certificateChain().value(0);
+    if (!certificate.isNull() && allowedCertificates().contains(allowanceOf(error.url(), certificate))) {
+        decision.acceptCertificate();
+        return;
+    }
+    // Refused: the load fails, and its page shows the certificate.
+    decision.rejectCertificate();
+    refused_ = {error.url(), certificate, problemsOf(error.type()), error.isOverridable(), error.description()};
+    emit StatusMessage(pagedialogs::certificateRefusedText(error.description()));
+}
+
+void WebEngineControl::loadingChanged(const QWebEngineLoadingInfo &info)
+{
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        if (!info.isErrorPage())
+            showErrorPage(false);
+        return;
+    }
+    // A stopped load (ABORTED) shows no page; a server's own answer, an
+    // error status among them, is the server's page.
+    if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus || info.errorCode() == -3 ||
+        info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain ||
+        info.errorDomain() == QWebEngineLoadingInfo::NoErrorDomain)
+        return;
+    const QString address = info.url().toString();
+    const QString detail = QStringLiteral("%1 (%2)").arg(info.errorString()).arg(info.errorCode());
+    const ErrorPage::Kind kind = kindOfError(info.errorCode());
+    if (kind == ErrorPage::Kind::Certificate || info.errorDomain() == QWebEngineLoadingInfo::CertificateErrorDomain) {
+        // The certificate of this host, when the engine asked about one.
+        const bool ours = refused_.url.host() == info.url().host() && refused_.url.port() == info.url().port();
+        const Refused refused = ours ? refused_ : Refused();
+        errorPage_->showCertificate(address, ours ? refused.problems : ErrorPage::Problems(ErrorPage::Unverified),
+                                    refused.certificate, ours ? refused.description : detail, refused.overridable);
+    } else {
+        errorPage_->showFailure(kind, address, detail);
+    }
+    refused_ = Refused();
+    showErrorPage(true);
+    emit TitleChange(address);
+}
+
+void WebEngineControl::proceedPastCertificate()
+{
+    const QSslCertificate certificate = errorPage_->certificate();
+    if (certificate.isNull())
+        return;
+    allowedCertificates().insert(allowanceOf(QUrl(errorPage_->address()), certificate));
+    page_->triggerAction(QWebEnginePage::Reload);
 }

@@ -2,6 +2,7 @@
 // The engine of the "Internet Explorer" slot: Qt WebEngine, in process.
 
 #include "browser/enginecontrol.h"
+#include "browser/errorpage.h"
 
 #include <QElapsedTimer>
 #include <QWebEnginePage>
@@ -9,8 +10,11 @@
 
 class QAuthenticator;
 class QLabel;
+class QMenu;
 class QTimer;
+class QWebEngineCertificateError;
 class QWebEngineDownloadRequest;
+class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 class QWebEngineView;
 
@@ -49,16 +53,22 @@ public:
     void GoForward() override;
     void Stop() override;
     void Refresh() override;
+    void RefreshBypassingCache() override;
     QString LocationURL() const override;
     void FindText(const QString &text, bool backward) override;
     qreal ZoomFactor() const override;
     void SetZoomFactor(qreal factor) override;
     bool RequestClose() override;
     void TerminatePage() override;
+    QByteArray SaveHistory() const override;
+    bool RestoreHistory(const QByteArray &state) override;
 
     QWebEngineView *view() const { return view_; }
     WebEnginePage *page() const { return page_; }
     bool showsCrashNotice() const;
+    // Our page for a load that failed, shown instead of the view.
+    ErrorPage *errorPage() const { return errorPage_; }
+    bool showsErrorPage() const;
 
     // What the engine needs of the process before the application object
     // exists.
@@ -75,9 +85,19 @@ protected:
 
 private:
     void showContextMenu(const QPoint &pos);
+    // エンコード: reads the page again with another default encoding.
+    void addEncodingMenu(QMenu *menu);
+    void readAgainAs(const QString &charset);
+    // Keeps the keys of an input method's composition in the page.
+    bool watchComposition(QObject *watched, QEvent *event);
     void handleDownload(QWebEngineDownloadRequest *download);
     void askCredentials(const QString &who, QAuthenticator *authenticator);
     void showCrashNotice(bool shown);
+    // A failed load shows our page; the next load of the page hides it.
+    void loadingChanged(const QWebEngineLoadingInfo &info);
+    void refuseCertificate(const QWebEngineCertificateError &error);
+    void showErrorPage(bool shown);
+    void proceedPastCertificate();
     // Whether the page's scripts still answer: a probe each second, and a
     // page whose probe has not come back in kHangAfter ms does not answer.
     void probe();
@@ -86,9 +106,21 @@ private:
     QWebEngineView *view_;
     WebEnginePage *page_;
     QLabel *crashNotice_;
+    ErrorPage *errorPage_;
+    // The certificate last refused, for the page of the load it failed.
+    struct Refused {
+        QUrl url;
+        QSslCertificate certificate;
+        ErrorPage::Problems problems;
+        bool overridable = false;
+        QString description;
+    } refused_;
     QTimer *probeTimer_;
     QElapsedTimer probeSent_;
     quint64 probeGeneration_ = 0;  // a probe of an earlier page is not an answer
     bool probing_ = false;
     bool hung_ = false;
+    quint64 findGeneration_ = 0;  // only the latest find reports
+    QString encoding_;            // chosen in the page's menu; empty: 自動
+    bool composing_ = false;      // an input method composes in the page
 };

@@ -11,6 +11,7 @@
    <v> create                         0 ready <version>       (once, at start)
    <v> load <uri>                     <v> plug <xid>          (answers create)
    <v> back | forward | stop | reload <v> error <text>        (create failed)
+   <v> reloadfull (past the cache)
    <v> find <f|b> <text>  ("" ends)   <v> uri <uri>
    <v> zoom <factor>                  <v> title <text>
    <v> tryclose                       <v> progress <0..100>
@@ -18,6 +19,15 @@
    <v> release                        <v> status <link uri or "">
    <v> terminate  (ends its web       <v> responsive <0|1>    (the page's
                    process)                                     script answers)
+   <v> allowcert <host> <PEM>  (the user accepts a refused certificate for
+                   the host until the host ends)
+   <v> restore <history, base64>      <v> found <active> <count>  (after a find
+         (as "session" gave it)             with a text; count 0: none found;
+   <v> charset <default charset>            active from 1, 0 when unknown)
+         (for pages that declare      <v> session <history, base64, "" none>
+          none)                             (after each navigation)
+                                      <v> composing <0|1>     (the page has an
+                                            input method's composition)
                                       <v> history <back 0|1> <forward 0|1>
                                       <v> newwindow <uri>
                                       <v> popupblocked        (window.open without a click or key)
@@ -26,6 +36,10 @@
                                       <v> close               (window.close(), or tryclose agreed)
                                       <v> crashed <reason>    (its web process ended)
                                       <v> certificate <problem,...>  (a page refused)
+                                      <v> failed <kind> <uri> <engine's message> <problem,...> <PEM>
+                                          (a load failed, the frame shows why; kind:
+                                          name|refused|reset|timeout|offline|file|tls|other;
+                                          the last two only for tls)
                                       <v> findbar             (from the page's context menu)
                                       <v> zoomstep <1|-1|0>   (from the page's context menu)
                                       <v> otherengine         (from the page's context menu)
@@ -51,7 +65,7 @@
 
 /* Raised whenever a line changes its meaning; a frame and a host of
    different versions do not talk. */
-#define VEXEL_PROTO_VERSION "3"
+#define VEXEL_PROTO_VERSION "4"
 
 /* frame -> host */
 #define VEXEL_VERB_CREATE "create"
@@ -60,6 +74,7 @@
 #define VEXEL_VERB_FORWARD "forward"
 #define VEXEL_VERB_STOP "stop"
 #define VEXEL_VERB_RELOAD "reload"
+#define VEXEL_VERB_RELOADFULL "reloadfull"
 #define VEXEL_VERB_FIND "find"
 #define VEXEL_VERB_ZOOM "zoom"
 #define VEXEL_VERB_TRYCLOSE "tryclose"
@@ -68,6 +83,9 @@
 #define VEXEL_VERB_ANSWER "answer"
 #define VEXEL_VERB_CREDENTIALS "credentials"
 #define VEXEL_VERB_SAVE "save"
+#define VEXEL_VERB_ALLOWCERT "allowcert"
+#define VEXEL_VERB_RESTORE "restore"
+#define VEXEL_VERB_CHARSET "charset"
 
 /* host -> frame */
 #define VEXEL_VERB_READY "ready"
@@ -87,6 +105,7 @@
 #define VEXEL_VERB_CRASHED "crashed"
 #define VEXEL_VERB_RESPONSIVE "responsive"
 #define VEXEL_VERB_CERTIFICATE "certificate"
+#define VEXEL_VERB_FAILED "failed"
 #define VEXEL_VERB_FINDBAR "findbar"
 #define VEXEL_VERB_ZOOMSTEP "zoomstep"
 #define VEXEL_VERB_OTHERENGINE "otherengine"
@@ -96,3 +115,6 @@
 #define VEXEL_VERB_DOWNLOADING "downloading"
 #define VEXEL_VERB_DOWNLOADED "downloaded"
 #define VEXEL_VERB_DOWNLOADFAILED "downloadfailed"
+#define VEXEL_VERB_FOUND "found"
+#define VEXEL_VERB_SESSION "session"
+#define VEXEL_VERB_COMPOSING "composing"

@@ -1,6 +1,9 @@
 #include "webkitcontrol.h"
 
 #include "core/errors.h"
+#include "browser/engines/pageencoding.h"
+#include "browser/engines/savedhistory.h"
+#include "browser/errorpage.h"
 #include "browser/pagedialogs.h"
 #include "protocol.h"
 #include "webkithost.h"
@@ -63,7 +66,7 @@ QString WebKitControl::textField(const QList<QByteArray> &fields, int index)
 
 WebKitControl::WebKitControl(QWidget *parent)
     : EngineControl(parent),
-      crashPage_(new QLabel(this)), blankPage_(new QWidget(this)), stack_(new QStackedLayout(this))
+      crashPage_(new QLabel(this)), errorPage_(new ErrorPage(this)), blankPage_(new QWidget(this)), stack_(new QStackedLayout(this))
 {
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(1, 1);
@@ -79,6 +82,8 @@ WebKitControl::WebKitControl(QWidget *parent)
     blankPage_->setAutoFillBackground(true);
     blankPage_->setFocusPolicy(Qt::NoFocus);
     stack_->addWidget(blankPage_);
+    stack_->addWidget(errorPage_);
+    connect(errorPage_, &ErrorPage::proceedRequested, this, guarded([this] { proceedPastCertificate(); }));
     embed();
 }
 
@@ -124,6 +129,8 @@ void WebKitControl::viewArrived(quint32 plug)
         tellFocus(Qt::OtherFocusReason);
     if (zoom_ != 1.0)
         send(VEXEL_VERB_ZOOM, {QByteArray::number(zoom_)});
+    if (const QString charset = pageencoding::systemDefault(); !charset.isEmpty())
+        send(VEXEL_VERB_CHARSET, {charset.toUtf8()});
     // In the order they were asked for.
     const auto queued = std::exchange(queued_, {});
     for (const auto &[verb, fields] : queued)
@@ -255,6 +262,7 @@ void WebKitControl::showCrash(const QString &why)
 void WebKitControl::Navigate(const QString &address)
 {
     const QString url = toUrl(address);
+    hideErrorPage();
     if (state_ != State::Failed) {
         revive();
         send(VEXEL_VERB_LOAD, {url.toUtf8()});
@@ -263,12 +271,14 @@ void WebKitControl::Navigate(const QString &address)
 
 void WebKitControl::GoBack()
 {
+    hideErrorPage();
     if (state_ != State::HostGone && revive())
         send(VEXEL_VERB_BACK);
 }
 
 void WebKitControl::GoForward()
 {
+    hideErrorPage();
     if (state_ != State::HostGone && revive())
         send(VEXEL_VERB_FORWARD);
 }
@@ -283,14 +293,29 @@ void WebKitControl::Refresh()
 {
     if (state_ == State::Failed)
         return;
+    // The empty page behind ours reloads the address that failed.
+    hideErrorPage();
     if (revive())
         send(VEXEL_VERB_RELOAD);
     else
         send(VEXEL_VERB_LOAD, {(location_.isEmpty() ? QStringLiteral("about:blank") : location_).toUtf8()});
 }
 
+void WebKitControl::RefreshBypassingCache()
+{
+    if (state_ == State::Failed)
+        return;
+    hideErrorPage();
+    if (revive())
+        send(VEXEL_VERB_RELOADFULL);
+    else
+        Refresh();
+}
+
 QString WebKitControl::LocationURL() const
 {
+    if (showsErrorPage())
+        return errorPage_->address();
     return location_;
 }
 
@@ -330,6 +355,23 @@ void WebKitControl::TerminatePage()
         send(VEXEL_VERB_TERMINATE);
 }
 
+// The host sends the history after every navigation: the window asks for it
+// as it closes, with no time to wait for an answer.
+QByteArray WebKitControl::SaveHistory() const
+{
+    return session_.isEmpty() ? QByteArray() : savedhistory::wrap("gecko", session_);
+}
+
+bool WebKitControl::RestoreHistory(const QByteArray &state)
+{
+    const std::optional<QByteArray> session = savedhistory::unwrap("gecko", state);
+    if (!session || state_ == State::Failed)
+        return false;
+    revive();
+    send(VEXEL_VERB_RESTORE, {session->toBase64()});
+    return true;
+}
+
 // --- Events from the host ---------------------------------------------------
 
 const QHash<QByteArray, WebKitControl::Handler> &WebKitControl::handlers()
@@ -349,6 +391,7 @@ const QHash<QByteArray, WebKitControl::Handler> &WebKitControl::handlers()
         {VEXEL_VERB_CRASHED, &WebKitControl::onCrashed},
         {VEXEL_VERB_RESPONSIVE, &WebKitControl::onResponsive},
         {VEXEL_VERB_CERTIFICATE, &WebKitControl::onCertificate},
+        {VEXEL_VERB_FAILED, &WebKitControl::onFailed},
         {VEXEL_VERB_FINDBAR, &WebKitControl::onFindBar},
         {VEXEL_VERB_ZOOMSTEP, &WebKitControl::onZoomStep},
         {VEXEL_VERB_OTHERENGINE, &WebKitControl::onOtherEngine},
@@ -358,6 +401,9 @@ const QHash<QByteArray, WebKitControl::Handler> &WebKitControl::handlers()
         {VEXEL_VERB_DOWNLOADING, &WebKitControl::onDownloading},
         {VEXEL_VERB_DOWNLOADED, &WebKitControl::onDownloaded},
         {VEXEL_VERB_DOWNLOADFAILED, &WebKitControl::onDownloadFailed},
+        {VEXEL_VERB_FOUND, &WebKitControl::onFound},
+        {VEXEL_VERB_SESSION, &WebKitControl::onSession},
+        {VEXEL_VERB_COMPOSING, &WebKitControl::onComposing},
     };
     return table;
 }
@@ -393,11 +439,17 @@ void WebKitControl::onTitle(const QList<QByteArray> &fields)
 {
     // A page without a title goes by its address.
     const QString title = textField(fields, 0);
-    emit TitleChange(title.isEmpty() ? location_ : title);
+    if (showsErrorPage())
+        emit TitleChange(errorPage_->address());
+    else
+        emit TitleChange(title.isEmpty() ? location_ : title);
 }
 
 void WebKitControl::onLoaded(const QList<QByteArray> &fields)
 {
+    // A page that loads replaces our error page.
+    if (fields.value(0) == "1")
+        hideErrorPage();
     emit LoadFinished(fields.value(0) == "1");
 }
 
@@ -471,6 +523,55 @@ void WebKitControl::onCertificate(const QList<QByteArray> &fields)
     emit StatusMessage(pagedialogs::certificateRefusedText(certificateProblems(fields.value(0))));
 }
 
+bool WebKitControl::showsErrorPage() const
+{
+    return stack_->currentWidget() == errorPage_;
+}
+
+void WebKitControl::hideErrorPage()
+{
+    if (showsErrorPage())
+        stack_->setCurrentWidget(container_ ? container_ : blankPage_);
+}
+
+void WebKitControl::onFailed(const QList<QByteArray> &fields)
+{
+    static const QHash<QByteArray, ErrorPage::Kind> kinds = {
+        {"name", ErrorPage::Kind::NameNotResolved}, {"refused", ErrorPage::Kind::Refused},
+        {"reset", ErrorPage::Kind::Reset},          {"timeout", ErrorPage::Kind::TimedOut},
+        {"offline", ErrorPage::Kind::Offline},      {"file", ErrorPage::Kind::FileNotFound},
+    };
+    static const QHash<QByteArray, ErrorPage::Problem> problems = {
+        {"unknown-ca", ErrorPage::UnknownIssuer}, {"bad-identity", ErrorPage::WrongName},
+        {"not-activated", ErrorPage::NotYetValid}, {"expired", ErrorPage::Expired},
+        {"revoked", ErrorPage::Revoked},          {"insecure", ErrorPage::Insecure},
+    };
+    if (state_ != State::Live)
+        return;
+    const QString address = textField(fields, 1);
+    const QString message = textField(fields, 2);
+    if (fields.value(0) == "tls") {
+        ErrorPage::Problems found;
+        for (const QByteArray &word : fields.value(3).split(','))
+            found |= problems.value(word, ErrorPage::Unverified);
+        errorPage_->showCertificate(address, found, QSslCertificate(fields.value(4), QSsl::Pem), message);
+    } else {
+        errorPage_->showFailure(kinds.value(fields.value(0), ErrorPage::Kind::Other), address, message);
+    }
+    stack_->setCurrentWidget(errorPage_);
+    emit TitleChange(address);
+}
+
+void WebKitControl::proceedPastCertificate()
+{
+    const QSslCertificate certificate = errorPage_->certificate();
+    const QString host = QUrl(errorPage_->address()).host();
+    if (certificate.isNull() || host.isEmpty() || state_ != State::Live)
+        return;
+    send(VEXEL_VERB_ALLOWCERT, {host.toUtf8(), certificate.toPem()});
+    Refresh();
+}
+
 void WebKitControl::onFindBar(const QList<QByteArray> &)
 {
     emit FindRequested();
@@ -484,6 +585,22 @@ void WebKitControl::onZoomStep(const QList<QByteArray> &fields)
 void WebKitControl::onOtherEngine(const QList<QByteArray> &)
 {
     emit OtherEngineRequested();
+}
+
+void WebKitControl::onFound(const QList<QByteArray> &fields)
+{
+    const int count = qMax(0, fields.value(1).toInt());
+    emit FindResult(qBound(0, fields.value(0).toInt(), count), count);
+}
+
+void WebKitControl::onSession(const QList<QByteArray> &fields)
+{
+    session_ = QByteArray::fromBase64(fields.value(0));
+}
+
+void WebKitControl::onComposing(const QList<QByteArray> &fields)
+{
+    composing_ = fields.value(0) == "1";
 }
 
 bool WebKitControl::eventFilter(QObject *watched, QEvent *event)

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <functional>
 
+class ErrorPage;
 class QLabel;
 class QStackedLayout;
 class QWindow;
@@ -28,12 +29,15 @@ public:
     void GoForward() override;
     void Stop() override;
     void Refresh() override;
+    void RefreshBypassingCache() override;
     QString LocationURL() const override;
     void FindText(const QString &text, bool backward) override;
     qreal ZoomFactor() const override;
     void SetZoomFactor(qreal factor) override;
     bool RequestClose() override;
     void TerminatePage() override;
+    QByteArray SaveHistory() const override;
+    bool RestoreHistory(const QByteArray &state) override;
 
     // From the host: the view asked for, or why there is none (hostWent:
     // the host ended, and a new one may do); an event of this control's
@@ -49,6 +53,9 @@ public:
     // that its page has gone.
     quint32 plugWindow() const { return plug_; }
     bool showsCrash() const;
+    // Our page for a load that failed, over the view.
+    ErrorPage *errorPage() const { return errorPage_; }
+    bool showsErrorPage() const;
     // Whether the page has closed itself while one of its questions is open:
     // the window closes once it is answered.
     bool closesAfterQuestion() const { return closeWaiting_; }
@@ -105,6 +112,9 @@ private:
     void onCrashed(const QList<QByteArray> &fields);
     void onResponsive(const QList<QByteArray> &fields);
     void onCertificate(const QList<QByteArray> &fields);
+    void onFailed(const QList<QByteArray> &fields);
+    void hideErrorPage();
+    void proceedPastCertificate();
     void onFindBar(const QList<QByteArray> &fields);
     void onZoomStep(const QList<QByteArray> &fields);
     void onDialog(const QList<QByteArray> &fields);
@@ -113,6 +123,9 @@ private:
     void onDownloading(const QList<QByteArray> &fields);
     void onDownloaded(const QList<QByteArray> &fields);
     void onDownloadFailed(const QList<QByteArray> &fields);
+    void onFound(const QList<QByteArray> &fields);
+    void onSession(const QList<QByteArray> &fields);
+    void onComposing(const QList<QByteArray> &fields);
 
     QPointer<WebKitHost> host_;
     int view_ = 0;
@@ -120,6 +133,7 @@ private:
     QWindow *window_ = nullptr;  // the plug's window as Qt knows it
     QWidget *container_ = nullptr;
     QLabel *crashPage_;
+    ErrorPage *errorPage_;
     QWidget *blankPage_;  // while the view is on its way
     QStackedLayout *stack_;
     State state_ = State::Creating;
@@ -136,4 +150,6 @@ private:
     bool hung_ = false;         // the page does not answer
     int asking_ = 0;            // the page's questions open now
     bool closeWaiting_ = false;  // the page closed itself while one was open
+    QByteArray session_;        // the page's history as the host last sent it
+    bool composing_ = false;    // an input method composes in the page
 };

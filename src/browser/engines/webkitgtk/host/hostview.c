@@ -27,8 +27,8 @@ void views_init(void)
     g_mkdir_with_parents(data, 0700);
     webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager), cookies,
                                                  WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
-    /* A certificate that does not check out is refused: WebKit shows its
-       error page, nothing is accepted behind the user's back. */
+    /* A certificate that does not check out is refused: the frame shows
+       why, nothing is accepted behind the user's back. */
     webkit_website_data_manager_set_tls_errors_policy(manager, WEBKIT_TLS_ERRORS_POLICY_FAIL);
     context = webkit_web_context_new_with_website_data_manager(manager);
     g_object_unref(manager);
@@ -165,14 +165,13 @@ static void on_close(WebKitWebView *web, HostView *v)
     host_send(v->id, VEXEL_VERB_CLOSE, NULL);
 }
 
-/* The page is refused (WebKit's error page follows); the frame says why in
-   its status bar. */
+/* The page is refused; the failure that follows (on_load_failed) carries
+   the certificate and why, and the frame shows them. */
 static gboolean on_tls_errors(WebKitWebView *web, const char *uri, GTlsCertificate *certificate,
                               GTlsCertificateFlags errors, HostView *v)
 {
     (void)web;
     (void)uri;
-    (void)certificate;
     static const struct {
         GTlsCertificateFlags flag;
         const char *word;
@@ -189,38 +188,94 @@ static gboolean on_tls_errors(WebKitWebView *web, const char *uri, GTlsCertifica
             g_string_append(problems, words[i].word);
         }
     }
-    host_send(v->id, VEXEL_VERB_CERTIFICATE, problems->len ? problems->str : "other", NULL);
-    g_string_free(problems, TRUE);
+    if (!problems->len)
+        g_string_append(problems, "other");
+    host_send(v->id, VEXEL_VERB_CERTIFICATE, problems->str, NULL);
+    g_free(v->tls_pem);
+    v->tls_pem = NULL;
+    if (certificate)
+        g_object_get(certificate, "certificate-pem", &v->tls_pem, NULL);
+    g_free(v->tls_problems);
+    v->tls_problems = g_string_free(problems, FALSE);
     return FALSE;
 }
 
-/* WebKit's error page gives the failure in the words of the process that
-   failed: the network process, which runs in the C locale and so speaks
-   English whatever the host's language. The same page, with the message
-   as this process translates it where a translation has it. */
+/* What kind of failure an error is, as the frame's page names it. */
+static const char *failure_kind(const GError *error)
+{
+    if (error->domain == G_RESOLVER_ERROR)
+        return "name";
+    if (error->domain == G_IO_ERROR) {
+        switch (error->code) {
+        case G_IO_ERROR_CONNECTION_REFUSED:
+            return "refused";
+        case G_IO_ERROR_CONNECTION_CLOSED:
+            return "reset";
+        case G_IO_ERROR_TIMED_OUT:
+            return "timeout";
+        case G_IO_ERROR_NETWORK_UNREACHABLE:
+        case G_IO_ERROR_HOST_UNREACHABLE:
+            return "offline";
+        case G_IO_ERROR_NOT_FOUND:
+            return "file";
+        default:
+            return "other";
+        }
+    }
+    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_FILE_DOES_NOT_EXIST))
+        return "file";
+    return "other";
+}
+
+/* A load failed: the frame shows its own page, in Japanese, over the view.
+   Behind it the view holds an empty page at the failed address, so the
+   address stays the one asked for, Back leads to the page before and
+   Reload tries the address again. */
 static gboolean on_load_failed(WebKitWebView *web, WebKitLoadEvent event, const char *uri, GError *error, HostView *v)
 {
     (void)event;
     v->load_failed = TRUE;
-    static const char *const domains[] = {"WebKitGTK-4.1", "libsoup-3.0", "glib-networking", "glib20"};
-    /* What WebKit shows no page for (a stopped load, a download). */
+    char *pem = g_steal_pointer(&v->tls_pem);
+    char *problems = g_steal_pointer(&v->tls_problems);
+    /* What shows no page (a stopped load, a download). */
     if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
         g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
-        g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD))
+        g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD)) {
+        g_free(pem);
+        g_free(problems);
         return FALSE;
-    /* Ours or WebKit's own, the error's page loads next. */
-    v->error_page = TRUE;
+    }
+    /* The engine's words come from the network process, which runs in the
+       C locale; as this process translates them where it can. */
+    static const char *const domains[] = {"WebKitGTK-4.1", "libsoup-3.0", "glib-networking", "glib20"};
     const char *message = error->message;
     for (guint i = 0; i < G_N_ELEMENTS(domains) && message == error->message; ++i)
         message = g_dgettext(domains[i], error->message);
-    if (message == error->message)
-        return FALSE;
-    char *text = g_markup_escape_text(message, -1);
-    char *html = g_strdup_printf("<html><body>%s</body></html>", text);
-    webkit_web_view_load_alternate_html(web, html, uri, NULL);
-    g_free(html);
-    g_free(text);
+    const gboolean tls = problems != NULL;
+    host_send(v->id, VEXEL_VERB_FAILED, tls ? "tls" : failure_kind(error), host_text(uri), message,
+              host_text(problems), host_text(pem), NULL);
+    g_free(pem);
+    g_free(problems);
+    /* The empty page loads next; its end too is no visit. */
+    v->error_page = TRUE;
+    webkit_web_view_load_alternate_html(
+        web, "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title></title></head><body></body></html>", uri,
+        NULL);
     return TRUE;
+}
+
+void view_allow_certificate(HostView *v, const char *const *fields, guint count)
+{
+    (void)v;
+    char *host = view_text_field(fields, count, 0);
+    char *pem = view_text_field(fields, count, 1);
+    GTlsCertificate *certificate = *host ? g_tls_certificate_new_from_pem(pem, -1, NULL) : NULL;
+    if (certificate) {
+        webkit_web_context_allow_tls_certificate_for_host(context, certificate, host);
+        g_object_unref(certificate);
+    }
+    g_free(pem);
+    g_free(host);
 }
 
 /* --- Pages that do not answer ------------------------------------------- */
@@ -561,6 +616,7 @@ void view_create(guint id)
     g_signal_connect(v->web, "decide-policy", G_CALLBACK(download_decide_policy), v);
     g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(on_history), v);
     menu_attach(v);
+    requests_attach(v);
 
     gtk_container_add(GTK_CONTAINER(v->plug), GTK_WIDGET(v->web));
     /* Shown but not mapped: a plug waits for its embedder to map it. */
@@ -589,6 +645,8 @@ void view_release(HostView *v)
     questions_drop_view(v->id);
     gtk_widget_destroy(v->plug);
     g_free(v->status);
+    g_free(v->tls_pem);
+    g_free(v->tls_problems);
     g_free(v);
 }
 

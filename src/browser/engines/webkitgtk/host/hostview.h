@@ -21,12 +21,20 @@ typedef struct {
     gboolean page_gone;  /* its web process ended, no load since */
     gboolean load_failed; /* this load failed: its end is no visit */
     gboolean error_page;  /* the next load shows a failed load's message */
+    char *tls_pem;        /* the certificate a load was refused for, until its failure is sent */
+    char *tls_problems;   /* and why, as words of the "failed" message */
     /* A composition WebKit ended itself, while the input method's commit
        of the same text is awaited (see hold_composition): */
     char *kept;           /* that text, NULL when none is awaited */
     GArray *held;         /* the page's commit handlers blocked meanwhile */
     gulong commit_watch;  /* our own handler of commits */
     gboolean handing_on;  /* a commit is being handed on to the page */
+    /* Find: the match selected (from 1) of find_count, and the search
+       under way: for a new text or not, forward (1) or backward (-1). */
+    guint find_active, find_count;
+    gboolean find_new;
+    int find_step;
+    gboolean composing; /* the frame was told the page has a composition */
 } HostView;
 
 /* Writes one message to the frame: the view's number, the verb and its
@@ -54,7 +62,15 @@ HostView *view_by_id(guint id);
 /* Ends a view: its page, its plug, what it still waited for. */
 void view_release(HostView *v);
 
+/* Connects what the frame keeps of a view: find results, its history to
+   save, compositions. */
+void requests_attach(HostView *v);
+
 /* Field index of a request: its text (a copy, empty when missing), or a
    number (0 when missing or not one). */
 char *view_text_field(const char *const *fields, guint count, guint index);
 guint view_number_field(const char *const *fields, guint count, guint index);
+
+/* "allowcert <host> <pem>": the user accepts the certificate for the host,
+   for as long as this process runs. */
+void view_allow_certificate(HostView *v, const char *const *fields, guint count);
