@@ -6,7 +6,9 @@
 #include "app/browsinghistory.h"
 #include "app/findbar.h"
 #include "app/forms.h"
+#include "app/framekeys.h"
 #include "app/mainform.h"
+#include "app/searchengines.h"
 #include "app/windowsession.h"
 #include "bookmarks/bmedit.h"
 #include "bookmarks/bookmarkfile.h"
@@ -65,7 +67,7 @@ void TMainForm::OpenInOtherEngine(TBrowserWindow *window)
     openWindowOn(toIE, QString(), window->control()->LocationURL());
 }
 
-void TMainForm::openWindowOn(bool ie, const QString &Caption, const QString &Address)
+void TMainForm::openWindowOn(bool ie, const QString &Caption, const QString &Address, const QByteArray &history)
 {
     const QString ini = configPath(ProgramDir);
     const QString mozPath = config::frameMozPath(ini);
@@ -89,7 +91,8 @@ void TMainForm::openWindowOn(bool ie, const QString &Caption, const QString &Add
     MDIClient->setActiveSubWindow(window.get());
     TBrowserWindow *w = window.release();  // the frame owns it now
     w->setWindowTitle(Caption);
-    w->control()->Navigate(Address);
+    if (history.isEmpty() || !w->control()->RestoreHistory(history))
+        w->control()->Navigate(Address);
 }
 
 void TMainForm::connectWindow(TBrowserWindow *window)
@@ -113,6 +116,12 @@ void TMainForm::connectWindow(TBrowserWindow *window)
         cleared.progress = 0;
         cleared.reloadEnabled = false;
         showWindowState(cleared);
+    });
+    connect(window, &TBrowserWindow::closing, this, guarded([this, window] { Keys->rememberClosed(window); }));
+    connect(window->control(), &EngineControl::FindResult, this, [this, window](int active, int count) {
+        if (window == ActiveMDIChild())
+            if (auto *bar = findChild<TFindBar *>())
+                bar->showResult(active, count);
     });
     connect(
         window, &TBrowserWindow::newWindowRequested, this,
@@ -174,7 +183,10 @@ void TMainForm::openAddresses(const QStringList &addresses)
             if (address.isEmpty())
                 FileNew1Execute();
             else
-                OpenBrowserWindow(IE_item->isChecked() ? Tfrm_IE::Caption : Tfrm_MZ::Caption, address);
+                // Read where it was given: a relative file here is not one.
+                OpenBrowserWindow(IE_item->isChecked() ? Tfrm_IE::Caption : Tfrm_MZ::Caption,
+                                  SearchEngines::addressFor(configPath(ProgramDir), address,
+                                                            engines::RelativeFiles::Ignore));
         });
     if (isMinimized())
         showNormal();
@@ -228,6 +240,15 @@ void TMainForm::btnMoveClick()
 
 void TMainForm::txtAddressKeyDown(QKeyEvent *event)
 {
+    // Esc takes back what was typed: the field shows the window's address
+    // again, selected.
+    if (event->key() == Qt::Key_Escape && txtAddress->isModified()) {
+        event->accept();
+        TBrowserWindow *w = ActiveMDIChild();
+        txtAddress->setText(w ? w->state().address : QString());
+        txtAddress->selectAll();
+        return;
+    }
     // Enter on the main keyboard or the keypad, whatever modifiers are held;
     // the field gets every other key.
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
@@ -238,8 +259,9 @@ void TMainForm::txtAddressKeyDown(QKeyEvent *event)
     btnMoveClick();
 }
 
-void TMainForm::openOrNavigate(int windowSetting, const QString &address)
+void TMainForm::openOrNavigate(int windowSetting, const QString &typed)
 {
+    const QString address = SearchEngines::addressFor(configPath(ProgramDir), typed);
     if (config::switchedOn(windowSetting) || MDIClient->subWindowList().isEmpty()) {
         OpenBrowserWindow(QString(), address);
         return;

@@ -4,6 +4,7 @@
 #include "bookmarks/bookmarkfile.h"
 #include "browser/browserwindow.h"
 #include "core/errors.h"
+#include "core/placement.h"
 #include "core/programdir.h"
 #include "history/historyform.h"
 #include "history/historystore.h"
@@ -79,6 +80,7 @@ void TBrowsingHistory::showHistory()
 {
     if (!form_) {
         form_ = new THistoryForm(store(), frame_);
+        centreOver(form_, frame_);
         // A page from the history opens as a bookmark would.
         connect(form_, &THistoryForm::openRequested, this, guarded([this](const QString &address) {
             frame_->txtAddress->setText(address);

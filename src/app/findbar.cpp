@@ -24,6 +24,11 @@ TFindBar::TFindBar(TMainForm *frame) : QToolBar(frame), frame_(frame)
     txtFind->setMaximumWidth(240);
     txtFind->installEventFilter(this);
     addWidget(txtFind);
+    lblFindCount = new QLabel(this);
+    lblFindCount->setObjectName(QStringLiteral("lblFindCount"));
+    lblFindCount->setTextFormat(Qt::PlainText);
+    lblFindCount->setMinimumWidth(lblFindCount->fontMetrics().horizontalAdvance(QStringLiteral("000 / 000 件")) + 8);
+    lblFindCount->setAlignment(Qt::AlignCenter);
     auto button = [this](const char *name, const QString &text) {
         auto *b = new QToolButton(this);
         b->setObjectName(QString::fromLatin1(name));
@@ -35,6 +40,7 @@ TFindBar::TFindBar(TMainForm *frame) : QToolBar(frame), frame_(frame)
     btnFindPrev = button("btnFindPrev", QStringLiteral("前へ"));
     btnFindNext = button("btnFindNext", QStringLiteral("次へ"));
     btnFindClose = button("btnFindClose", QStringLiteral("閉じる"));
+    addWidget(lblFindCount);
     connect(btnFindPrev, &QToolButton::clicked, this, guarded([this](bool) { findNext(true); }));
     connect(btnFindNext, &QToolButton::clicked, this, guarded([this](bool) { findNext(false); }));
     connect(btnFindClose, &QToolButton::clicked, this, guarded([this](bool) { closeBar(); }));
@@ -69,6 +75,7 @@ void TFindBar::openBar()
 void TFindBar::closeBar()
 {
     hide();
+    showResult(0, -1);
     if (TBrowserWindow *w = frame_->ActiveMDIChild()) {
         w->control()->FindText(QString(), false);
         w->control()->setFocus(Qt::OtherFocusReason);
@@ -77,8 +84,29 @@ void TFindBar::closeBar()
 
 void TFindBar::findNext(bool backward)
 {
+    // A new search has no count until the page answers.
+    if (txtFind->text().isEmpty())
+        showResult(0, -1);
     if (TBrowserWindow *w = frame_->ActiveMDIChild())
         w->control()->FindText(txtFind->text(), backward);
+}
+
+void TFindBar::showResult(int active, int count)
+{
+    const bool none = count == 0 && !txtFind->text().isEmpty();
+    if (count < 0 || txtFind->text().isEmpty())
+        lblFindCount->clear();
+    else if (count == 0)
+        lblFindCount->setText(QStringLiteral("見つかりません"));
+    else if (active > 0)
+        lblFindCount->setText(QStringLiteral("%1 / %2 件").arg(active).arg(count));
+    else
+        lblFindCount->setText(QStringLiteral("%1 件").arg(count));
+    txtFind->setProperty("notFound", none);
+    QPalette palette;  // only what is set here; the rest as the bar's
+    if (none)
+        palette.setColor(QPalette::Base, QColor(0xff, 0xd6, 0xd6));
+    txtFind->setPalette(palette);
 }
 
 void TFindBar::zoom(int step)
@@ -89,6 +117,12 @@ void TFindBar::zoom(int step)
 
 bool TFindBar::eventFilter(QObject *watched, QEvent *event)
 {
+    // Esc closes the bar, also while a page loads (when it also stops the load).
+    if (watched == txtFind && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        event->accept();
+        return true;
+    }
     if (watched == txtFind && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Escape) {

@@ -6,6 +6,7 @@
 #include <QToolBar>
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QToolButton;
 class TMainForm;
@@ -16,12 +17,16 @@ public:
     explicit TFindBar(TMainForm *frame);
 
     QLineEdit *txtFind;
+    QLabel *lblFindCount;  // "3 / 17 件", or "見つかりません"
     QToolButton *btnFindPrev, *btnFindNext, *btnFindClose;
     QAction *FindAction, *ZoomInAction, *ZoomOutAction, *ZoomResetAction;
 
     void openBar();
     void closeBar();
     void findNext(bool backward);
+    // What the page found for the text: the match selected (from 1, 0
+    // when the engine does not say) of count; none marks the field.
+    void showResult(int active, int count);
     // step +1 in, -1 out, 0 back to 100 %.
     void zoom(int step);
 

@@ -5,6 +5,8 @@
 #include "app/browsinghistory.h"
 #include "app/findbar.h"
 #include "app/forms.h"
+#include "app/framekeys.h"
+#include "app/searchengines.h"
 #include "app/windowarranger.h"
 #include "app/windowsession.h"
 #include "core/errors.h"
@@ -62,9 +64,12 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
 
     createBottomStrip();
     auto *findBar = new TFindBar(this);
-    insertToolBar(ToolBar1, findBar);
-    insertToolBarBreak(ToolBar1);
+    // The bottom area's lines stack upwards from the window's edge: a line
+    // after the status strip's sits above it.
+    addToolBarBreak(Qt::BottomToolBarArea);
+    addToolBar(Qt::BottomToolBarArea, findBar);
     findBar->hide();
+    Keys = new TFrameKeys(this);
 
     OpenDialog = new QFileDialog(this);
     OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
@@ -150,6 +155,7 @@ void TMainForm::createBands()
     ToolBar3->addWidget(btnMove);
     connect(btnMove, &QPushButton::clicked, this, guarded([this](bool) { btnMoveClick(); }));
     txtAddress->installEventFilter(this);
+    new SearchEngines(txtAddress, [this] { return configPath(ProgramDir); });
 
     // Edit commands on the address field, with their enabled rules.
     EditCut1->setShortcutContext(Qt::WidgetShortcut);
@@ -277,6 +283,13 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         runGuarded([this] { FormResize(); });
     } else if ((watched == ToolBar2 || watched == ToolBar3) && event->type() == QEvent::MouseButtonRelease) {
         runGuarded([this] { CoolBar1MouseUp(); });
+    } else if (watched == txtAddress && event->type() == QEvent::ShortcutOverride) {
+        // Esc on typed text takes it back before it stops a load.
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Escape && txtAddress->isModified()) {
+            event->accept();
+            return true;
+        }
     } else if (watched == txtAddress && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         runGuarded([&] { txtAddressKeyDown(key); });

@@ -23,6 +23,7 @@ class QKeyEvent;
 class QLabel;
 class TBookmarkMenu;
 class TBrowsingHistory;
+class TFrameKeys;
 class Tfrm_Option;
 class TWindowArranger;
 class TWindowSession;
@@ -30,6 +31,7 @@ class TWindowSession;
 class TMainForm : public QMainWindow {
     Q_OBJECT
     friend class TWindowSession;  // reopens windows on their own engine
+    friend class TFrameKeys;      // reopens a closed window on its own engine
 public:
     explicit TMainForm(QWidget *parent = nullptr);
     ~TMainForm() override;
@@ -122,6 +124,9 @@ public:
     // switch enables Moz_Item.
     Tfrm_Option *newOptionDialog();
 
+    // The keys every browser has (F5, Alt+Left, Ctrl+L, ...), in no menu.
+    TFrameKeys *Keys;
+
     // Visits, the history window (Ctrl+H) and the address suggestions.
     TBrowsingHistory *browsingHistory() const { return history_; }
 
@@ -165,7 +170,9 @@ private:
     void updateCommandStates();
     void fitAddressField();
     void applyBandOrder(const QList<TBandToolBar *> &order, bool secondBreaks);
-    void openWindowOn(bool ie, const QString &Caption, const QString &Address);
+    // history: a window's saved back/forward list to show instead of
+    // Address, where its engine can read it.
+    void openWindowOn(bool ie, const QString &Caption, const QString &Address, const QByteArray &history = {});
     void withActivePage(void (EngineControl::*command)());
     // The frame's side of a new browser window: it draws the window's state
     // while the window is active, and opens what its page asks for.

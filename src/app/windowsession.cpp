@@ -7,6 +7,7 @@
 #include "browser/childmoz.h"
 #include "core/atomicfile.h"
 #include "core/errors.h"
+#include "core/placement.h"
 #include "core/programdir.h"
 
 #include <QAction>
@@ -33,6 +34,8 @@ bool askYesNo(QWidget *parent, const QString &objectName, const QString &text, b
     QPushButton *no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
     box.setDefaultButton(yesByDefault ? yes : no);
     box.setEscapeButton(no);
+    waitUntilPlaced(parent);
+    centreOver(&box, parent);
     box.exec();
     return box.clickedButton() == yes;
 }

@@ -10,6 +10,7 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
@@ -42,6 +43,13 @@ TBrowserWindow::TBrowserWindow(const QString &classId, const QString &name, cons
 {
     setObjectName(name);
     setAttribute(Qt::WA_DeleteOnClose);
+    // The frame's Ctrl+W / Ctrl+F4 close the active window wherever the
+    // focus is; the same keys on the window's own menu would make both
+    // ambiguous, and neither would act.
+    if (QMenu *menu = systemMenu())
+        for (QAction *action : menu->actions())
+            if (action->shortcuts().contains(QKeySequence(QKeySequence::Close)))
+                action->setShortcuts({});
     // The control is made first; a class that cannot be created leaves no
     // window behind (the caller deletes this half-made one).
     control_ = engines::create(classId, this);

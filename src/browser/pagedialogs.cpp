@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,19 @@ namespace pagedialogs {
 
 static const QString kTitle = QStringLiteral("Web ページからのメッセージ");
 
+// A box as narrow as a short message would have the desktop cut its title
+// ("Web ペ…ッセージ"): it is kept as wide as the title with the title bar's
+// icon and buttons beside it.
+static void keepTitleWhole(QDialog *box)
+{
+    const int wanted = box->fontMetrics().horizontalAdvance(kTitle) + 160;
+    if (auto *grid = qobject_cast<QGridLayout *>(box->layout()))
+        grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    else
+        box->setMinimumWidth(wanted);
+}
+
 // The page's words as they stand: plain text is set before the message, so
 // no markup in it is ever read, and no link in it is live.
 static int askPlainly(QWidget *page, QMessageBox::Icon icon, const QString &message, QMessageBox::StandardButtons buttons)
@@ -26,6 +40,7 @@ static int askPlainly(QWidget *page, QMessageBox::Icon icon, const QString &mess
     QMessageBox box(icon, kTitle, QString(), buttons, page);
     box.setTextFormat(Qt::PlainText);
     box.setText(message);
+    keepTitleWhole(&box);
     return box.exec();
 }
 
@@ -50,6 +65,7 @@ bool prompt(QWidget *page, const QString &message, const QString &defaultValue, 
         label->setTextFormat(Qt::PlainText);
     dialog.setLabelText(message);
     dialog.setTextValue(defaultValue);
+    keepTitleWhole(&dialog);
     const bool ok = dialog.exec() == QDialog::Accepted;
     *result = ok ? dialog.textValue() : QString();
     return ok;

@@ -4,6 +4,7 @@
 #include "core/formfont.h"
 #include "historystore.h"
 
+#include <QAction>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -95,6 +96,13 @@ THistoryForm::THistoryForm(HistoryStore *store, QWidget *parent)
     connect(btnDelete, &QPushButton::clicked, this, guarded([this](bool) { btnDeleteClick(); }));
     connect(btnClear, &QPushButton::clicked, this, guarded([this](bool) { btnClearClick(); }));
     connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
+    // Esc closes it, as it closes a dialog.
+    auto *escape = new QAction(this);
+    escape->setObjectName(QStringLiteral("CloseAction"));
+    escape->setShortcut(Qt::Key_Escape);
+    escape->setShortcutContext(Qt::WindowShortcut);
+    connect(escape, &QAction::triggered, this, &QWidget::close);
+    addAction(escape);
 }
 
 THistoryForm::~THistoryForm()

@@ -324,6 +324,9 @@ void TestWindowSession::startWithLeftList()
     QStringList seen;
     WhenOpen when([&](QMessageBox *box) {
         QVERIFY(MainForm && MainForm->isVisible());
+        // Over the frame, not at the screen's corner.
+        const QPoint off = box->frameGeometry().center() - MainForm->frameGeometry().center();
+        QVERIFY2(off.manhattanLength() <= 40, qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
         for (QWidget *w : QApplication::topLevelWidgets())
             QVERIFY(!qobject_cast<Tfrm_Option *>(w) || !w->isVisible());
         seen << box->windowTitle() << box->text() + "|" + box->defaultButton()->text();

@@ -216,11 +216,11 @@ void TestNewWindows::addressBarSetting()
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), 1);
     QMdiSubWindow *first = MainForm->MDIClient->currentSubWindow();
     QCOMPARE(engineOf(first)->calls, QStringList{"Navigate example.com"});
-    MainForm->txtAddress->setText("  second  ");
+    MainForm->txtAddress->setText("  second.example  ");
     QTest::keyClick(MainForm->txtAddress, Qt::Key_Return);
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), newWindow ? 2 : 1);
     QMdiSubWindow *target = MainForm->MDIClient->currentSubWindow();
-    QCOMPARE(engineOf(target)->calls.last(), QString("Navigate   second  "));
+    QCOMPARE(engineOf(target)->calls.last(), QString("Navigate   second.example  "));
 }
 
 void TestNewWindows::enterVariantsGo()
@@ -228,13 +228,13 @@ void TestNewWindows::enterVariantsGo()
     MainForm->FileNew1->trigger();
     ScriptedEngine *e = engineOf(MainForm->MDIClient->currentSubWindow());
     e->calls.clear();
-    MainForm->txtAddress->setText("a");
+    MainForm->txtAddress->setText("a.jp");
     QTest::keyClick(MainForm->txtAddress, Qt::Key_Return, Qt::ShiftModifier);
     QTest::keyClick(MainForm->txtAddress, Qt::Key_Return, Qt::ControlModifier);
     QTest::keyClick(MainForm->txtAddress, Qt::Key_Enter, Qt::KeypadModifier);
     QTest::keyClick(MainForm->txtAddress, Qt::Key_B);
-    QCOMPARE(e->calls, QStringList({"Navigate a", "Navigate a", "Navigate a"}));
-    QCOMPARE(MainForm->txtAddress->text(), QString("ab"));  // other keys reach the field
+    QCOMPARE(e->calls, QStringList({"Navigate a.jp", "Navigate a.jp", "Navigate a.jp"}));
+    QCOMPARE(MainForm->txtAddress->text(), QString("a.jpb"));  // other keys reach the field
     // An empty field is passed on as it is.
     MainForm->txtAddress->clear();
     MainForm->btnMove->click();

@@ -130,6 +130,8 @@ private slots:
     void leavingPageAsksFirst();
     void findAndZoom_data() { engineRows(); }
     void findAndZoom();
+    void browserKeysFromInsideThePage_data() { engineRows(); }
+    void browserKeysFromInsideThePage();
 
 private:
     EngineCase fixture_;
@@ -923,3 +925,30 @@ void TestEngineContract::findAndZoom()
 
 VEXEL_TEST_MAIN(TestEngineContract)
 #include "test_engine_contract.moc"
+
+void TestEngineContract::browserKeysFromInsideThePage()
+{
+    QFETCH(QString, engine);
+    const QString first = fixture_.pages().page("first.html", "First");
+    const QString keys = fixture_.pages().page("keys.html", "Before", "<input id=field style=\"width:300px\">");
+    TBrowserWindow *w = open(engine, first);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("First"), kWait);
+    w->control()->Navigate(keys);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("Before"), kWait);
+    // Real keys with the focus in the page's text field, where the page
+    // would take any key the frame left it.
+    QVERIFY(click(w, QPoint(40, 10)));
+    QTRY_VERIFY_WITH_TIMEOUT(w->control()->hasFocus(), kWait);
+    QVERIFY(typeText("a"));
+    fixture_.pages().page("keys.html", "After");
+    QVERIFY(pressKeys("F5"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("After"), kWait);
+    QVERIFY(click(w, QPoint(40, 10)));
+    QVERIFY(pressKeys("alt+Left"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("First"), kWait);
+    QVERIFY(click(w, QPoint(40, 10)));
+    QTRY_VERIFY_WITH_TIMEOUT(w->control()->hasFocus(), kWait);
+    QVERIFY(pressKeys("ctrl+l"));
+    QTRY_VERIFY_WITH_TIMEOUT(MainForm->txtAddress->hasFocus(), kWait);
+    QCOMPARE(MainForm->txtAddress->selectedText(), first);
+}

@@ -473,7 +473,7 @@ void TestHistory::suggestionKeys()
     QCOMPARE(completer->chosen(), -1);
     QTest::keyClick(MainForm->txtAddress, Qt::Key_Return);
     QVERIFY(!popup->isVisible());
-    QCOMPARE(page->calls, QStringList({QStringLiteral("Navigate kana")}));
+    QCOMPARE(page->calls, QStringList({QStringLiteral("Navigate https://www.google.co.jp/search?q=kana&ie=UTF-8")}));
 
     // Down chooses the first suggestion; Enter goes there.
     MainForm->txtAddress->clear();
