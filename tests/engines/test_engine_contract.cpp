@@ -34,38 +34,6 @@ namespace {
 
 constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
 
-struct Engine {
-    const char *tag;
-    QString clsid;
-};
-
-QList<Engine> engineSlots()
-{
-    QList<Engine> all{{"ie", engines::IE_CLSID}};
-#ifdef VEXEL_GECKO_ROWS
-    all.append({"gecko", engines::MOZILLA_CLSID});
-#endif
-    return all;
-}
-
-bool isGecko(const QString &clsid)
-{
-    return clsid == engines::MOZILLA_CLSID;
-}
-
-// One row per engine; more columns come after "engine".
-void engineRows()
-{
-    QTest::addColumn<QString>("engine");
-    for (const Engine &e : engineSlots())
-        QTest::newRow(e.tag) << e.clsid;
-}
-
-TBrowserWindow *open(const QString &clsid, const QString &url)
-{
-    return isGecko(clsid) ? openGecko(url) : openIE(url);
-}
-
 bool click(TBrowserWindow *w, const QPoint &at)
 {
     return clickAt(onScreen(w->control(), at));
@@ -175,7 +143,7 @@ void TestEngineContract::titleBecomesCaptionAndAddress()
     QFETCH(QString, controlClass);
     QFETCH(int, finalProgress);
     const QString url = fixture_.pages().page("a.html", "ページ A", "<p>text</p>");
-    TBrowserWindow *w = open(engine, url);
+    TBrowserWindow *w = openOn(engine, url);
     QCOMPARE(w->objectName(), windowName);
     QCOMPARE(QString::fromLatin1(w->control()->metaObject()->className()), controlClass);
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("ページ A"), kWait);
@@ -218,7 +186,7 @@ void TestEngineContract::visitsRecorded()
         return HistoryStore::Entry();
     };
     const QString a = fixture_.pages().page("visit-a.html", "訪問 A");
-    TBrowserWindow *w = open(engine, a);
+    TBrowserWindow *w = openOn(engine, a);
     QTRY_COMPARE_WITH_TIMEOUT(visitOf(a).title, QString("訪問 A"), kWait);
     const int visits = visitOf(a).visits;
 
@@ -241,7 +209,7 @@ void TestEngineContract::backAndForwardStates()
     QFETCH(QString, engine);
     const QString one = fixture_.pages().page("one.html", "one");
     const QString two = fixture_.pages().page("two.html", "two");
-    TBrowserWindow *w = open(engine, one);
+    TBrowserWindow *w = openOn(engine, one);
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("one"), kWait);
     QTRY_VERIFY(MainForm->ReLoadCtrl->isEnabled());
     QVERIFY(!MainForm->BackCtrl->isEnabled());
@@ -274,7 +242,7 @@ void TestEngineContract::addressesAsTyped()
     QFETCH(QString, engine);
     const QString url = fixture_.pages().page("typed.html", "typed");
     // An empty address is a blank page.
-    TBrowserWindow *w = open(engine, QString());
+    TBrowserWindow *w = openOn(engine, QString());
     QTRY_COMPARE_WITH_TIMEOUT(w->control()->LocationURL(), QString("about:blank"), kWait);
     // An absolute path is the local file.
     MainForm->txtAddress->setText(QUrl(url).toLocalFile());
@@ -302,7 +270,7 @@ void TestEngineContract::stopAndReload()
         r.body = "<title>Endless</title><p>still loading";
         return r;
     });
-    TBrowserWindow *w = open(engine, server.url("/endless").toString());
+    TBrowserWindow *w = openOn(engine, server.url("/endless").toString());
     QTRY_VERIFY_WITH_TIMEOUT(server.requestCount("/endless") == 1, kWait);
     QTRY_VERIFY_WITH_TIMEOUT(MainForm->StopCtrl->isEnabled(), kWait);
     MainForm->StopCtrl->click();
@@ -328,7 +296,7 @@ void TestEngineContract::hoveringALinkShowsItsAddress()
         "links.html", "links",
         "<a href=\"target.html\" style=\"position:absolute;left:20px;top:20px;width:200px;height:40px;"
         "display:block;background:#ccf\">link</a>");
-    TBrowserWindow *w = open(engine, url);
+    TBrowserWindow *w = openOn(engine, url);
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("links"), kWait);
     QWidget *page = w->control();
     QVERIFY(movePointer(onScreen(page, QPoint(60, 40))));
@@ -356,8 +324,8 @@ void TestEngineContract::pageAsksForNewWindow_data()
                              "top:20px;width:200px;height:40px;display:block;background:#ccf\">new</a>";
     const QByteArray script = "<button onclick=\"window.open('opened.html')\" style=\"position:absolute;"
                               "left:20px;top:20px;width:200px;height:40px\">open</button>";
-    for (const Engine &from : engineSlots())
-        for (const Engine &chosen : engineSlots())
+    for (const EngineSlot &from : engineSlots())
+        for (const EngineSlot &chosen : engineSlots())
             for (const auto &[how, body] : {std::pair{"target=_blank", blank}, std::pair{"window.open", script}})
                 QTest::addRow("%s, %s, %s chosen", from.tag, how, chosen.tag)
                     << from.clsid << body << chosen.clsid
@@ -372,7 +340,7 @@ void TestEngineContract::pageAsksForNewWindow()
     QFETCH(QString, firstCaption);
     const QString opened = fixture_.pages().page("opened.html", "opened");
     const QString url = fixture_.pages().page("opener.html", "opener", body);
-    TBrowserWindow *opener = open(engine, url);
+    TBrowserWindow *opener = openOn(engine, url);
     QTRY_COMPARE_WITH_TIMEOUT(opener->windowTitle(), QString("opener"), kWait);
     if (isGecko(chosen))
         MainForm->Moz_ItemClick();
@@ -406,7 +374,7 @@ void TestEngineContract::pageClosesItsWindow()
                                    "width:200px;height:40px\">close</button>";
     fixture_.pages().page("child.html", "child", closeButton);
     QPointer<TBrowserWindow> opener =
-        open(engine, fixture_.pages().page("opener.html", "opener",
+        openOn(engine, fixture_.pages().page("opener.html", "opener",
                                   "<button onclick=\"window.open('child.html')\" style=\"position:absolute;"
                                   "left:20px;top:20px;width:200px;height:40px\">open</button>"
                                   "<button onclick=\"window.close()\" style=\"position:absolute;left:20px;"
@@ -442,7 +410,7 @@ void TestEngineContract::downloadAsksAndSaves_data()
     QTest::addColumn<QString>("proposed");
     QTest::addColumn<bool>("totalShown");  // whether the first progress report must say the size to come
     const QByteArray content(300000, 'x');
-    for (const Engine &e : engineSlots()) {
+    for (const EngineSlot &e : engineSlots()) {
         const bool totalShown = isGecko(e.clsid);
         QTest::addRow("%s, attachment", e.tag)
             << e.clsid << QByteArray("/get") << attachment("application/octet-stream", "report.bin", content)
@@ -477,7 +445,7 @@ void TestEngineContract::downloadAsksAndSaves()
         return target.path() + "/saved.bin";
     };
     const QString opener = fixture_.pages().page("opener.html", "opener");
-    TBrowserWindow *w = open(engine, opener);
+    TBrowserWindow *w = openOn(engine, opener);
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("opener"), kWait);
     QSignalSpy messages(w->control(), &EngineControl::StatusMessage);
     MainForm->txtAddress->setText(server.url(QString::fromLatin1(path)).toString());
@@ -523,7 +491,7 @@ void TestEngineContract::downloadCancelledSavesNothing()
         "links.html", "links",
         "<a href=\"" + server.url("/get").toEncoded() +
             "\" style=\"position:absolute;left:20px;top:20px;width:200px;height:40px;display:block\">get</a>");
-    TBrowserWindow *w = open(engine, page);
+    TBrowserWindow *w = openOn(engine, page);
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("links"), kWait);
     QSignalSpy messages(w->control(), &EngineControl::StatusMessage);
     QVERIFY(click(w, QPoint(60, 40)));
@@ -569,7 +537,7 @@ void TestEngineContract::downloadThatFailsSaysSo()
     });
     QTemporaryDir target;
     pagedialogs::savePathChooser() = [&](QWidget *, const QString &) { return target.path() + "/b.bin"; };
-    TBrowserWindow *w = open(engine, server.url("/broken").toString());
+    TBrowserWindow *w = openOn(engine, server.url("/broken").toString());
     QTRY_VERIFY_WITH_TIMEOUT(MainForm->StatusBar1->panelText().startsWith("b.bin をダウンロードしています"), kWait);
     QVERIFY(MainForm->StatusBar1->panelText().endsWith(" / 97 KB"));
     server.dropConnections();
@@ -592,7 +560,7 @@ void TestEngineContract::authentication()
     });
     {
         WhenOpen answers(credentials("user", "パス"));
-        TBrowserWindow *w = open(engine, server.url("/secret").toString());
+        TBrowserWindow *w = openOn(engine, server.url("/secret").toString());
         QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("Welcome"), kWait);
         QCOMPARE(answers.texts, QStringList{"127.0.0.1 がユーザー名とパスワードを求めています。\n領域: vault"});
         QVERIFY(answers.parents.first() && w->isAncestorOf(answers.parents.first()));
@@ -607,7 +575,7 @@ void TestEngineContract::authentication()
                             "<title>Denied</title>", false};
     });
     WhenOpen answers({credentials("user", "wrong"), reject});
-    TBrowserWindow *second = open(engine, other.url("/secret").toString());
+    TBrowserWindow *second = openOn(engine, other.url("/secret").toString());
     QTRY_COMPARE_WITH_TIMEOUT(second->windowTitle(), QString("Denied"), kWait);
     QVERIFY(answers.done());
     QCOMPARE(other.requestCount("/secret"), 2);
@@ -631,7 +599,7 @@ void TestEngineContract::selfSignedCertificateRefused()
     SelfSignedServer server;
     QVERIFY(server.start());
     const QString url = server.url();
-    TBrowserWindow *w = open(engine, fixture_.pages().page("before.html", "before"));
+    TBrowserWindow *w = openOn(engine, fixture_.pages().page("before.html", "before"));
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("before"), kWait);
     QSignalSpy messages(w->control(), &EngineControl::StatusMessage);
     w->control()->Navigate(url);
@@ -664,7 +632,7 @@ void TestEngineContract::pageDialogs()
         },
         [](QWidget *modal) { static_cast<QInputDialog *>(modal)->reject(); },
     });
-    TBrowserWindow *w = open(engine, fixture_.pages().page("dialogs.html", "dialogs",
+    TBrowserWindow *w = openOn(engine, fixture_.pages().page("dialogs.html", "dialogs",
                                                   "<script>addEventListener('load', () => {"
                                                   "  alert('こんにちは\\n二行目');"
                                                   "  const answers = [confirm('続けますか'), confirm('続けますか'),"
@@ -681,7 +649,7 @@ void TestEngineContract::pageTextStaysPlain_data()
 {
     QTest::addColumn<QString>("engine");
     QTest::addColumn<QString>("path");  // where the page's words meet a widget
-    for (const Engine &e : engineSlots())
+    for (const EngineSlot &e : engineSlots())
         for (const char *path : {"alert", "confirm", "prompt", "realm", "caption"})
             QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(e.tag, path))) << e.clsid << path;
     // Gecko's tooltips are GTK's own, plain already.
@@ -727,7 +695,7 @@ void TestEngineContract::pageTextStaysPlain()
         url = fixture_.pages().page("dialog.html", "", "<script>addEventListener('load', () => {" + path.toUtf8() +
                                                            "(" + js + "); document.title = 'asked'; });</script>");
     WhenOpen answers(readLabels);
-    TBrowserWindow *w = open(engine, url);
+    TBrowserWindow *w = openOn(engine, url);
 
     if (path == "caption" || path == "tooltip") {
         QWidget *target = w;
@@ -786,7 +754,7 @@ void TestEngineContract::pageDialogIsNoHang()
     // are counted; on Gecko a page that does hang beside it must be found.
     const auto watchWhileAsking = [&] {
         if (isGecko(engine)) {
-            hung = open(engine, server.url("/hangs").toString());
+            hung = openOn(engine, server.url("/hangs").toString());
             QTRY_VERIFY_WITH_TIMEOUT(hung->HungBar->isVisible(), 2 * kWait);
             hung->btnStopPage->click();
         } else {
@@ -804,7 +772,7 @@ void TestEngineContract::pageDialogIsNoHang()
             press(QMessageBox::Ok)(modal);
         }));
     // Asks on a click: the engine may hold back a title until the dialog ends.
-    asking = open(engine, fixture_.pages().page("asks.html", "ready",
+    asking = openOn(engine, fixture_.pages().page("asks.html", "ready",
                                                 "<script>onclick = () => { " + asks +
                                                     "; document.title = 'answered'; };</script>"));
     QTRY_COMPARE_WITH_TIMEOUT(asking->windowTitle(), QString("ready"), kWait);
@@ -832,9 +800,9 @@ void TestEngineContract::leavingPageAsksFirst()
                             "</textarea><script>onbeforeunload = e => { e.preventDefault(); e.returnValue = 'x';"
                             " return 'x'; }; onmouseup = () => document.title = 'used';"
                             " document.title = 'form';</script>";
-    QPointer<TBrowserWindow> stays = open(engine, fixture_.pages().page("stays.html", "", body));
+    QPointer<TBrowserWindow> stays = openOn(engine, fixture_.pages().page("stays.html", "", body));
     QTRY_COMPARE_WITH_TIMEOUT(stays->windowTitle(), QString("form"), kWait);
-    QPointer<TBrowserWindow> goes = open(engine, fixture_.pages().page("goes.html", "", body));
+    QPointer<TBrowserWindow> goes = openOn(engine, fixture_.pages().page("goes.html", "", body));
     QTRY_COMPARE_WITH_TIMEOUT(goes->windowTitle(), QString("form"), kWait);
     MainForm->WindowTileVertical1Execute();
     // The page asks only once the user has done something in it.
@@ -878,7 +846,7 @@ void TestEngineContract::leavingPageAsksFirst()
 void TestEngineContract::findAndZoom()
 {
     QFETCH(QString, engine);
-    TBrowserWindow *w = open(engine, fixture_.pages().page(
+    TBrowserWindow *w = openOn(engine, fixture_.pages().page(
         "find.html", "find",
         "<p>alpha beta alpha beta</p><script>"
         "document.addEventListener('selectionchange', () => { const s = getSelection();"
@@ -931,7 +899,7 @@ void TestEngineContract::browserKeysFromInsideThePage()
     QFETCH(QString, engine);
     const QString first = fixture_.pages().page("first.html", "First");
     const QString keys = fixture_.pages().page("keys.html", "Before", "<input id=field style=\"width:300px\">");
-    TBrowserWindow *w = open(engine, first);
+    TBrowserWindow *w = openOn(engine, first);
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("First"), kWait);
     w->control()->Navigate(keys);
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("Before"), kWait);

@@ -79,7 +79,7 @@ private slots:
 
     void failedLoadShowsOurPage_data();
     void failedLoadShowsOurPage();
-    void refusedCertificateMayBeAccepted_data();
+    void refusedCertificateMayBeAccepted_data() { engineRows(); }
     void refusedCertificateMayBeAccepted();
 
 private:
@@ -100,13 +100,9 @@ void TestErrorPages::failedLoadShowsOurPage_data()
         {"missing file", "ファイルが見つかりません"},
         {"unknown name", "サーバーが見つかりません"},
     };
-    QList<std::pair<const char *, QString>> engineList{{"ie", engines::IE_CLSID}};
-#ifdef VEXEL_GECKO_ROWS
-    engineList.append({"gecko", engines::MOZILLA_CLSID});
-#endif
-    for (const auto &[tag, clsid] : engineList)
+    for (const EngineSlot &e : engineSlots())
         for (const Row &row : rows)
-            QTest::addRow("%s %s", tag, row.kind) << clsid << row.kind << QString::fromUtf8(row.heading);
+            QTest::addRow("%s %s", e.tag, row.kind) << e.clsid << row.kind << QString::fromUtf8(row.heading);
 }
 
 void TestErrorPages::failedLoadShowsOurPage()
@@ -119,7 +115,7 @@ void TestErrorPages::failedLoadShowsOurPage()
                             : kind == "missing file" ? fixture_.pages().url("missing.html")
                                                      : unresolvable;
     const QString before = fixture_.pages().page("before.html", "before");
-    TBrowserWindow *w = engine == engines::IE_CLSID ? openIE(before) : openGecko(before);
+    TBrowserWindow *w = openOn(engine, before);
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("before"), kWait);
     QTRY_VERIFY_WITH_TIMEOUT(!MainForm->StopCtrl->isEnabled(), kWait);  // that load has ended
     QSignalSpy ended(w->control(), &EngineControl::LoadFinished);
@@ -158,15 +154,6 @@ void TestErrorPages::failedLoadShowsOurPage()
     QVERIFY(!page->isVisible());
 }
 
-void TestErrorPages::refusedCertificateMayBeAccepted_data()
-{
-    QTest::addColumn<QString>("engine");
-    QTest::newRow("ie") << engines::IE_CLSID;
-#ifdef VEXEL_GECKO_ROWS
-    QTest::newRow("gecko") << engines::MOZILLA_CLSID;
-#endif
-}
-
 void TestErrorPages::refusedCertificateMayBeAccepted()
 {
     QFETCH(QString, engine);
@@ -175,7 +162,7 @@ void TestErrorPages::refusedCertificateMayBeAccepted()
     const QString address = server.url();
     const QString fingerprint = presentedFingerprint(QUrl(address));
     QVERIFY(!fingerprint.isEmpty());
-    TBrowserWindow *w = engine == engines::IE_CLSID ? openIE(address) : openGecko(address);
+    TBrowserWindow *w = openOn(engine, address);
     auto *page = w->control()->findChild<ErrorPage *>();
     QVERIFY(page);
     QTRY_VERIFY_WITH_TIMEOUT(page->isVisible(), kWait);

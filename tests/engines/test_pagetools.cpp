@@ -22,25 +22,6 @@ namespace {
 
 constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
 
-bool isGecko(const QString &clsid)
-{
-    return clsid == engines::MOZILLA_CLSID;
-}
-
-void engineRows()
-{
-    QTest::addColumn<QString>("engine");
-    QTest::newRow("ie") << engines::IE_CLSID;
-#ifdef VEXEL_GECKO_ROWS
-    QTest::newRow("gecko") << engines::MOZILLA_CLSID;
-#endif
-}
-
-TBrowserWindow *open(const QString &clsid, const QString &url)
-{
-    return isGecko(clsid) ? openGecko(url) : openIE(url);
-}
-
 const QString japaneseTitle = QStringLiteral("日本語のページ");
 
 // A page in Japanese, its title among its words, in charset's bytes.
@@ -64,30 +45,6 @@ HttpResponse undeclared(const QByteArray &body)
 }
 
 
-// The pop-up menus on the screen: GTK's are viewable override-redirect
-// windows straight below the root, which the frame has none of.
-QList<quint32> popupMenus()
-{
-    QList<quint32> menus;
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
-        return menus;
-    xcb_connection_t *c = x11->connection();
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
-    if (!tree)
-        return menus;
-    const xcb_window_t *children = xcb_query_tree_children(tree);
-    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
-        xcb_get_window_attributes_reply_t *a =
-            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr);
-        if (a && a->override_redirect && a->map_state == XCB_MAP_STATE_VIEWABLE)
-            menus << children[i];
-        free(a);
-    }
-    free(tree);
-    return menus;
-}
 
 // Chooses エンコード > label from the page's context menu, opened with a
 // real right click. In a Gecko page the keyboard walks GTK's menu: on a page
@@ -174,7 +131,7 @@ void TestPageTools::cleanup()
 void TestPageTools::findCounts()
 {
     QFETCH(QString, engine);
-    TBrowserWindow *w = open(engine, fixture_.pages().page("find.html", "find",
+    TBrowserWindow *w = openOn(engine, fixture_.pages().page("find.html", "find",
                                                            "<p>alpha beta</p><p>Alpha gamma</p><p>alpha</p>"));
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("find"), kWait);
     // The whole page is there to search.
@@ -221,7 +178,7 @@ void TestPageTools::undeclaredJapanesePages()
     HttpServer server;
     const QByteArray body = japanesePage(charset.constData());
     server.route("/", [&](const HttpRequest &) { return undeclared(body); });
-    TBrowserWindow *w = open(engine, server.url("/").toString());
+    TBrowserWindow *w = openOn(engine, server.url("/").toString());
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), japaneseTitle, kWait);
 }
 
@@ -256,7 +213,7 @@ void TestPageTools::encodingMenuRereads()
         return HttpResponse{200, "OK", {{"Content-Type", contentType}}, body, false};
     });
     const QString url = server.url("/").toString();
-    TBrowserWindow *w = open(engine, url);
+    TBrowserWindow *w = openOn(engine, url);
     // The title as the page gives it, not the engine's stand-in made of the address.
     QTRY_VERIFY_WITH_TIMEOUT(!MainForm->StopCtrl->isEnabled(), kWait);
     QTRY_VERIFY_WITH_TIMEOUT(!w->windowTitle().isEmpty() && !url.contains(w->windowTitle()), kWait);
@@ -285,7 +242,7 @@ void TestPageTools::historySavedAndRestored()
     QFETCH(QString, engine);
     const QString one = fixture_.pages().page("one.html", "one");
     const QString two = fixture_.pages().page("two.html", "two");
-    TBrowserWindow *w = open(engine, one);
+    TBrowserWindow *w = openOn(engine, one);
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("one"), kWait);
     const QByteArray afterOne = w->control()->SaveHistory();
     QVERIFY(!afterOne.isEmpty());
@@ -296,7 +253,7 @@ void TestPageTools::historySavedAndRestored()
     const QByteArray saved = w->control()->SaveHistory();
     MainForm->FileClose1Execute();
 
-    TBrowserWindow *again = open(engine, QStringLiteral("about:blank"));
+    TBrowserWindow *again = openOn(engine, QStringLiteral("about:blank"));
     EngineControl *control = again->control();
     // What is not this engine's own, unchanged, is refused and changes nothing.
     const QByteArray other = isGecko(engine) ? "ie" : "gecko";
@@ -321,7 +278,7 @@ void TestPageTools::historySavedAndRestored()
 void TestPageTools::compositionKeepsItsKeys()
 {
     QFETCH(QString, engine);
-    TBrowserWindow *w = open(engine, fixture_.pages().page("keys.html", "keys"));
+    TBrowserWindow *w = openOn(engine, fixture_.pages().page("keys.html", "keys"));
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("keys"), kWait);
     // Where the keys go: the Gecko control itself, the view's input widget.
     QWidget *input = w->control();

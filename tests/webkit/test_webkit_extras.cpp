@@ -39,30 +39,6 @@ HttpResponse attachment(const QByteArray &type, const QByteArray &name, const QB
                         body, false};
 }
 
-// The pop-up menus on the screen: GTK's are viewable override-redirect
-// windows straight below the root, which the frame has none of.
-QList<quint32> popupMenus()
-{
-    QList<quint32> menus;
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
-        return menus;
-    xcb_connection_t *c = x11->connection();
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
-    if (!tree)
-        return menus;
-    const xcb_window_t *children = xcb_query_tree_children(tree);
-    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
-        xcb_get_window_attributes_reply_t *a =
-            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr);
-        if (a && a->override_redirect && a->map_state == XCB_MAP_STATE_VIEWABLE)
-            menus << children[i];
-        free(a);
-    }
-    free(tree);
-    return menus;
-}
 
 // Opens the page's context menu with a real right click at a point of the
 // page and chooses its index-th item among those that can be chosen (the

@@ -149,6 +149,40 @@ inline QPoint onScreen(const QWidget *widget, const QPoint &p)
     return widget->mapToGlobal(p);
 }
 
+// One row per engine, by the class ID its menu slot creates: "ie", and
+// "gecko" where the engine host is built (VEXEL_GECKO_ROWS).
+struct EngineSlot {
+    const char *tag;
+    QString clsid;
+};
+
+inline QList<EngineSlot> engineSlots()
+{
+    QList<EngineSlot> all{{"ie", engines::IE_CLSID}};
+#ifdef VEXEL_GECKO_ROWS
+    all.append({"gecko", engines::MOZILLA_CLSID});
+#endif
+    return all;
+}
+
+inline bool isGecko(const QString &clsid)
+{
+    return clsid == engines::MOZILLA_CLSID;
+}
+
+// The rows; more columns may follow "engine".
+inline void engineRows()
+{
+    QTest::addColumn<QString>("engine");
+    for (const EngineSlot &e : engineSlots())
+        QTest::newRow(e.tag) << e.clsid;
+}
+
+inline TBrowserWindow *openOn(const QString &clsid, const QString &url)
+{
+    return isGecko(clsid) ? openGecko(url) : openIE(url);
+}
+
 // Whether an X window exists (on the frame's own connection).
 inline bool xWindowExists(quint32 window)
 {
@@ -163,6 +197,31 @@ inline bool xWindowExists(quint32 window)
     free(reply);
     free(error);
     return exists;
+}
+
+// The pop-up menus on the screen: GTK's are viewable override-redirect
+// windows straight below the root, which the frame has none of.
+inline QList<quint32> popupMenus()
+{
+    QList<quint32> menus;
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        return menus;
+    xcb_connection_t *c = x11->connection();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+    if (!tree)
+        return menus;
+    const xcb_window_t *children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
+        xcb_get_window_attributes_reply_t *a =
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr);
+        if (a && a->override_redirect && a->map_state == XCB_MAP_STATE_VIEWABLE)
+            menus << children[i];
+        free(a);
+    }
+    free(tree);
+    return menus;
 }
 
 // The processes the host has started whose name begins with prefix
