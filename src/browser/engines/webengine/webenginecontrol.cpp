@@ -470,7 +470,10 @@ bool WebEngineControl::showsCrashNotice() const
 
 void WebEngineControl::showCrashNotice(bool shown)
 {
-    view_->setVisible(!shown);
+    // A page gone is all there is to say: no failure of the load before.
+    if (shown)
+        errorPage_->hide();
+    view_->setVisible(!shown && errorPage_->isHidden());
     crashNotice_->setVisible(shown);
     if (shown)
         emit StatusMessage(QStringLiteral("ページの処理が停止しました"));

@@ -149,8 +149,8 @@ int main(int argc, char *argv[])
     }
     signal(SIGPIPE, SIG_IGN);
     /* The frame speaks Japanese whatever the desktop's language; so do the
-       engine's own pages and messages (error pages), here and in the
-       engine's processes. */
+       engine's own messages (the words its failures come with, the print
+       dialog), here and in the engine's processes. */
     g_setenv("LANGUAGE", "ja", TRUE);
 
     follow_input_method();
