@@ -256,6 +256,11 @@ void TestEngineContract::addressesAsTyped()
     MainForm->btnMove->click();
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("Served"), kWait);
     QCOMPARE(w->control()->LocationURL(), server.url("/").toString());
+    // Shown as the user reads it, not percent-encoded, in both engines.
+    MainForm->txtAddress->setText(server.url("/").toString() + QStringLiteral("?q=日本"));
+    MainForm->btnMove->click();
+    QTRY_COMPARE_WITH_TIMEOUT(w->control()->LocationURL(), server.url("/").toString() + QStringLiteral("?q=日本"),
+                              kWait);
     w->control()->Navigate(QString());
     QTRY_COMPARE_WITH_TIMEOUT(w->control()->LocationURL(), QString("about:blank"), kWait);
 }

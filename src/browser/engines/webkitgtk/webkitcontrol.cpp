@@ -35,6 +35,14 @@ QString toUrl(const QString &address)
     return url.isValid() ? url.toString(QUrl::FullyEncoded) : address;
 }
 
+// An address as the user reads it (and as the other engine gives it):
+// WebKit hands it over percent-encoded, "q=%E6%97%A5" for "q=日".
+QString readable(const QString &uri)
+{
+    const QUrl url(uri);
+    return url.isValid() ? url.toString() : uri;
+}
+
 const QString reloadHint = QStringLiteral("\n再読み込みすると、もう一度表示します。");
 
 const QString hostGoneText = QStringLiteral("Gecko エンジンのプロセスが終了しました。");
@@ -316,7 +324,7 @@ QString WebKitControl::LocationURL() const
 {
     if (showsErrorPage())
         return errorPage_->address();
-    return location_;
+    return readable(location_);
 }
 
 void WebKitControl::FindText(const QString &text, bool backward)
@@ -442,7 +450,7 @@ void WebKitControl::onTitle(const QList<QByteArray> &fields)
     if (showsErrorPage())
         emit TitleChange(errorPage_->address());
     else
-        emit TitleChange(title.isEmpty() ? location_ : title);
+        emit TitleChange(title.isEmpty() ? readable(location_) : title);
 }
 
 void WebKitControl::onLoaded(const QList<QByteArray> &fields)
@@ -548,7 +556,7 @@ void WebKitControl::onFailed(const QList<QByteArray> &fields)
     };
     if (state_ != State::Live)
         return;
-    const QString address = textField(fields, 1);
+    const QString address = readable(textField(fields, 1));
     const QString message = textField(fields, 2);
     if (fields.value(0) == "tls") {
         ErrorPage::Problems found;
@@ -565,7 +573,8 @@ void WebKitControl::onFailed(const QList<QByteArray> &fields)
 void WebKitControl::proceedPastCertificate()
 {
     const QSslCertificate certificate = errorPage_->certificate();
-    const QString host = QUrl(errorPage_->address()).host();
+    // As WebKit names the host: an IDN host in its ASCII form.
+    const QString host = QUrl(errorPage_->address()).host(QUrl::FullyEncoded);
     if (certificate.isNull() || host.isEmpty() || state_ != State::Live)
         return;
     send(VEXEL_VERB_ALLOWCERT, {host.toUtf8(), certificate.toPem()});
