@@ -233,6 +233,11 @@ void TestPageTools::encodingMenuRereads()
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), mojibake, kWait);
     QTRY_VERIFY_WITH_TIMEOUT(loaded.count() >= 2, kWait);
     QCOMPARE(messages.count(), 0);
+    // A choice is for the page it was made on: the next page reads as it says.
+    QVERIFY(chooseEncoding(w, QStringLiteral("EUC-JP")));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), japaneseTitle, kWait);
+    w->control()->Navigate(fixture_.pages().page("next.html", "次のページ"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("次のページ"), kWait);
 }
 
 // --- History -----------------------------------------------------------------------------

@@ -96,13 +96,19 @@ static const struct {
     {"charset-utf-8", "UTF-8", "UTF-8"},
 };
 
-/* Reads the page again in the chosen encoding. */
+/* Reads the page again in the chosen encoding, this page only (see
+   on_load_changed). */
 static void choose_encoding(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)parameter;
-    for (guint i = 0; i < G_N_ELEMENTS(encodings); ++i)
-        if (strcmp(g_action_get_name(G_ACTION(action)), encodings[i].action) == 0)
-            webkit_web_view_set_custom_charset(((HostView *)data)->web, encodings[i].charset);
+    HostView *v = data;
+    for (guint i = 0; i < G_N_ELEMENTS(encodings); ++i) {
+        if (strcmp(g_action_get_name(G_ACTION(action)), encodings[i].action) == 0) {
+            g_free(v->charset_page);
+            v->charset_page = encodings[i].charset ? g_strdup(webkit_web_view_get_uri(v->web)) : NULL;
+            webkit_web_view_set_custom_charset(v->web, encodings[i].charset);
+        }
+    }
 }
 
 static const GActionEntry actions[] = {

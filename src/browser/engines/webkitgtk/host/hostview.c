@@ -100,7 +100,6 @@ static void on_history(WebKitBackForwardList *list, WebKitBackForwardListItem *a
 
 static void on_load_changed(WebKitWebView *web, WebKitLoadEvent event, HostView *v)
 {
-    (void)web;
     if (event == WEBKIT_LOAD_STARTED) {
         v->progress = -1;
         v->page_gone = FALSE;
@@ -108,8 +107,16 @@ static void on_load_changed(WebKitWebView *web, WebKitLoadEvent event, HostView 
         v->error_page = FALSE;
     }
     /* Both states after every navigation, also one within the history. */
-    else if (event == WEBKIT_LOAD_COMMITTED)
+    else if (event == WEBKIT_LOAD_COMMITTED) {
         send_history(v);
+        /* An encoding chosen is for its page; WebKit would read every page
+           after it so, declared UTF-8 ones too. Read again as it comes (from
+           the cache). */
+        if (v->charset_page && g_strcmp0(webkit_web_view_get_uri(web), v->charset_page) != 0) {
+            g_clear_pointer(&v->charset_page, g_free);
+            webkit_web_view_set_custom_charset(web, NULL);
+        }
+    }
     /* Every load ends full, also one stopped or failed before the
        estimate got there. */
     else if (event == WEBKIT_LOAD_FINISHED) {
@@ -647,6 +654,7 @@ void view_release(HostView *v)
     g_free(v->status);
     g_free(v->tls_pem);
     g_free(v->tls_problems);
+    g_free(v->charset_page);
     g_free(v);
 }
 

@@ -35,6 +35,7 @@ typedef struct {
     gboolean find_new;
     int find_step;
     gboolean composing; /* the frame was told the page has a composition */
+    char *charset_page; /* the page an encoding was chosen for, NULL when none */
 } HostView;
 
 /* Writes one message to the frame: the view's number, the verb and its
