@@ -153,9 +153,8 @@ static void request_restore(HostView *v, const char *const *fields, guint count)
 
 /* --- Text encoding and compositions ----------------------------------------- */
 
-/* What a page that declares no encoding is read as. WebKit decodes such a
-   page in it and detects no other Japanese encoding: an EUC-JP or
-   ISO-2022-JP page needs the menu's エンコード. */
+/* What a page that declares no encoding is read as; with Shift_JIS, an
+   EUC-JP or ISO-2022-JP page is told apart too (hostencoding.c). */
 static void request_charset(HostView *v, const char *const *fields, guint count)
 {
     char *charset = view_text_field(fields, count, 0);

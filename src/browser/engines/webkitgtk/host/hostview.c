@@ -2,6 +2,7 @@
 
 #include "hostask.h"
 #include "hostdownload.h"
+#include "hostencoding.h"
 #include "hostmenu.h"
 
 #include <X11/Xlib.h>
@@ -121,7 +122,8 @@ static void on_load_changed(WebKitWebView *web, WebKitLoadEvent event, HostView 
        estimate got there. */
     else if (event == WEBKIT_LOAD_FINISHED) {
         send_progress(v, 100);
-        host_send(v->id, VEXEL_VERB_LOADED, v->load_failed ? "0" : "1", NULL);
+        if (v->load_failed || !encoding_check_loaded(v))
+            host_send(v->id, VEXEL_VERB_LOADED, v->load_failed ? "0" : "1", NULL);
     }
 }
 
