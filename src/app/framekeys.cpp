@@ -54,8 +54,9 @@ TFrameKeys::TFrameKeys(TMainForm *frame) : QObject(frame), frame_(frame)
 
     // Esc stops a load; otherwise it belongs to the page (a page's own
     // dialogs close with it) and to the field that has the focus.
-    StopAction->setEnabled(frame_->StopCtrl->isEnabled());
-    frame_->StopCtrl->installEventFilter(this);
+    stopButton_ = frame_->StopCtrl;
+    StopAction->setEnabled(stopButton_->isEnabled());
+    stopButton_->installEventFilter(this);
 }
 
 QAction *TFrameKeys::key(const char *name, const QList<QKeySequence> &keys, const QString &meaning)
@@ -71,8 +72,10 @@ QAction *TFrameKeys::key(const char *name, const QList<QKeySequence> &keys, cons
 
 bool TFrameKeys::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == frame_->StopCtrl && event->type() == QEvent::EnabledChange)
-        StopAction->setEnabled(frame_->StopCtrl->isEnabled());
+    // The button is watched on its own: it outlives the frame's own part
+    // as the frame goes.
+    if (event->type() == QEvent::EnabledChange && watched == stopButton_)
+        StopAction->setEnabled(stopButton_->isEnabled());
     return QObject::eventFilter(watched, event);
 }
 

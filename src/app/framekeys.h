@@ -9,6 +9,7 @@
 
 class QAction;
 class QKeySequence;
+class QWidget;
 class TBrowserWindow;
 class TKeyListForm;
 class TMainForm;
@@ -58,6 +59,7 @@ private:
         QByteArray history;
     };
     TMainForm *frame_;
+    QWidget *stopButton_;  // the frame's StopCtrl, whose state Esc follows
     QList<Closed> closed_;  // the last closed last
     QList<QPair<QAction *, QString>> meanings_;
     TKeyListForm *keyList_ = nullptr;
