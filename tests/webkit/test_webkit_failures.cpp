@@ -23,6 +23,7 @@ private slots:
     void hostThatNeverAnswers();
     void closingAWindowReleasesItsView();
     void closingTheFrameLeavesTheHostWell();
+    void killedHostLeavesFrameAndIEGoing_data() { boolRows("pastTheCache", "reload", "reload past the cache"); }
     void killedHostLeavesFrameAndIEGoing();
     void crashedPageComesBackWithReload();
 
@@ -205,6 +206,7 @@ void TestWebKitFailures::closingTheFrameLeavesTheHostWell()
 
 void TestWebKitFailures::killedHostLeavesFrameAndIEGoing()
 {
+    QFETCH(bool, pastTheCache);
     GeckoFrame frame;
     const QString a = frame.pages.page("a.html", "A");
     TBrowserWindow *ie = openIE(frame.pages.page("ie.html", "ie"));
@@ -231,10 +233,13 @@ void TestWebKitFailures::killedHostLeavesFrameAndIEGoing()
     QTRY_COMPARE(fresh->windowTitle(), QString("B"));
     QVERIFY(WebKitHost::runningProcessId() != host);
 
-    // Reload brings the page back, in the new host.
+    // Reload (either) brings the page back, in the new host.
     MainForm->MDIClient->setActiveSubWindow(mz);
     mz->setWindowTitle(QString());
-    MainForm->ReLoadCtrlClick();
+    if (pastTheCache)
+        mz->control()->RefreshBypassingCache();
+    else
+        MainForm->ReLoadCtrlClick();
     QVERIFY(!geckoOf(mz)->showsCrash());
     QTRY_COMPARE(mz->control()->LocationURL(), a);
     QTRY_COMPARE(mz->windowTitle(), QString("A"));

@@ -81,6 +81,7 @@ WebKitControl::WebKitControl(QWidget *parent)
     xembed::onPlugPress(&WebKitControl::pressedIn);
     stack_->setContentsMargins(0, 0, 0, 0);
     crashPage_->setObjectName(QStringLiteral("crashPage"));
+    crashPage_->setTextFormat(Qt::PlainText);
     crashPage_->setAlignment(Qt::AlignCenter);
     crashPage_->setWordWrap(true);
     crashPage_->setAutoFillBackground(true);
@@ -299,25 +300,26 @@ void WebKitControl::Stop()
 
 void WebKitControl::Refresh()
 {
-    if (state_ == State::Failed)
-        return;
-    // The empty page behind ours reloads the address that failed.
-    hideErrorPage();
-    if (revive())
-        send(VEXEL_VERB_RELOAD);
-    else
-        send(VEXEL_VERB_LOAD, {(location_.isEmpty() ? QStringLiteral("about:blank") : location_).toUtf8()});
+    reload(VEXEL_VERB_RELOAD);
 }
 
 void WebKitControl::RefreshBypassingCache()
 {
+    reload(VEXEL_VERB_RELOADFULL);
+}
+
+void WebKitControl::reload(const char *verb)
+{
     if (state_ == State::Failed)
         return;
+    // The empty page behind ours reloads the address that failed.
     hideErrorPage();
+    // A view made anew after its host went has no page to reload: it loads
+    // the address.
     if (revive())
-        send(VEXEL_VERB_RELOADFULL);
+        send(verb);
     else
-        Refresh();
+        send(VEXEL_VERB_LOAD, {(location_.isEmpty() ? QStringLiteral("about:blank") : location_).toUtf8()});
 }
 
 QString WebKitControl::LocationURL() const

@@ -87,6 +87,9 @@ private:
     bool revive();
     void showCrash(const QString &why);
     void send(const char *verb, const QList<QByteArray> &fields = {});
+    // Reload (verb "reload" or "reloadfull"), or a load of the address for
+    // a view that has to be made again.
+    void reload(const char *verb);
     void tellFocus(Qt::FocusReason reason);
     void leaveToFrame(bool next);
     // Shows one of the page's questions (a modal dialog) and sends the
