@@ -184,9 +184,11 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     connect(page_, &QWebEnginePage::loadStarted, this, [this] { emit ProgressChange(0, 100); });
     connect(page_, &QWebEnginePage::loadProgress, this, [this](int p) { emit ProgressChange(p, 100); });
     // A finished load ends with an empty bar.
+    // The engine's own error page, loaded under ours after a failure, may
+    // report itself loaded: the load it stands for still failed.
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         emit ProgressChange(0, 0);
-        emit LoadFinished(ok);
+        emit LoadFinished(ok && !showsErrorPage());
     });
     // Like the control the frame was made for, report both history states
     // after each navigation, not only when one of them flips.
