@@ -1,0 +1,146 @@
+// Printing in both engines: the page as the engine lays it out for print,
+// written to PDF; a page's own print request reaching the frame; and our
+// print preview saving the engine's PDF. One row per engine ("ie", and
+// "gecko" where the engine host is built).
+
+#include "webkittests.h"
+
+#include "browser/errorpage.h"
+#include "browser/pageprinter.h"
+#include "whenopen.h"
+
+#include <QPdfDocument>
+#include <QPdfSelection>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+namespace {
+
+constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
+
+const QByteArray receipt = "<h1>Receipt 1234</h1><p>領収書 合計 540 円</p>";
+
+// The text of every page of a PDF file; empty when it is none.
+QString pdfText(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.read(5).startsWith("%PDF"))
+        return {};
+    QPdfDocument document;
+    if (document.load(path) != QPdfDocument::Error::None)
+        return {};
+    QString text;
+    for (int page = 0; page < document.pageCount(); ++page)
+        text += document.getAllText(page).text() + QLatin1Char('\n');
+    return text.simplified();
+}
+
+}  // namespace
+
+class TestPrinting : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { fixture_.prepareRun(); }
+    void init() { fixture_.begin(); }
+    void cleanup() { fixture_.end(); }
+
+    void pageToPdf_data();
+    void pageToPdf();
+    void pageAsksToPrint_data() { engineRows(); }
+    void pageAsksToPrint();
+    void previewSavesPdf_data() { engineRows(); }
+    void previewSavesPdf();
+
+private:
+    EngineCase fixture_;
+};
+
+void TestPrinting::pageToPdf_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<bool>("pageThere");
+    for (const EngineSlot &e : engineSlots()) {
+        QTest::addRow("%s", e.tag) << e.clsid << true;
+        // A failed load shows our page, not the engine's: nothing to print.
+        QTest::addRow("%s failed load", e.tag) << e.clsid << false;
+    }
+}
+
+// The file is the engine's print layout: a PDF holding the page's text, or
+// a failure said as one.
+void TestPrinting::pageToPdf()
+{
+    QFETCH(QString, engine);
+    QFETCH(bool, pageThere);
+    const QString url = pageThere ? fixture_.pages().page("receipt.html", "receipt", receipt)
+                                  : fixture_.pages().url("missing.html");
+    TBrowserWindow *w = openOn(engine, url);
+    if (pageThere)
+        QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("receipt"), kWait);
+    else
+        QTRY_VERIFY_WITH_TIMEOUT(w->control()->findChild<ErrorPage *>()->isVisible(), kWait);
+    QTemporaryDir out;
+    const QString path = out.filePath("page.pdf");
+    QSignalSpy printed(w->control(), &EngineControl::PdfPrinted);
+    w->control()->PrintToPdf(path);
+    QTRY_COMPARE_WITH_TIMEOUT(printed.size(), 1, kWait);
+    QCOMPARE(printed.at(0).at(0).toString(), path);
+    QCOMPARE(printed.at(0).at(1).toBool(), pageThere);
+    if (pageThere) {
+        const QString text = pdfText(path);
+        QVERIFY2(text.contains("Receipt 1234") && text.contains("領収書"), qPrintable(text));
+    }
+}
+
+// window.print() asks the frame, which prints; the page goes on meanwhile.
+void TestPrinting::pageAsksToPrint()
+{
+    QFETCH(QString, engine);
+    TBrowserWindow *w = openOn(engine, fixture_.pages().page("asks.html", "ready",
+                                                           "<script>onclick = () => { print();"
+                                                           " document.title = 'asked'; };</script>"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("ready"), kWait);
+    // The window's print flow would open a preview: only the request is seen here.
+    QObject::disconnect(w->control(), &EngineControl::PrintRequested, w, nullptr);
+    QSignalSpy asked(w->control(), &EngineControl::PrintRequested);
+    QVERIFY(clickAt(onScreen(w->control(), QPoint(60, 25))));
+    QTRY_COMPARE_WITH_TIMEOUT(asked.size(), 1, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("asked"), kWait);
+}
+
+// Our preview shows the engine's pages, and "PDF に保存" keeps the engine's
+// file (its text too) under the page's title in the folder chosen.
+void TestPrinting::previewSavesPdf()
+{
+    QFETCH(QString, engine);
+    TBrowserWindow *w = openOn(engine, fixture_.pages().page("receipt.html", "receipt", receipt));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("receipt"), kWait);
+    QTemporaryDir out;
+    QString proposed;
+    pagedialogs::savePathChooser() = [&](QWidget *, const QString &path) {
+        proposed = QFileInfo(path).fileName();
+        return out.filePath("saved.pdf");
+    };
+    int pages = 0;
+    WhenOpen preview([&](QPrintPreviewDialog *dialog) {
+        QCOMPARE(dialog->windowTitle(), QString("印刷プレビュー"));
+        pages = dialog->findChild<QPrintPreviewWidget *>()->pageCount();
+        QAction *save = dialog->findChild<QAction *>("savePdfAction");
+        QVERIFY(save);
+        QCOMPARE(save->text(), QString("PDF に保存"));
+        save->trigger();
+    });
+    pageprinter::printPage(w->control(), w);
+    QTRY_VERIFY_WITH_TIMEOUT(preview.done(), kWait);
+    QVERIFY(pages >= 1);
+    QCOMPARE(proposed, QString("receipt.pdf"));
+    const QString text = pdfText(out.filePath("saved.pdf"));
+    QVERIFY2(text.contains("Receipt 1234"), qPrintable(text));
+    // The print has ended: the next one starts.
+    QTRY_VERIFY_WITH_TIMEOUT(!w->control()->findChild<QObject *>("printJob"), kWait);
+}
+
+VEXEL_TEST_MAIN(TestPrinting)
+#include "test_printing.moc"
