@@ -1,0 +1,13 @@
+#pragma once
+/* What a page asks leave for (where the user is, notifications, camera,
+   microphone, the screen, the clipboard, the pointer): each request is a
+   numbered question to the frame, which answers from the decisions it
+   remembers or by asking the user. The page's notifications go to the
+   frame too, which puts them on the desktop. */
+
+#include "hostview.h"
+
+/* Sets the view up for media and connects its requests. */
+void permissions_attach(HostView *v);
+/* The frame's answer: "permit <q> <0|1>". */
+void answer_permission(HostView *v, const char *const *fields, guint count);

@@ -1,0 +1,142 @@
+#include "sitesettings.h"
+
+#include "core/errors.h"
+#include "sitepermissions.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSet>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Role { SiteRole = Qt::UserRole, KindRole };
+
+QString decisionText(bool allowed)
+{
+    return allowed ? QStringLiteral("許可") : QStringLiteral("拒否");
+}
+
+}  // namespace
+
+SiteSettingsForm::SiteSettingsForm(QWidget *parent)
+    : QWidget(parent, Qt::Window),
+      lvPermissions(new QTreeWidget(this)),
+      lblSite(new QLabel(this)),
+      btnAllow(new QPushButton(QStringLiteral("許可"), this)),
+      btnDeny(new QPushButton(QStringLiteral("拒否"), this)),
+      btnRemove(new QPushButton(QStringLiteral("削除"), this)),
+      btnClose(new QPushButton(QStringLiteral("閉じる"), this))
+{
+    setObjectName(QStringLiteral("frm_SiteSettings"));
+    setWindowTitle(QStringLiteral("サイトの設定"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    lvPermissions->setObjectName(QStringLiteral("lvPermissions"));
+    lblSite->setObjectName(QStringLiteral("lblSite"));
+    btnAllow->setObjectName(QStringLiteral("btnAllow"));
+    btnDeny->setObjectName(QStringLiteral("btnDeny"));
+    btnRemove->setObjectName(QStringLiteral("btnRemove"));
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    lblSite->setTextFormat(Qt::PlainText);  // a site's name is the page's word
+    lvPermissions->setHeaderLabels({QStringLiteral("サイト"), QStringLiteral("種類"), QStringLiteral("設定")});
+    lvPermissions->setRootIsDecorated(false);
+    lvPermissions->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lvPermissions->setSortingEnabled(true);
+    lvPermissions->sortByColumn(0, Qt::AscendingOrder);
+    lvPermissions->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(btnAllow);
+    buttons->addWidget(btnDeny);
+    buttons->addWidget(btnRemove);
+    buttons->addStretch();
+    buttons->addWidget(btnClose);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(lblSite);
+    layout->addWidget(lvPermissions);
+    layout->addLayout(buttons);
+    resize(560, 360);
+
+    connect(btnAllow, &QPushButton::clicked, this, guarded([this](bool) { change(true); }));
+    connect(btnDeny, &QPushButton::clicked, this, guarded([this](bool) { change(false); }));
+    connect(btnRemove, &QPushButton::clicked, this, guarded([this](bool) { change(std::nullopt); }));
+    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(lvPermissions, &QTreeWidget::itemSelectionChanged, this, [this] { updateButtons(); });
+    reload();
+}
+
+SiteSettingsForm *SiteSettingsForm::showFor(QWidget *from, const QString &site)
+{
+    static QPointer<SiteSettingsForm> form;
+    if (!form)
+        form = new SiteSettingsForm(from ? from->window() : nullptr);
+    form->reload();
+    form->selectSite(site);
+    form->show();
+    form->raise();
+    form->activateWindow();
+    return form;
+}
+
+void SiteSettingsForm::reload()
+{
+    QSet<std::pair<QString, int>> selected;
+    for (QTreeWidgetItem *item : lvPermissions->selectedItems())
+        selected.insert({item->data(0, SiteRole).toString(), item->data(0, KindRole).toInt()});
+    lvPermissions->clear();
+    for (const sitepermissions::Entry &e : sitepermissions::remembered()) {
+        auto *item = new QTreeWidgetItem(lvPermissions, {e.site, sitepermissions::kindLabel(e.kind), decisionText(e.allowed)});
+        item->setData(0, SiteRole, e.site);
+        item->setData(0, KindRole, int(e.kind));
+        item->setSelected(selected.contains({e.site, int(e.kind)}));
+    }
+    updateButtons();
+}
+
+void SiteSettingsForm::selectSite(const QString &site)
+{
+    lvPermissions->clearSelection();
+    QTreeWidgetItem *first = nullptr;
+    for (int i = 0; i < lvPermissions->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = lvPermissions->topLevelItem(i);
+        if (item->data(0, SiteRole).toString() != site)
+            continue;
+        item->setSelected(true);
+        if (!first)
+            first = item;
+    }
+    if (first)
+        lvPermissions->scrollToItem(first);
+    lblSite->setText(site.isEmpty() ? QString()
+                     : first        ? site
+                                    : QStringLiteral("%1 について記憶している設定はありません").arg(site));
+}
+
+void SiteSettingsForm::change(std::optional<bool> allowed)
+{
+    for (QTreeWidgetItem *item : lvPermissions->selectedItems())
+        sitepermissions::remember(item->data(0, SiteRole).toString(),
+                                  sitepermissions::Kind(item->data(0, KindRole).toInt()), allowed);
+    reload();
+}
+
+void SiteSettingsForm::updateButtons()
+{
+    const bool any = !lvPermissions->selectedItems().isEmpty();
+    btnAllow->setEnabled(any);
+    btnDeny->setEnabled(any);
+    btnRemove->setEnabled(any);
+}
+
+void SiteSettingsForm::changeEvent(QEvent *event)
+{
+    // A question answered meanwhile may have remembered more.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        reload();
+    QWidget::changeEvent(event);
+}

@@ -1,0 +1,176 @@
+// A page asking where the user is, or to show notifications, gets the
+// user's answer through our question in both engines; a remembered decision
+// answers without one; a damaged decisions file costs only its damage.
+
+#include "webkittests.h"
+
+#include "browser/sitepermissions.h"
+#include "httpserver.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QFile>
+#include <QPushButton>
+
+namespace {
+
+constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
+
+using sitepermissions::Kind;
+
+// Asks for kind as it loads; its title becomes "granted" or "denied". Where
+// the user is may be unknown here: only a refusal counts as denied.
+HttpResponse askingPage(Kind kind)
+{
+    const QByteArray script =
+        kind == Kind::Geolocation
+            ? "navigator.geolocation.getCurrentPosition(() => document.title = 'granted',"
+              " e => document.title = e.code == e.PERMISSION_DENIED ? 'denied' : 'granted', {timeout: 3000});"
+            : "document.onclick = () => Notification.requestPermission().then(p => document.title = p);"
+              " document.title = 'click';";
+    HttpResponse r;
+    r.headers = {{"Content-Type", "text/html; charset=utf-8"}};
+    r.body = "<!DOCTYPE html><title>asking</title><body style='height:100vh'><script>" + script + "</script>";
+    return r;
+}
+
+// Notifications are asked for on a click, as sites do (WebKit asks no
+// other way).
+bool prompt(TBrowserWindow *w, Kind kind)
+{
+    if (kind != Kind::Notifications)
+        return true;
+    if (!QTest::qWaitFor([w] { return w->windowTitle() == QLatin1String("click"); }, kWait))
+        return false;
+    return clickAt(onScreen(w->control(), w->control()->rect().center()));
+}
+
+WhenOpen::Step answer(bool allow, bool remember)
+{
+    return [allow, remember](QWidget *dialog) {
+        QVERIFY(qobject_cast<QDialog *>(dialog));
+        dialog->findChild<QCheckBox *>("chkRemember")->setChecked(remember);
+        dialog->findChild<QPushButton *>(allow ? "btnAllow" : "btnDeny")->click();
+    };
+}
+
+void rows(const QList<std::tuple<const char *, Kind, bool>> &cases)
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<bool>("allow");
+    for (const EngineSlot &e : engineSlots())
+        for (const auto &[name, kind, allow] : cases)
+            QTest::addRow("%s-%s", e.tag, name) << e.clsid << kind << allow;
+}
+
+}  // namespace
+
+class TestPermissions : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { fixture_.prepareRun(); }
+    void init()
+    {
+        QFile::remove(sitepermissions::storePath());
+        fixture_.begin();
+    }
+    void cleanup() { fixture_.end(); }
+
+    void answerReachesThePage_data();
+    void answerReachesThePage();
+    void rememberedDecisionAnswers_data();
+    void rememberedDecisionAnswers();
+    void damagedFileKeepsTheRest();
+
+private:
+    EngineCase fixture_;
+};
+
+void TestPermissions::answerReachesThePage_data()
+{
+    rows({{"geolocation-allow", Kind::Geolocation, true},
+          {"geolocation-deny", Kind::Geolocation, false},
+          {"notifications-allow", Kind::Notifications, true},
+          {"notifications-deny", Kind::Notifications, false}});
+}
+
+// The question names the site and what it asks; the answer reaches the
+// page, and, remembered, answers the next page of the site without a word.
+void TestPermissions::answerReachesThePage()
+{
+    QFETCH(QString, engine);
+    QFETCH(Kind, kind);
+    QFETCH(bool, allow);
+    HttpServer server;
+    server.route("/", [&](const HttpRequest &) { return askingPage(kind); });
+    const QString site = sitepermissions::siteOf(server.url("/"));
+    const QString outcome = allow ? QStringLiteral("granted") : QStringLiteral("denied");
+
+    WhenOpen answers(answer(allow, true));
+    TBrowserWindow *first = openOn(engine, server.url("/").toString());
+    QVERIFY(prompt(first, kind));
+    QTRY_COMPARE_WITH_TIMEOUT(first->windowTitle(), outcome, kWait);
+    QCOMPARE(answers.texts,
+             QStringList{QStringLiteral("127.0.0.1 が%1へのアクセスを求めています").arg(sitepermissions::kindLabel(kind))});
+    QCOMPARE(sitepermissions::rememberedDecision(site, kind), std::optional<bool>(allow));
+
+    // The other answer, should anything ask again.
+    WhenOpen again(answer(!allow, false));
+    TBrowserWindow *second = openOn(engine, server.url("/").toString());
+    QVERIFY(prompt(second, kind));
+    QTRY_COMPARE_WITH_TIMEOUT(second->windowTitle(), outcome, kWait);
+    QCOMPARE(again.texts, QStringList());
+}
+
+void TestPermissions::rememberedDecisionAnswers_data()
+{
+    rows({{"geolocation-allow", Kind::Geolocation, true}, {"notifications-deny", Kind::Notifications, false}});
+}
+
+// A decision in the file before the engine ever met the site answers the
+// site's first question.
+void TestPermissions::rememberedDecisionAnswers()
+{
+    QFETCH(QString, engine);
+    QFETCH(Kind, kind);
+    QFETCH(bool, allow);
+    HttpServer server;
+    server.route("/", [&](const HttpRequest &) { return askingPage(kind); });
+    sitepermissions::remember(sitepermissions::siteOf(server.url("/")), kind, allow);
+
+    WhenOpen asked(answer(!allow, false));
+    TBrowserWindow *w = openOn(engine, server.url("/").toString());
+    QVERIFY(prompt(w, kind));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), allow ? QString("granted") : QString("denied"), kWait);
+    QCOMPARE(asked.texts, QStringList());
+}
+
+void TestPermissions::damagedFileKeepsTheRest()
+{
+    QFile file(sitepermissions::storePath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("http://a.example:80\tgeolocation\tallow\n"
+               "\x01\xff\xfe garbage\n"
+               "http://b.example:80\tcamera\n"                      // a field short
+               "http://b.example:80\tteleport\tallow\n"             // no such kind
+               "http://b.example:80\tcamera\tmaybe\n"               // no such decision
+               "http://b.example/path\tcamera\tallow\n"             // not a site
+               "https://c.example:443\tnotifications\tdeny\n"
+               "http://a.example:80\tgeolocation\tdeny");           // the last word, cut short
+    file.close();
+
+    const auto read = [] {
+        QStringList entries;
+        for (const sitepermissions::Entry &e : sitepermissions::remembered())
+            entries << e.site + ' ' + sitepermissions::kindKey(e.kind) + ' ' + (e.allowed ? "allow" : "deny");
+        return entries;
+    };
+    const QStringList kept{"https://c.example:443 notifications deny", "http://a.example:80 geolocation deny"};
+    QCOMPARE(read(), kept);
+    sitepermissions::remember(QStringLiteral("http://d.example:8080"), Kind::Microphone, true);
+    QCOMPARE(read(), kept + QStringList{"http://d.example:8080 microphone allow"});
+}
+
+VEXEL_TEST_MAIN(TestPermissions)
+#include "test_permissions.moc"
