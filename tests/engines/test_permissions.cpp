@@ -5,12 +5,14 @@
 #include "webkittests.h"
 
 #include "browser/sitepermissions.h"
+#include "browser/sitesettings.h"
 #include "httpserver.h"
 
 #include <QCheckBox>
 #include <QDialog>
 #include <QFile>
 #include <QPushButton>
+#include <QTreeWidget>
 
 namespace {
 
@@ -81,7 +83,10 @@ private slots:
     void answerReachesThePage();
     void rememberedDecisionAnswers_data();
     void rememberedDecisionAnswers();
+    void closingWhileAskingRefuses_data() { engineRows(); }
+    void closingWhileAskingRefuses();
     void damagedFileKeepsTheRest();
+    void siteSettingsChangeAndForget();
 
 private:
     EngineCase fixture_;
@@ -113,6 +118,7 @@ void TestPermissions::answerReachesThePage()
     QTRY_COMPARE_WITH_TIMEOUT(first->windowTitle(), outcome, kWait);
     QCOMPARE(answers.texts,
              QStringList{QStringLiteral("127.0.0.1 が%1へのアクセスを求めています").arg(sitepermissions::kindLabel(kind))});
+    QVERIFY(answers.parents.value(0) && first->isAncestorOf(answers.parents.first()));
     QCOMPARE(sitepermissions::rememberedDecision(site, kind), std::optional<bool>(allow));
 
     // The other answer, should anything ask again.
@@ -146,6 +152,27 @@ void TestPermissions::rememberedDecisionAnswers()
     QCOMPARE(asked.texts, QStringList());
 }
 
+// The window goes while its page asks: the question goes with it, nothing
+// is allowed or remembered.
+void TestPermissions::closingWhileAskingRefuses()
+{
+    QFETCH(QString, engine);
+    HttpServer server;
+    server.route("/", [&](const HttpRequest &) { return askingPage(Kind::Geolocation); });
+    QPointer<TBrowserWindow> w;
+    QPointer<QWidget> question;
+    WhenOpen closing(WhenOpen::Step([&](QWidget *dialog) {
+        question = dialog;
+        // The second close does not wait for the page.
+        for (int i = 0; i < 2 && w; ++i)
+            w->close();
+    }));
+    w = openOn(engine, server.url("/").toString());
+    QTRY_VERIFY_WITH_TIMEOUT(closing.done(), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(w.isNull() && question.isNull(), kWait);
+    QCOMPARE(sitepermissions::remembered().size(), 0);
+}
+
 void TestPermissions::damagedFileKeepsTheRest()
 {
     QFile file(sitepermissions::storePath());
@@ -170,6 +197,33 @@ void TestPermissions::damagedFileKeepsTheRest()
     QCOMPARE(read(), kept);
     sitepermissions::remember(QStringLiteral("http://d.example:8080"), Kind::Microphone, true);
     QCOMPARE(read(), kept + QStringList{"http://d.example:8080 microphone allow"});
+}
+
+// The window opens on the page's site; what it changes or forgets is what
+// both engines read next.
+void TestPermissions::siteSettingsChangeAndForget()
+{
+    const QString a = QStringLiteral("http://a.example:80"), b = QStringLiteral("https://b.example:443");
+    sitepermissions::remember(a, Kind::Geolocation, true);
+    sitepermissions::remember(b, Kind::Camera, true);
+    sitepermissions::remember(a, Kind::Notifications, true);
+    SiteSettingsForm *form = SiteSettingsForm::showFor(MainForm, a);
+    QCOMPARE(form->lvPermissions->topLevelItemCount(), 3);
+    QStringList selected;
+    for (QTreeWidgetItem *item : form->lvPermissions->selectedItems())
+        selected << item->text(0) + ' ' + item->text(1) + ' ' + item->text(2);
+    selected.sort();
+    QCOMPARE(selected, QStringList({a + " 位置情報 許可", a + " 通知の表示 許可"}));
+
+    form->btnDeny->click();
+    QCOMPARE(sitepermissions::rememberedDecision(a, Kind::Geolocation), std::optional<bool>(false));
+    QCOMPARE(sitepermissions::rememberedDecision(a, Kind::Notifications), std::optional<bool>(false));
+    QCOMPARE(form->lvPermissions->selectedItems().value(0)->text(2), QString("拒否"));
+    form->selectSite(b);
+    form->btnRemove->click();
+    QCOMPARE(sitepermissions::rememberedDecision(b, Kind::Camera), std::nullopt);
+    QCOMPARE(form->lvPermissions->topLevelItemCount(), 2);
+    form->close();
 }
 
 VEXEL_TEST_MAIN(TestPermissions)

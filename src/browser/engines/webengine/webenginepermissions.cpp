@@ -38,14 +38,22 @@ std::optional<Kind> kindOf(QWebEnginePage::Feature feature)
     return std::nullopt;
 }
 
-// This engine has no question for reading the clipboard; a page reads it
-// only where the user allowed it for the site (in the other engine).
-void allowClipboardAsRemembered(QWebEnginePage *page, const QUrl &url)
+// What the site may do, told the engine before the page asks, so that it
+// reads its permissions as remembered from the start (Notification.permission).
+// This engine has no question for reading the clipboard: a page reads it
+// only where the user allowed that for the site (in the other engine).
+void applyRemembered(QWebEnginePage *page, const QUrl &url)
 {
-    const bool allowed =
-        sitepermissions::rememberedDecision(sitepermissions::siteOf(url), Kind::ClipboardRead).value_or(false);
-    page->settings()->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, allowed);
-    page->settings()->setAttribute(QWebEngineSettings::JavascriptCanPaste, allowed);
+    const QString site = sitepermissions::siteOf(url);
+    const bool clipboard = sitepermissions::rememberedDecision(site, Kind::ClipboardRead).value_or(false);
+    page->settings()->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, clipboard);
+    page->settings()->setAttribute(QWebEngineSettings::JavascriptCanPaste, clipboard);
+    for (const auto &[kind, feature] :
+         {std::pair{Kind::Notifications, QWebEnginePage::Notifications}, std::pair{Kind::Geolocation, QWebEnginePage::Geolocation}})
+        if (const std::optional<bool> known = sitepermissions::rememberedDecision(site, kind))
+            page->setFeaturePermission(QUrl(site), feature,
+                                       *known ? QWebEnginePage::PermissionGrantedByUser
+                                              : QWebEnginePage::PermissionDeniedByUser);
 }
 
 }  // namespace
@@ -67,7 +75,7 @@ void attach(QWebEnginePage *page, QWidget *window)
         }),
         Qt::QueuedConnection);
     QObject::connect(page, &QWebEnginePage::urlChanged, page,
-                     [page](const QUrl &url) { allowClipboardAsRemembered(page, url); });
+                     [page](const QUrl &url) { applyRemembered(page, url); });
 }
 
 void presentNotifications(QWebEngineProfile *profile)

@@ -64,8 +64,47 @@ static gboolean on_show_notification(WebKitWebView *web, WebKitNotification *not
     return TRUE;
 }
 
+/* The decisions on notifications the user keeps (the frame's file of
+   decisions: site, kind and allow or deny, a line), so a page reads its
+   permission right from the start. WebKit asks at each new web process. */
+static void on_initialize_notifications(WebKitWebContext *context, gpointer data)
+{
+    (void)data;
+    GList *allowed = NULL, *denied = NULL;
+    char *path = g_build_filename(g_get_user_data_dir(), "Vexel", "site-permissions.txt", NULL);
+    char *text = NULL;
+    if (g_file_get_contents(path, &text, NULL, NULL) && g_utf8_validate(text, -1, NULL)) {
+        char **lines = g_strsplit(text, "\n", -1);
+        for (char **line = lines; *line; ++line) {
+            char **f = g_strsplit(*line, "\t", -1);
+            const gboolean allow = g_strv_length(f) == 3 && strcmp(f[2], "allow") == 0;
+            const gboolean deny = g_strv_length(f) == 3 && strcmp(f[2], "deny") == 0;
+            if ((allow || deny) && strcmp(f[1], "notifications") == 0 && g_uri_is_valid(f[0], G_URI_FLAGS_NONE, NULL)) {
+                WebKitSecurityOrigin *origin = webkit_security_origin_new_for_uri(f[0]);
+                if (allow)
+                    allowed = g_list_prepend(allowed, origin);
+                else
+                    denied = g_list_prepend(denied, origin);
+            }
+            g_strfreev(f);
+        }
+        g_strfreev(lines);
+    }
+    webkit_web_context_initialize_notification_permissions(context, allowed, denied);
+    g_list_free_full(allowed, (GDestroyNotify)webkit_security_origin_unref);
+    g_list_free_full(denied, (GDestroyNotify)webkit_security_origin_unref);
+    g_free(text);
+    g_free(path);
+}
+
 void permissions_attach(HostView *v)
 {
+    static gboolean context_attached;
+    if (!context_attached) {
+        context_attached = TRUE;
+        g_signal_connect(webkit_web_view_get_context(v->web), "initialize-notification-permissions",
+                         G_CALLBACK(on_initialize_notifications), NULL);
+    }
     /* Web meetings: the camera, the microphone and the screen, each only
        with the user's leave. */
     WebKitSettings *settings = webkit_web_view_get_settings(v->web);
