@@ -9,10 +9,13 @@
 #include "httpserver.h"
 
 #include <QCheckBox>
+#include <QDBusConnection>
 #include <QDialog>
 #include <QFile>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <csignal>
+#include <cstdio>
 
 namespace {
 
@@ -66,6 +69,39 @@ void rows(const QList<std::tuple<const char *, Kind, bool>> &cases)
             QTest::addRow("%s-%s", e.tag, name) << e.clsid << kind << allow;
 }
 
+// A desktop's notification service on a bus of the run's own, recording
+// what it is asked to show.
+class FakeNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList shown;  // "summary|body"
+public slots:
+    QStringList GetCapabilities() { return {QStringLiteral("body")}; }
+    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &, const QVariantMap &, int)
+    {
+        shown << summary + '|' + body;
+        return uint(shown.size());
+    }
+};
+
+// The bus: a dbus-daemon of this run, started before the application
+// reads the session's address; 0 when there is none to start.
+pid_t busDaemon = 0;
+
+void startOwnBus()
+{
+    FILE *out = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1 2>/dev/null", "r");
+    char address[512] = {}, pid[32] = {};
+    if (out && fgets(address, sizeof address, out) && fgets(pid, sizeof pid, out)) {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", QByteArray(address).trimmed());
+        busDaemon = pid_t(QByteArray(pid).trimmed().toInt());
+    }
+    if (out)
+        pclose(out);
+}
+
 }  // namespace
 
 class TestPermissions : public QObject {
@@ -85,6 +121,8 @@ private slots:
     void rememberedDecisionAnswers();
     void closingWhileAskingRefuses_data() { engineRows(); }
     void closingWhileAskingRefuses();
+    void allowedNotificationsReachTheDesktop_data() { engineRows(); }
+    void allowedNotificationsReachTheDesktop();
     void damagedFileKeepsTheRest();
     void siteSettingsChangeAndForget();
 
@@ -173,6 +211,33 @@ void TestPermissions::closingWhileAskingRefuses()
     QCOMPARE(sitepermissions::remembered().size(), 0);
 }
 
+// A site's notification, the page's words as they are, and whose it is.
+void TestPermissions::allowedNotificationsReachTheDesktop()
+{
+    QFETCH(QString, engine);
+    if (!busDaemon)
+        QSKIP("no dbus-daemon to run a notification service on");
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("desktop"));
+    FakeNotifications desktop;
+    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &desktop, QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    const auto leave = qScopeGuard([&] {
+        bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
+        bus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
+    });
+
+    HttpServer server;
+    server.route("/", [&](const HttpRequest &) {
+        HttpResponse r = askingPage(Kind::Notifications);
+        r.body += "<script>document.onclick = () => new Notification('お知らせ', {body: '<b>届きました</b>'});</script>";
+        return r;
+    });
+    sitepermissions::remember(sitepermissions::siteOf(server.url("/")), Kind::Notifications, true);
+    TBrowserWindow *w = openOn(engine, server.url("/").toString());
+    QVERIFY(prompt(w, Kind::Notifications));
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.shown, QStringList{"お知らせ|<b>届きました</b>\n127.0.0.1"}, kWait);
+}
+
 void TestPermissions::damagedFileKeepsTheRest()
 {
     QFile file(sitepermissions::storePath());
@@ -226,5 +291,12 @@ void TestPermissions::siteSettingsChangeAndForget()
     form->close();
 }
 
-VEXEL_TEST_MAIN(TestPermissions)
+int main(int argc, char *argv[])
+{
+    TestPermissions tc;
+    const int result = vexelTestMain(argc, argv, &tc, startOwnBus);
+    if (busDaemon)
+        kill(busDaemon, SIGTERM);
+    return result;
+}
 #include "test_permissions.moc"
