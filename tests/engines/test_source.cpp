@@ -10,6 +10,7 @@
 
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QToolButton>
 #include <QWebEnginePage>
 
@@ -72,6 +73,34 @@ bool chooseFromMenu(TBrowserWindow *w, const QString &ieAction, int upFromEnd, c
         return false;
     chosen->trigger();
     return true;
+}
+
+// Asks the X window captioned as pattern says to close, as a window
+// manager's close button does; false when there is no such window.
+bool closeXWindow(const QString &pattern)
+{
+    QProcess search;
+    search.start(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", pattern});
+    if (!search.waitForFinished() || search.exitCode() != 0)
+        return false;
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *c = x11->connection();
+    const auto atom = [c](const char *name) {
+        xcb_intern_atom_reply_t *r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, strlen(name), name), nullptr);
+        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(r);
+        return a;
+    };
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = search.readAllStandardOutput().trimmed().split('\n').value(0).toUInt();
+    event.type = atom("WM_PROTOCOLS");
+    event.data.data32[0] = atom("WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
+    xcb_flush(c);
+    return event.window != 0;
 }
 
 // The text of an Internet Explorer page, as its reader sees it.
@@ -180,6 +209,12 @@ void TestSource::inspectorOpens()
         // A window of its own, not squeezed into the embedded view.
         const QString caption = "^Web インスペクター - " + w->control()->LocationURL();
         QVERIFY(xdotool({"search", "--onlyvisible", "--name", caption}));
+        // Closed by the user, it can be opened again.
+        QVERIFY(closeXWindow(caption));
+        QTRY_VERIFY_WITH_TIMEOUT(!gecko->showsInspector(), kWait);
+        QVERIFY(!xdotool({"search", "--onlyvisible", "--name", caption}));
+        w->control()->ShowInspector();
+        QTRY_VERIFY_WITH_TIMEOUT(gecko->showsInspector(), kWait);
         return;
     }
     auto *ie = qobject_cast<WebEngineControl *>(w->control());
