@@ -219,7 +219,8 @@ void TestPermissions::allowedNotificationsReachTheDesktop()
         QSKIP("no dbus-daemon to run a notification service on");
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("desktop"));
     FakeNotifications desktop;
-    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &desktop, QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &desktop,
+                               QDBusConnection::ExportAllSlots));
     QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
     const auto leave = qScopeGuard([&] {
         bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));

@@ -48,8 +48,8 @@ void applyRemembered(QWebEnginePage *page, const QUrl &url)
     const bool clipboard = sitepermissions::rememberedDecision(site, Kind::ClipboardRead).value_or(false);
     page->settings()->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, clipboard);
     page->settings()->setAttribute(QWebEngineSettings::JavascriptCanPaste, clipboard);
-    for (const auto &[kind, feature] :
-         {std::pair{Kind::Notifications, QWebEnginePage::Notifications}, std::pair{Kind::Geolocation, QWebEnginePage::Geolocation}})
+    for (const auto &[kind, feature] : {std::pair{Kind::Notifications, QWebEnginePage::Notifications},
+                                        std::pair{Kind::Geolocation, QWebEnginePage::Geolocation}})
         if (const std::optional<bool> known = sitepermissions::rememberedDecision(site, kind))
             page->setFeaturePermission(QUrl(site), feature,
                                        *known ? QWebEnginePage::PermissionGrantedByUser
