@@ -30,7 +30,8 @@ namespace {
 class PrintJob : public QObject {
 public:
     PrintJob(EngineControl *control, QWidget *parent)
-        : QObject(control), control_(control), parent_(parent), pdf_(folder_.filePath(QStringLiteral("page.pdf")))
+        : QObject(control), control_(control), parent_(parent), pdf_(folder_.filePath(QStringLiteral("page.pdf"))),
+          printer_(QPrinter::HighResolution)
     {
         setObjectName(QStringLiteral("printJob"));
         for (QWidget *w = control; w; w = w->parentWidget())
