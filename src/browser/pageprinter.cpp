@@ -37,8 +37,6 @@ public:
         for (QWidget *w = control; w; w = w->parentWidget())
             if ((window_ = qobject_cast<TBrowserWindow *>(w)))
                 break;
-        if (window_)
-            window_->holdHangWatch(true);
     }
 
     ~PrintJob() override
@@ -46,9 +44,12 @@ public:
         delete preview_;
         // Later: the window may be going itself (and take the job along);
         // then the call goes with it.
-        if (window_)
+        if (window_ && holding_)
             QMetaObject::invokeMethod(window_, [w = window_.data()] { w->holdHangWatch(false); }, Qt::QueuedConnection);
     }
+
+    // The preview, once the engine's file is there; null before.
+    QPrintPreviewDialog *preview() const { return preview_; }
 
     void start()
     {
@@ -95,6 +96,12 @@ private:
         }
         // The job lives as long as its preview.
         connect(preview_, &QDialog::finished, this, &QObject::deleteLater);
+        // The page waits for the user now. Not before: a page that does not
+        // answer may never be laid out, and the user must see that.
+        if (window_) {
+            window_->holdHangWatch(true);
+            holding_ = true;
+        }
         preview_->open();
     }
 
@@ -157,14 +164,25 @@ private:
     QPdfDocument document_;
     QPrinter printer_;
     QPointer<QPrintPreviewDialog> preview_;
+    bool holding_ = false;  // the window's hang watch is held for the preview
 };
 
 }  // namespace
 
 void printPage(EngineControl *control, QWidget *parent)
 {
-    if (!control || control->findChild<PrintJob *>(QStringLiteral("printJob"), Qt::FindDirectChildrenOnly))
+    if (!control)
         return;
+    // A print under way shows its preview again; one whose file never came
+    // (the page stopped answering meanwhile) gives way to this one.
+    if (auto *old = control->findChild<PrintJob *>(QStringLiteral("printJob"), Qt::FindDirectChildrenOnly)) {
+        if (QPrintPreviewDialog *preview = old->preview()) {
+            preview->raise();
+            preview->activateWindow();
+            return;
+        }
+        delete old;
+    }
     auto *job = new PrintJob(control, parent);
     try {
         job->start();

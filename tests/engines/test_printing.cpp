@@ -53,6 +53,8 @@ private slots:
     void pageAsksToPrint();
     void previewSavesPdf_data() { engineRows(); }
     void previewSavesPdf();
+    void hungPageIsNotHidden_data() { engineRows(); }
+    void hungPageIsNotHidden();
 
 private:
     EngineCase fixture_;
@@ -175,6 +177,32 @@ void TestPrinting::previewSavesPdf()
     QVERIFY2(text.contains("Receipt 1234"), qPrintable(text));
     // The print has ended: the next one starts.
     QTRY_VERIFY_WITH_TIMEOUT(!w->control()->findChild<QObject *>("printJob"), kWait);
+}
+
+// A page that stops answering is never laid out for print: its window says
+// so meanwhile; the print, stopped with the page, fails as one, and the
+// next print of the page works.
+void TestPrinting::hungPageIsNotHidden()
+{
+    QFETCH(QString, engine);
+    ErrorRecorder errors;
+    const QString url = fixture_.pages().page("hangs.html", "calm",
+                                              "<p>hangs</p><script>addEventListener('load', () => {"
+                                              " if (location.hash == '#hang') setTimeout(() => { for (;;) {} }, 0);"
+                                              " });</script>");
+    TBrowserWindow *w = openOn(engine, url + "#hang");
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("calm"), kWait);
+    pageprinter::printPage(w->control(), w);
+    QTRY_VERIFY_WITH_TIMEOUT(w->HungBar->isVisible(), 2 * kWait);
+    w->btnStopPage->click();
+    QTRY_VERIFY_WITH_TIMEOUT(w->HungBar->isHidden(), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(errors.messages, QStringList{errorBoxText(pageprinter::failedText())}, kWait);
+
+    w->control()->Navigate(url);
+    QTRY_VERIFY_WITH_TIMEOUT(w->control()->LocationURL() == url && w->windowTitle() == "calm", kWait);
+    WhenOpen preview([](QPrintPreviewDialog *) {});
+    pageprinter::printPage(w->control(), w);
+    QTRY_VERIFY_WITH_TIMEOUT(preview.done(), kWait);
 }
 
 VEXEL_TEST_MAIN(TestPrinting)
