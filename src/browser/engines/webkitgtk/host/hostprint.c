@@ -17,11 +17,6 @@ static void on_print_failed(WebKitPrintOperation *operation, GError *error, Prin
    so has the frame's interest. */
 static void on_print_finished(WebKitPrintOperation *operation, PrintJob *job)
 {
-    HostView *v = view_by_id(job->id);
-    if (v) {
-        v->printing = FALSE;
-        v->probe_sent = 0;
-    }
     /* A file the print could not fill is no page. */
     const gboolean ok = !job->failed && g_file_test(job->path, G_FILE_TEST_IS_REGULAR);
     host_send(job->id, VEXEL_VERB_PRINTED, job->path, ok ? "1" : "0", NULL);
@@ -62,8 +57,8 @@ void print_to_pdf(HostView *v, const char *const *fields, guint count)
     webkit_print_operation_set_page_setup(operation, setup);
     g_signal_connect(operation, "failed", G_CALLBACK(on_print_failed), job);
     g_signal_connect(operation, "finished", G_CALLBACK(on_print_finished), job);
-    /* The page is busy laying itself out meanwhile: no hang. */
-    v->printing = TRUE;
+    /* A page that does not answer is not laid out: the frame's watch says
+       so meanwhile, and stopping the page ends the print as failed. */
     webkit_print_operation_print(operation);
     gtk_paper_size_free(a4);
     g_object_unref(setup);
