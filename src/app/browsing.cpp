@@ -7,6 +7,7 @@
 #include "app/findbar.h"
 #include "app/forms.h"
 #include "app/framekeys.h"
+#include "app/fullscreen.h"
 #include "app/mainform.h"
 #include "app/searchengines.h"
 #include "app/windowsession.h"
@@ -136,6 +137,8 @@ void TMainForm::connectWindow(TBrowserWindow *window)
     }));
     connect(window, &TBrowserWindow::otherEngineRequested, this,
             guarded([this, window] { OpenInOtherEngine(window); }));
+    connect(window->control(), &EngineControl::FullScreenRequested, this,
+            guarded([this, window](bool on) { Keys->FullScreen->PageFullScreen(window, on); }));
     // An Internet Explorer page goes to a Gecko window only where that
     // engine may be chosen.
     if (qobject_cast<Tfrm_IE *>(window))

@@ -1,9 +1,12 @@
 #include "framekeys.h"
 
+#include "app/downloadsform.h"
 #include "app/findbar.h"
+#include "app/fullscreen.h"
 #include "app/keylistform.h"
 #include "app/mainform.h"
 #include "browser/browserwindow.h"
+#include "browser/pageprinter.h"
 #include "browser/childie.h"
 #include "core/errors.h"
 #include "core/placement.h"
@@ -35,6 +38,13 @@ TFrameKeys::TFrameKeys(TMainForm *frame) : QObject(frame), frame_(frame)
     ReopenAction = key("ReopenAction", {Qt::CTRL | Qt::SHIFT | Qt::Key_T}, QStringLiteral("閉じたウィンドウを開き直す"));
     BookmarkAction = key("BookmarkAction", {Qt::CTRL | Qt::Key_D}, QStringLiteral("ブックマークを編集"));
     KeyListAction = key("KeyListAction", {Qt::Key_F1}, QStringLiteral("キーの一覧"));
+    FullScreenAction = key("FullScreenAction", {Qt::Key_F11}, QStringLiteral("全画面表示"));
+    SourceAction = key("SourceAction", {Qt::CTRL | Qt::Key_U}, QStringLiteral("ソースを表示"));
+    InspectorAction = key("InspectorAction", {Qt::CTRL | Qt::SHIFT | Qt::Key_I}, QStringLiteral("要素を調査"));
+    PrintAction = key("PrintAction", {Qt::CTRL | Qt::Key_P}, QStringLiteral("印刷"));
+    DownloadsAction = key("DownloadsAction", {Qt::CTRL | Qt::SHIFT | Qt::Key_Y}, QStringLiteral("ダウンロード"));
+    FullScreen = new TFullScreen(frame_);
+    FullScreen->setParent(this);  // goes before the frame's parts it watches
 
     connect(ReloadAction, &QAction::triggered, this, guarded([this](bool) { frame_->ReLoadCtrlClick(); }));
     connect(HardReloadAction, &QAction::triggered, this, guarded([this](bool) {
@@ -43,7 +53,12 @@ TFrameKeys::TFrameKeys(TMainForm *frame) : QObject(frame), frame_(frame)
     }));
     connect(BackAction, &QAction::triggered, this, guarded([this](bool) { frame_->BackCtrlClick(); }));
     connect(ForwardAction, &QAction::triggered, this, guarded([this](bool) { frame_->FrwrdCtrlClick(); }));
-    connect(StopAction, &QAction::triggered, this, guarded([this](bool) { frame_->StopCtrlClick(); }));
+    connect(StopAction, &QAction::triggered, this, guarded([this](bool) {
+        if (FullScreen->pageWindow())
+            FullScreen->LeavePage();
+        else
+            frame_->StopCtrlClick();
+    }));
     connect(AddressAction, &QAction::triggered, this, guarded([this](bool) { FocusAddress(); }));
     connect(CloseAction, &QAction::triggered, this, guarded([this](bool) { frame_->FileClose1Execute(); }));
     connect(NextWindowAction, &QAction::triggered, this, guarded([this](bool) { ActivateNextWindow(1); }));
@@ -51,12 +66,32 @@ TFrameKeys::TFrameKeys(TMainForm *frame) : QObject(frame), frame_(frame)
     connect(ReopenAction, &QAction::triggered, this, guarded([this](bool) { ReopenClosedWindow(); }));
     connect(BookmarkAction, &QAction::triggered, this, guarded([this](bool) { frame_->mnuEditClick(); }));
     connect(KeyListAction, &QAction::triggered, this, guarded([this](bool) { ShowKeyList(); }));
+    connect(PrintAction, &QAction::triggered, this, guarded([this](bool) {
+        if (TBrowserWindow *w = frame_->ActiveMDIChild())
+            pageprinter::printPage(w->control(), w);
+    }));
+    connect(DownloadsAction, &QAction::triggered, this, guarded([this](bool) { TDownloadsForm::showFor(frame_); }));
+    connect(FullScreenAction, &QAction::triggered, this, guarded([this](bool) { FullScreen->ToggleFrame(); }));
+    connect(SourceAction, &QAction::triggered, this, guarded([this](bool) {
+        if (TBrowserWindow *w = frame_->ActiveMDIChild())
+            w->control()->ViewSource();
+    }));
+    connect(InspectorAction, &QAction::triggered, this, guarded([this](bool) {
+        if (TBrowserWindow *w = frame_->ActiveMDIChild())
+            w->control()->ShowInspector();
+    }));
 
     // Esc stops a load; otherwise it belongs to the page (a page's own
     // dialogs close with it) and to the field that has the focus.
     stopButton_ = frame_->StopCtrl;
-    StopAction->setEnabled(stopButton_->isEnabled());
+    updateEsc();
     stopButton_->installEventFilter(this);
+    connect(FullScreen, &TFullScreen::pageChanged, this, &TFrameKeys::updateEsc);
+}
+
+void TFrameKeys::updateEsc()
+{
+    StopAction->setEnabled(stopButton_->isEnabled() || FullScreen->pageWindow());
 }
 
 QAction *TFrameKeys::key(const char *name, const QList<QKeySequence> &keys, const QString &meaning)
@@ -75,7 +110,7 @@ bool TFrameKeys::eventFilter(QObject *watched, QEvent *event)
     // The button is watched on its own: it outlives the frame's own part
     // as the frame goes.
     if (event->type() == QEvent::EnabledChange && watched == stopButton_)
-        StopAction->setEnabled(stopButton_->isEnabled());
+        updateEsc();
     return QObject::eventFilter(watched, event);
 }
 

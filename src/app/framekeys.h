@@ -11,6 +11,7 @@ class QAction;
 class QKeySequence;
 class QWidget;
 class TBrowserWindow;
+class TFullScreen;
 class TKeyListForm;
 class TMainForm;
 
@@ -22,6 +23,8 @@ public:
     QAction *ReloadAction, *HardReloadAction, *BackAction, *ForwardAction, *StopAction;
     QAction *AddressAction, *CloseAction, *NextWindowAction, *PreviousWindowAction;
     QAction *ReopenAction, *BookmarkAction, *KeyListAction;
+    QAction *FullScreenAction, *SourceAction, *InspectorAction, *DownloadsAction, *PrintAction;
+    TFullScreen *FullScreen;
 
     // One line of the key list: the keys as the user presses them and
     // what they do.
@@ -59,7 +62,10 @@ private:
         QByteArray history;
     };
     TMainForm *frame_;
-    QWidget *stopButton_;  // the frame's StopCtrl, whose state Esc follows
+    // Esc stops a load or ends a page's full screen; it follows StopCtrl's
+    // state and the full screen's.
+    void updateEsc();
+    QWidget *stopButton_;  // the frame's StopCtrl
     QList<Closed> closed_;  // the last closed last
     QList<QPair<QAction *, QString>> meanings_;
     TKeyListForm *keyList_ = nullptr;

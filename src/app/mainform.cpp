@@ -5,6 +5,7 @@
 #include "app/browsinghistory.h"
 #include "app/findbar.h"
 #include "app/forms.h"
+#include "app/downloadsform.h"
 #include "app/framekeys.h"
 #include "app/searchengines.h"
 #include "app/windowarranger.h"
@@ -70,6 +71,7 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     addToolBar(Qt::BottomToolBarArea, findBar);
     findBar->hide();
     Keys = new TFrameKeys(this);
+    TDownloadsForm::watchStatusBar(this);
 
     OpenDialog = new QFileDialog(this);
     OpenDialog->setObjectName(QStringLiteral("OpenDialog"));

@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/plaintext.h"
 #include "enginecontrol.h"
+#include "pageprinter.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -95,8 +96,13 @@ TBrowserWindow::TBrowserWindow(const QString &classId, const QString &name, cons
             emit visited(visitedAddress_, pageTitle_);
     }));
     connect(control_, &EngineControl::PageResponsiveChange, this, [this](bool responsive) {
-        HungBar->setVisible(!responsive);
+        pageAnswers_ = responsive;
+        HungBar->setVisible(!responsive && hangWatchHeld_ == 0);
     });
+    // Queued: an engine may wait for the signal's return before the page
+    // can be laid out for print.
+    connect(control_, &EngineControl::PrintRequested, this,
+            guarded([this] { pageprinter::printPage(control_, this); }), Qt::QueuedConnection);
     // Ends the page's process: the crash notice follows, and Reload
     // brings the page back.
     connect(btnStopPage, &QPushButton::clicked, this, guarded([this](bool) {
@@ -149,6 +155,12 @@ bool TBrowserWindow::event(QEvent *event)
         }
     }
     return QMdiSubWindow::event(event);
+}
+
+void TBrowserWindow::holdHangWatch(bool held)
+{
+    hangWatchHeld_ = qMax(0, hangWatchHeld_ + (held ? 1 : -1));
+    HungBar->setVisible(!pageAnswers_ && hangWatchHeld_ == 0);
 }
 
 WindowState TBrowserWindow::state() const

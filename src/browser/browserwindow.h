@@ -55,6 +55,10 @@ public:
     // What the frame shows while this window is the active one.
     WindowState state() const;
 
+    // While the frame shows a dialog for the page (its print), the page
+    // waits for the user: its window shows no hang until the last ends.
+    void holdHangWatch(bool held);
+
     virtual void FormCreate();
     virtual void FormActivate();
     void FormClose();
@@ -128,4 +132,6 @@ private:
     bool closeAgreed_ = false;  // the page agreed (or closes itself)
     QString pageTitle_;       // the engine's title of the page
     QString visitedAddress_;  // the page last announced as visited
+    int hangWatchHeld_ = 0;   // dialogs shown for the page now
+    bool pageAnswers_ = true; // as the engine last reported
 };

@@ -48,6 +48,19 @@ public:
     // page shows as crashed, and Refresh brings it back.
     virtual void TerminatePage() {}
 
+    // The page laid out for print, written as a PDF file to path; the
+    // outcome comes as PdfPrinted. An engine that cannot print reports
+    // failure.
+    virtual void PrintToPdf(const QString &path) { emit PdfPrinted(path, false); }
+    // Leaves the page's full screen (Esc); nothing when the page is not.
+    virtual void ExitFullScreen() {}
+    // The page's source, and the engine's own inspector on the page.
+    virtual void ViewSource() {}
+    virtual void ShowInspector() {}
+    // Downloads address as a link's target would be (a retry from the
+    // downloads list); the user chooses where it goes.
+    virtual void Download(const QUrl &address) { Q_UNUSED(address); }
+
 signals:
     void StatusTextChange(const QString &Text);
     void ProgressChange(int Progress, int ProgressMax);
@@ -82,6 +95,13 @@ signals:
     // An engine made in the background could not be made after all: the
     // window reports message and closes.
     void EngineFailed(const QString &message);
+
+    // The page (window.print(), or its context menu) asks to be printed.
+    void PrintRequested();
+    // What PrintToPdf wrote: ok when path holds the page.
+    void PdfPrinted(const QString &path, bool ok);
+    // The page enters (a video's full-screen button) or leaves full screen.
+    void FullScreenRequested(bool on);
 };
 
 // The engines, by the class IDs the two menu slots create.

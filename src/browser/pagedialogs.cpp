@@ -162,7 +162,7 @@ QString chooseDownloadPath(QWidget *page, const QString &suggestedFileName)
     return savePathChooser()(page, QDir(folder).filePath(safeFileName(suggestedFileName)));
 }
 
-static QString sizeText(qint64 bytes)
+QString sizeText(qint64 bytes)
 {
     if (bytes < 1024)
         return QStringLiteral("%1 バイト").arg(bytes);

@@ -38,7 +38,8 @@ QString safeFileName(const QString &suggested);
 // title, else the address's file name without its extension, else its host.
 QString savedPageName(const QString &title, const QUrl &address);
 
-// Status-bar texts of a download.
+// Status-bar texts of a download, and a size as they write it.
+QString sizeText(qint64 bytes);
 QString downloadProgressText(const QString &name, qint64 received, qint64 total);
 QString downloadFinishedText(const QString &name);
 QString downloadFailedText(const QString &name, const QString &reason);

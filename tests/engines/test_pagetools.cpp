@@ -1,11 +1,12 @@
 // What both engines offer around a page, seen through the frame: find
 // counts, Japanese text encodings, a window's back/forward history saved and
-// put back, and keys left to an input method's composition. Every case runs
+// put back, keys left to an input method's composition, and full screen. Every case runs
 // once per engine ("ie", and "gecko" where the engine host is built); the
 // program runs as on a Japanese system.
 
 #include "webkittests.h"
 
+#include "app/framekeys.h"
 #include "browser/engines/savedhistory.h"
 #include "browser/engines/webengine/webenginecontrol.h"
 #include "httpserver.h"
@@ -48,7 +49,7 @@ HttpResponse undeclared(const QByteArray &body)
 
 // Chooses エンコード > label from the page's context menu, opened with a
 // real right click. In a Gecko page the keyboard walks GTK's menu: on a page
-// without history, エンコード is the sixth item that can be chosen.
+// without history, エンコード is the seventh item that can be chosen.
 bool chooseEncoding(TBrowserWindow *w, const QString &label)
 {
     static const QStringList labels{"自動", "Shift_JIS", "EUC-JP", "ISO-2022-JP", "UTF-8"};
@@ -58,7 +59,7 @@ bool chooseEncoding(TBrowserWindow *w, const QString &label)
     if (geckoOf(w)) {
         if (!rightClick() || !QTest::qWaitFor([] { return !popupMenus().isEmpty(); }, kWait))
             return false;
-        QStringList keys{"Home", "Down", "Down", "Down", "Down", "Down", "Right", "Home"};
+        QStringList keys{"Home", "Down", "Down", "Down", "Down", "Down", "Down", "Right", "Home"};
         for (int i = 0; i < labels.indexOf(label); ++i)
             keys << "Down";
         keys << "Return";
@@ -104,6 +105,8 @@ private slots:
     void historySavedAndRestored();
     void compositionKeepsItsKeys_data() { engineRows(); }
     void compositionKeepsItsKeys();
+    void pageFullScreen_data() { engineRows(); }
+    void pageFullScreen();
 
 private:
     EngineCase fixture_;
@@ -304,6 +307,48 @@ void TestPageTools::compositionKeepsItsKeys()
     compose(false);
     QTest::keyClick(input, Qt::Key_F9);
     QCOMPARE(taken, 1);
+}
+
+// --- Full screen -----------------------------------------------------------------------
+
+// A page's request gives its window the whole screen, the frame's bars gone;
+// Esc gives the page and the frame back as they were. F11 is the frame's own.
+void TestPageTools::pageFullScreen()
+{
+    QFETCH(QString, engine);
+    TBrowserWindow *w = openOn(
+        engine, fixture_.pages().page(
+                    "full.html", "normal",
+                    "<button style=\"width:100%;height:300px\" onclick=\"document.documentElement.requestFullscreen()\">"
+                    "full</button><script>document.onfullscreenchange = () =>"
+                    " document.title = document.fullscreenElement ? 'full' : 'normal';</script>"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("normal"), kWait);
+    const QRect before = w->geometry();
+    const QRect screen = MainForm->screen()->geometry();
+    // A page just loaded may not take clicks yet: until the title says so.
+    const auto full = [w] { return w->windowTitle() == "full"; };
+    QVERIFY(QTest::qWaitFor(
+        [&] { return full() || (clickAt(onScreen(w->control(), {50, 50})) && QTest::qWaitFor(full, 2000)); }, kWait));
+    QTRY_COMPARE_WITH_TIMEOUT(QRect(onScreen(w->control(), {0, 0}), w->control()->size()), screen, kWait);
+    QVERIFY(MainForm->isFullScreen());
+    QVERIFY(!MainForm->menuWidget()->isVisible());
+    QVERIFY(!MainForm->ToolBar3->isVisible());
+
+    QVERIFY(pressKeys("Escape"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("normal"), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!MainForm->isFullScreen(), kWait);
+    QVERIFY(MainForm->menuWidget()->isVisible());
+    QVERIFY(MainForm->ToolBar3->isVisible());
+    QCOMPARE(w->geometry(), before);
+
+    const QRect frame = MainForm->geometry();
+    MainForm->Keys->FullScreenAction->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(MainForm->geometry(), screen, kWait);
+    QVERIFY(MainForm->isFullScreen());
+    QVERIFY(MainForm->ToolBar3->isVisible());
+    MainForm->Keys->FullScreenAction->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(MainForm->geometry(), frame, kWait);
+    QVERIFY(!MainForm->isFullScreen());
 }
 
 int main(int argc, char *argv[])

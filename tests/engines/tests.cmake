@@ -11,9 +11,17 @@ function(vexel_engine_test name)
 endfunction()
 
 vexel_engine_test(test_engine_contract)
+# The downloads list and window, on local servers.
+vexel_engine_test(test_downloads)
 # Our error pages, on local servers.
 vexel_engine_test(test_errorpages)
 # Find counts, text encodings, saved histories and compositions, on a
 # Japanese system (installed as a C library locale or not).
 vexel_engine_test(test_pagetools)
 set_tests_properties(test_pagetools PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=xcb;LANG=ja_JP.UTF-8")
+# Permission questions, remembered decisions, on a local server.
+vexel_engine_test(test_permissions)
+# Print to PDF, a page's print request and our print preview.
+vexel_engine_test(test_printing)
+# A page's source and the engine's inspector; what the Gecko page's menu saves.
+vexel_engine_test(test_source)

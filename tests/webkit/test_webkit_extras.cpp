@@ -327,12 +327,12 @@ void TestWebKitExtras::contextMenuLinks()
     QTRY_COMPARE_WITH_TIMEOUT(opened->windowTitle(), QString("target"), kWait);
     QCOMPARE(w->control()->LocationURL(), page);
 
-    // Off the link, its items are gone: the second item is the find bar's.
+    // Off the link, its items are gone: the third item is the find bar's.
     MainForm->WindowTileVertical1Execute();
     MainForm->MDIClient->setActiveSubWindow(w);
     auto *bar = MainForm->findChild<TFindBar *>();
     QVERIFY(bar && !bar->isVisible());
-    QVERIFY(chooseFromContextMenu(w->control(), QPoint(60, 150), 1));
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(60, 150), 2));
     QTRY_VERIFY(bar->isVisible());
     QCOMPARE(MainForm->MDIClient->subWindowList().size(), 2);
 }
@@ -357,20 +357,20 @@ void TestWebKitExtras::contextMenuFindAndZoom()
     QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QString("zoom"), kWait);
     auto *bar = MainForm->findChild<TFindBar *>();
     QVERIFY(bar && !bar->isVisible());
-    // 再読み込み, ページ内を検索..., 拡大, 縮小, 標準の大きさ.
-    QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 1));
+    // 再読み込み, 印刷..., ページ内を検索..., 拡大, 縮小, 標準の大きさ.
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 2));
     QTRY_VERIFY(bar->isVisible());
     QTRY_VERIFY(bar->txtFind->hasFocus());
     bar->closeBar();
 
     QCOMPARE(w->control()->ZoomFactor(), 1.0);
-    QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 2));
-    QTRY_COMPARE(w->control()->ZoomFactor(), engines::nextZoom(1.0, 1));
-    QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 2));
-    QTRY_COMPARE(w->control()->ZoomFactor(), engines::nextZoom(engines::nextZoom(1.0, 1), 1));
     QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 3));
     QTRY_COMPARE(w->control()->ZoomFactor(), engines::nextZoom(1.0, 1));
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 3));
+    QTRY_COMPARE(w->control()->ZoomFactor(), engines::nextZoom(engines::nextZoom(1.0, 1), 1));
     QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 4));
+    QTRY_COMPARE(w->control()->ZoomFactor(), engines::nextZoom(1.0, 1));
+    QVERIFY(chooseFromContextMenu(w->control(), QPoint(100, 100), 5));
     QTRY_COMPARE(w->control()->ZoomFactor(), 1.0);
 }
 

@@ -3,6 +3,10 @@
 #include "browser/engines/pageencoding.h"
 #include "browser/engines/savedhistory.h"
 #include "browser/pagedialogs.h"
+#include "browser/sitepermissions.h"
+#include "browser/sitesettings.h"
+#include "webenginepermissions.h"
+#include "browser/engines/webengine/webenginedownloads.h"
 #include "core/errors.h"
 #include "core/plaintext.h"
 
@@ -32,6 +36,7 @@
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineCookieStore>
 #include <QWebEngineDownloadRequest>
+#include <QWebEngineFullScreenRequest>
 #include <QWebEngineFindTextResult>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
@@ -103,6 +108,12 @@ bool WebEnginePage::javaScriptPrompt(const QUrl &, const QString &msg, const QSt
     return asking([&](QWidget *view) { return pagedialogs::prompt(view, msg, defaultValue, result); });
 }
 
+QStringList WebEnginePage::chooseFiles(FileSelectionMode mode, const QStringList &oldFiles,
+                                       const QStringList &acceptedMimeTypes)
+{
+    return asking([&](QWidget *) { return QWebEnginePage::chooseFiles(mode, oldFiles, acceptedMimeTypes); });
+}
+
 void WebEngineControl::prepareProcess()
 {
     // IBus's Qt module passes keys on without waiting for the input method's
@@ -124,6 +135,7 @@ QWebEngineProfile *WebEngineControl::sharedProfile()
         theProfile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
         theProfile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
         theProfile->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.5"));
+        webenginepermissions::presentNotifications(theProfile);
         // Pages that declare no encoding, read as the system's users expect.
         if (const QString charset = pageencoding::systemDefault(); !charset.isEmpty())
             theProfile->settings()->setDefaultTextEncoding(charset);
@@ -179,6 +191,7 @@ WebEngineControl::WebEngineControl(QWidget *parent)
                                          "[再読み込み] で表示し直せます。"));
     crashNotice_->hide();
     setFocusProxy(view_);
+    webenginepermissions::attach(page_, this);
 
     connect(page_, &QWebEnginePage::linkHovered, this, [this](const QString &url) { emit StatusTextChange(url); });
     connect(page_, &QWebEnginePage::loadStarted, this, [this] { emit ProgressChange(0, 100); });
@@ -215,6 +228,18 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     });
 
     connect(page_, &QWebEnginePage::windowCloseRequested, this, [this] { emit CloseRequested(); });
+    connect(page_, &QWebEnginePage::printRequested, this, [this] { emit PrintRequested(); });
+    connect(page_, &QWebEnginePage::pdfPrintingFinished, this, [this](const QString &path, bool ok) {
+        if (path == pdfPending_)
+            pdfPending_.clear();
+        emit PdfPrinted(path, ok);
+    });
+    // A video's full-screen button: the frame gives the window the screen.
+    page_->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+    connect(page_, &QWebEnginePage::fullScreenRequested, this, [this](QWebEngineFullScreenRequest request) {
+        request.accept();
+        emit FullScreenRequested(request.toggleOn());
+    });
     connect(page_, &QWebEnginePage::authenticationRequired, this,
             [this](const QUrl &url, QAuthenticator *auth) { askCredentials(url.host(), auth); });
     connect(page_, &QWebEnginePage::proxyAuthenticationRequired, this,
@@ -234,6 +259,10 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
                 resetProbe();
+                if (!pdfPending_.isEmpty())
+                    emit PdfPrinted(pdfPending_, false);
+                if (!pdfAsked_.isEmpty())
+                    emit PdfPrinted(std::exchange(pdfAsked_, {}), false);
                 if (status != QWebEnginePage::NormalTerminationStatus)
                     showCrashNotice(true);
             });
@@ -303,7 +332,20 @@ void WebEngineControl::showContextMenu(const QPoint &pos)
         if (first)
             menu->insertSeparator(first);
     }
+    // The engine's source and inspector items, through ours: a window of the
+    // frame for the source, our tools' window for the inspector.
+    for (QAction *action : menu->actions()) {
+        if (action == page_->action(QWebEnginePage::ViewSource) ||
+            action == page_->action(QWebEnginePage::InspectElement)) {
+            menu->insertAction(action, ourPageAction(menu, action));
+            menu->removeAction(action);
+        }
+    }
+    if (!menu->actions().contains(menu->findChild<QAction *>(QStringLiteral("inspectAction"))))
+        menu->addAction(ourPageAction(menu, page_->action(QWebEnginePage::InspectElement)));
     menu->addSeparator();
+    menu->addAction(QStringLiteral("印刷..."), this, [this] { emit PrintRequested(); })
+        ->setObjectName(QStringLiteral("printAction"));
     menu->addAction(QStringLiteral("ページ内を検索..."), this, [this] { emit FindRequested(); });
     menu->addAction(QStringLiteral("拡大"), this, [this] { emit ZoomRequested(1); });
     menu->addAction(QStringLiteral("縮小"), this, [this] { emit ZoomRequested(-1); });
@@ -314,7 +356,46 @@ void WebEngineControl::showContextMenu(const QPoint &pos)
     QAction *other = menu->addAction(QStringLiteral("もう一方のエンジンで開く"), this, [this] { emit OtherEngineRequested(); });
     other->setObjectName(QStringLiteral("otherEngineAction"));
     other->setEnabled(!OtherEngineAvailable || OtherEngineAvailable());
+    QAction *siteSettings = menu->addAction(QStringLiteral("サイトの設定"), this, [this] {
+        SiteSettingsForm::showFor(this, sitepermissions::siteOf(page_->url()));
+    });
+    siteSettings->setObjectName(QStringLiteral("siteSettingsAction"));
     menu->popup(view_->mapToGlobal(pos));
+}
+
+QAction *WebEngineControl::ourPageAction(QMenu *menu, QAction *engines)
+{
+    const bool inspect = engines == page_->action(QWebEnginePage::InspectElement);
+    auto *action = new QAction(engines->text(), menu);
+    action->setObjectName(inspect ? QStringLiteral("inspectAction") : QStringLiteral("viewSourceAction"));
+    connect(action, &QAction::triggered, this, guarded([this, inspect](bool) {
+        if (!inspect) {
+            ViewSource();
+            return;
+        }
+        // The element under the menu, once the tools are there to show it.
+        ShowInspector();
+        page_->triggerAction(QWebEnginePage::InspectElement);
+    }));
+    return action;
+}
+
+void WebEngineControl::ViewSource()
+{
+    if (showsErrorPage() || showsCrashNotice() || page_->url().isEmpty())
+        return;
+    // Through the frame, as the engine's new windows go: the request
+    // counts as the user's own.
+    page_->triggerAction(QWebEnginePage::ViewSource);
+}
+
+void WebEngineControl::ShowInspector()
+{
+    if (!devTools_)
+        devTools_ = new DevToolsWindow(page_, this);
+    devTools_->show();
+    devTools_->raise();
+    devTools_->activateWindow();
 }
 
 void WebEngineControl::addEncodingMenu(QMenu *menu)
@@ -365,7 +446,10 @@ void WebEngineControl::handleDownload(QWebEngineDownloadRequest *download)
     const QString suggested = download->isSavePageDownload()
                                   ? pagedialogs::savedPageName(page_->title(), page_->url())
                                   : download->suggestedFileName();
-    const QString path = pagedialogs::chooseDownloadPath(this, suggested);
+    // One the engine resumes after an interruption goes on where it was placed.
+    QString path = webenginedownloads::placedPath(download);
+    if (path.isEmpty())
+        path = pagedialogs::chooseDownloadPath(this, suggested);
     if (path.isEmpty()) {
         download->cancel();
         emit StatusMessage(pagedialogs::downloadCancelledText(QString()));
@@ -375,6 +459,7 @@ void WebEngineControl::handleDownload(QWebEngineDownloadRequest *download)
     download->setDownloadDirectory(target.absolutePath());
     download->setDownloadFileName(target.fileName());
     const QString name = target.fileName();
+    webenginedownloads::follow(download, target.absoluteFilePath());
     connect(download, &QWebEngineDownloadRequest::receivedBytesChanged, this, [this, download, name] {
         emit StatusMessage(pagedialogs::downloadProgressText(name, download->receivedBytes(), download->totalBytes()));
     });
@@ -397,6 +482,11 @@ void WebEngineControl::handleDownload(QWebEngineDownloadRequest *download)
         }
     });
     download->accept();
+}
+
+void WebEngineControl::Download(const QUrl &address)
+{
+    page_->download(address);
 }
 
 void WebEngineControl::askCredentials(const QString &who, QAuthenticator *authenticator)
@@ -457,12 +547,38 @@ void WebEngineControl::resetProbe()
     }
 }
 
+void WebEngineControl::PrintToPdf(const QString &path)
+{
+    // A page that is not there (our error page or crash notice shows)
+    // has nothing to print; nor does the engine, while it still owes one.
+    if (showsErrorPage() || showsCrashNotice() || !pdfPending_.isEmpty() || !pdfAsked_.isEmpty()) {
+        emit PdfPrinted(path, false);
+        return;
+    }
+    pdfAsked_ = path;
+    page_->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+                         [self = QPointer<WebEngineControl>(this), path](const QVariant &) {
+                             if (!self || self->pdfAsked_ != path || self->showsCrashNotice())
+                                 return;
+                             self->pdfAsked_.clear();
+                             self->pdfPending_ = path;
+                             // A4 with the margins a printer needs, as the other engine prints.
+                             self->page_->printToPdf(path, QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                                                       QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+                         });
+}
+
 void WebEngineControl::TerminatePage()
 {
     // Single-process mode would run the page in this process: never end that.
     const qint64 pid = page_->renderProcessPid();
     if (pid > 0 && pid != QCoreApplication::applicationPid())
         ::kill(pid_t(pid), SIGKILL);
+}
+
+void WebEngineControl::ExitFullScreen()
+{
+    page_->triggerAction(QWebEnginePage::ExitFullScreen);
 }
 
 bool WebEngineControl::showsCrashNotice() const

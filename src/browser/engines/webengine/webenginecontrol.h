@@ -3,8 +3,10 @@
 
 #include "browser/enginecontrol.h"
 #include "browser/errorpage.h"
+#include "browser/engines/webengine/devtoolswindow.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QWebEnginePage>
 #include <functional>
 
@@ -35,6 +37,8 @@ protected:
     bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override;
     bool javaScriptPrompt(const QUrl &securityOrigin, const QString &msg, const QString &defaultValue,
                           QString *result) override;
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList &oldFiles,
+                            const QStringList &acceptedMimeTypes) override;
 
 private:
     // Counts a dialog of the page as open while it runs.
@@ -60,10 +64,17 @@ public:
     void SetZoomFactor(qreal factor) override;
     bool RequestClose() override;
     void TerminatePage() override;
+    void PrintToPdf(const QString &path) override;
+    void Download(const QUrl &address) override;
+    void ExitFullScreen() override;
     QByteArray SaveHistory() const override;
     bool RestoreHistory(const QByteArray &state) override;
+    void ViewSource() override;
+    void ShowInspector() override;
 
     QWebEngineView *view() const { return view_; }
+    // The developer tools' window while it is open.
+    DevToolsWindow *devTools() const { return devTools_; }
     WebEnginePage *page() const { return page_; }
     bool showsCrashNotice() const;
     // Our page for a load that failed, shown instead of the view.
@@ -85,6 +96,8 @@ protected:
 
 private:
     void showContextMenu(const QPoint &pos);
+    // Our item of the menu in place of the engine's source or inspector one.
+    QAction *ourPageAction(QMenu *menu, QAction *engines);
     // エンコード: reads the page again with another default encoding.
     void addEncodingMenu(QMenu *menu);
     void readAgainAs(const QString &charset);
@@ -123,4 +136,13 @@ private:
     quint64 findGeneration_ = 0;  // only the latest find reports
     QString encoding_;            // chosen in the page's menu; empty: 自動
     bool composing_ = false;      // an input method composes in the page
+    // The PDF asked for, until the page answers a probe: the engine is
+    // given no print for a page that does not answer (one whose process is
+    // ended meanwhile leaves the engine's print unfinished, and the engine
+    // crashes on the next load).
+    QString pdfAsked_;
+    // The PDF the engine is writing; it stays set when the page's process
+    // ended meanwhile, as the engine never ends that print.
+    QString pdfPending_;
+    QPointer<DevToolsWindow> devTools_;
 };

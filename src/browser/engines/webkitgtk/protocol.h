@@ -26,6 +26,8 @@
    <v> charset <default charset>            active from 1, 0 when unknown)
          (for pages that declare      <v> session <history, base64, "" none>
           none)                             (after each navigation)
+   <v> exitfullscreen                 <v> fullscreen <1|0>    (the page enters or
+                                            leaves full screen)
                                       <v> composing <0|1>     (the page has an
                                             input method's composition)
                                       <v> history <back 0|1> <forward 0|1>
@@ -43,6 +45,11 @@
                                       <v> findbar             (from the page's context menu)
                                       <v> zoomstep <1|-1|0>   (from the page's context menu)
                                       <v> otherengine         (from the page's context menu)
+   <v> printpdf <path>  (the page as  <v> print               (window.print(), or the
+         laid out for print, a PDF          page's context menu: the frame prints)
+         file)                        <v> printed <path> <ok 0|1>  (printpdf ended)
+                                      <v> sitesettings        (from the page's context menu)
+                                      <v> notification <page's uri> <title> <body>
 
    Questions to the user, each numbered <q> by the host; the page (or the
    download) waits for the answer, nothing else does:
@@ -50,12 +57,30 @@
          answered by  <v> answer <q> <ok 0|1> <prompt's text>
    <v> auth <q> <site|proxy> <host> <realm>
          answered by  <v> credentials <q> <ok 0|1> <user> <password>
-   <v> download <q> <suggested file name>
+   <v> permission <q> <geolocation|notifications|camera|microphone|
+         camera-microphone|screen|clipboard-read|pointer-lock> <page's uri>
+         answered by  <v> permit <q> <allow 0|1>
+   <v> download <q> <suggested file name> <id> <source uri>
          answered by  <v> save <q> <path>   ("" cancels: nothing is saved)
-   and how a download goes on:
-   <v> downloading <name> <received bytes> <total bytes, 0 unknown>
-   <v> downloaded <name>
-   <v> downloadfailed <name> <network|destination|cancelled|other>
+   and how a download goes on, each with the host's <id> of it (on view 0
+   once its view has gone):
+   <v> downloading <name> <received bytes> <total bytes, 0 unknown> <id>
+   <v> downloaded <name> <id>
+   <v> downloadfailed <name> <network|destination|cancelled|other> <id>
+   The frame asks for a download, and stops one:
+   <v> fetch <uri>            (downloads uri as a link's target would be)
+   0 canceldownload <id>      (ends as "downloadfailed ... cancelled")
+
+   The page's source, saved page and inspector:
+   <v> source <path>          answered by  <v> sourceready <path> <ok 0|1>
+         (the page's bytes as they              <encoding the page is read in> <uri>
+          came, written to path)
+   <v> savepageas <path>      answered by  <v> pagesaved <path> <ok 0|1>
+         (MHTML; "" saves nothing)
+   <v> inspect                             <v> inspector <1|0>  (its window opened, closed)
+   and from the page's context menu:       <v> viewsource
+                                           <v> savepage <title>  (the frame asks where,
+                                                 then sends savepageas)
 
    Keyboard focus travels as XEmbed messages on the plug window; keys the
    plug receives directly are sent back to the frame's window, which hands
@@ -65,7 +90,7 @@
 
 /* Raised whenever a line changes its meaning; a frame and a host of
    different versions do not talk. */
-#define VEXEL_PROTO_VERSION "4"
+#define VEXEL_PROTO_VERSION "5"
 
 /* frame -> host */
 #define VEXEL_VERB_CREATE "create"
@@ -86,6 +111,14 @@
 #define VEXEL_VERB_ALLOWCERT "allowcert"
 #define VEXEL_VERB_RESTORE "restore"
 #define VEXEL_VERB_CHARSET "charset"
+#define VEXEL_VERB_SOURCE "source"
+#define VEXEL_VERB_SAVEPAGEAS "savepageas"
+#define VEXEL_VERB_INSPECT "inspect"
+#define VEXEL_VERB_PRINTPDF "printpdf"
+#define VEXEL_VERB_PERMIT "permit"
+#define VEXEL_VERB_FETCH "fetch"
+#define VEXEL_VERB_CANCELDOWNLOAD "canceldownload"
+#define VEXEL_VERB_EXITFULLSCREEN "exitfullscreen"
 
 /* host -> frame */
 #define VEXEL_VERB_READY "ready"
@@ -109,6 +142,9 @@
 #define VEXEL_VERB_FINDBAR "findbar"
 #define VEXEL_VERB_ZOOMSTEP "zoomstep"
 #define VEXEL_VERB_OTHERENGINE "otherengine"
+#define VEXEL_VERB_SITESETTINGS "sitesettings"
+#define VEXEL_VERB_PERMISSION "permission"
+#define VEXEL_VERB_NOTIFICATION "notification"
 #define VEXEL_VERB_DIALOG "dialog"
 #define VEXEL_VERB_AUTH "auth"
 #define VEXEL_VERB_DOWNLOAD "download"
@@ -118,3 +154,11 @@
 #define VEXEL_VERB_FOUND "found"
 #define VEXEL_VERB_SESSION "session"
 #define VEXEL_VERB_COMPOSING "composing"
+#define VEXEL_VERB_SOURCEREADY "sourceready"
+#define VEXEL_VERB_PAGESAVED "pagesaved"
+#define VEXEL_VERB_INSPECTOR "inspector"
+#define VEXEL_VERB_VIEWSOURCE "viewsource"
+#define VEXEL_VERB_SAVEPAGE "savepage"
+#define VEXEL_VERB_PRINT "print"
+#define VEXEL_VERB_PRINTED "printed"
+#define VEXEL_VERB_FULLSCREEN "fullscreen"

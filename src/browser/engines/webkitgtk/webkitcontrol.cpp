@@ -247,6 +247,7 @@ void WebKitControl::showCrash(const QString &why)
 {
     crashPage_->setText(why + reloadHint);
     stack_->setCurrentWidget(crashPage_);
+    failPrints();
     // A page that has gone no longer hangs.
     if (hung_) {
         hung_ = false;
@@ -365,6 +366,12 @@ void WebKitControl::TerminatePage()
         send(VEXEL_VERB_TERMINATE);
 }
 
+void WebKitControl::Download(const QUrl &address)
+{
+    if (state_ == State::Live)
+        send(VEXEL_VERB_FETCH, {address.toEncoded()});
+}
+
 // The host sends the history after every navigation: the window asks for it
 // as it closes, with no time to wait for an answer.
 QByteArray WebKitControl::SaveHistory() const
@@ -407,6 +414,9 @@ const QHash<QByteArray, WebKitControl::Handler> &WebKitControl::handlers()
         {VEXEL_VERB_OTHERENGINE, &WebKitControl::onOtherEngine},
         {VEXEL_VERB_DIALOG, &WebKitControl::onDialog},
         {VEXEL_VERB_AUTH, &WebKitControl::onAuth},
+        {VEXEL_VERB_PERMISSION, &WebKitControl::onPermission},
+        {VEXEL_VERB_NOTIFICATION, &WebKitControl::onNotification},
+        {VEXEL_VERB_SITESETTINGS, &WebKitControl::onSiteSettings},
         {VEXEL_VERB_DOWNLOAD, &WebKitControl::onDownload},
         {VEXEL_VERB_DOWNLOADING, &WebKitControl::onDownloading},
         {VEXEL_VERB_DOWNLOADED, &WebKitControl::onDownloaded},
@@ -414,6 +424,14 @@ const QHash<QByteArray, WebKitControl::Handler> &WebKitControl::handlers()
         {VEXEL_VERB_FOUND, &WebKitControl::onFound},
         {VEXEL_VERB_SESSION, &WebKitControl::onSession},
         {VEXEL_VERB_COMPOSING, &WebKitControl::onComposing},
+        {VEXEL_VERB_VIEWSOURCE, &WebKitControl::onViewSource},
+        {VEXEL_VERB_SOURCEREADY, &WebKitControl::onSourceReady},
+        {VEXEL_VERB_SAVEPAGE, &WebKitControl::onSavePage},
+        {VEXEL_VERB_PAGESAVED, &WebKitControl::onPageSaved},
+        {VEXEL_VERB_INSPECTOR, &WebKitControl::onInspector},
+        {VEXEL_VERB_PRINT, &WebKitControl::onPrint},
+        {VEXEL_VERB_PRINTED, &WebKitControl::onPrinted},
+        {VEXEL_VERB_FULLSCREEN, &WebKitControl::onFullScreen},
     };
     return table;
 }
@@ -435,8 +453,9 @@ void WebKitControl::hostGone()
     view_ = 0;
     plug_ = 0;
     state_ = State::HostGone;
-    // Its history went too.
+    // Its history and inspector went too.
     canGoBack_ = canGoForward_ = false;
+    inspectorShown_ = false;
     showCrash(hostGoneText);
 }
 
@@ -612,6 +631,17 @@ void WebKitControl::onSession(const QList<QByteArray> &fields)
 void WebKitControl::onComposing(const QList<QByteArray> &fields)
 {
     composing_ = fields.value(0) == "1";
+}
+
+void WebKitControl::onFullScreen(const QList<QByteArray> &fields)
+{
+    emit FullScreenRequested(fields.value(0) == "1");
+}
+
+void WebKitControl::ExitFullScreen()
+{
+    if (state_ == State::Live)
+        send(VEXEL_VERB_EXITFULLSCREEN);
 }
 
 bool WebKitControl::eventFilter(QObject *watched, QEvent *event)

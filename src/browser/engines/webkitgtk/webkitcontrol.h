@@ -7,6 +7,9 @@
 
 #include <QHash>
 #include <QPointer>
+#include <QSet>
+#include <QTemporaryDir>
+#include <memory>
 #include <functional>
 
 class ErrorPage;
@@ -36,8 +39,15 @@ public:
     void SetZoomFactor(qreal factor) override;
     bool RequestClose() override;
     void TerminatePage() override;
+    void PrintToPdf(const QString &path) override;
+    void Download(const QUrl &address) override;
+    void ExitFullScreen() override;
     QByteArray SaveHistory() const override;
     bool RestoreHistory(const QByteArray &state) override;
+    void ViewSource() override;
+    void ShowInspector() override;
+    // Whether the host has the page's inspector window open.
+    bool showsInspector() const { return inspectorShown_; }
 
     // From the host: the view asked for, or why there is none (hostWent:
     // the host ended, and a new one may do); an event of this control's
@@ -122,6 +132,11 @@ private:
     void onZoomStep(const QList<QByteArray> &fields);
     void onDialog(const QList<QByteArray> &fields);
     void onAuth(const QList<QByteArray> &fields);
+    // Leave for what a page asks (webkitpermissions.cpp), its notifications
+    // and the window of remembered decisions.
+    void onPermission(const QList<QByteArray> &fields);
+    void onNotification(const QList<QByteArray> &fields);
+    void onSiteSettings(const QList<QByteArray> &fields);
     void onDownload(const QList<QByteArray> &fields);
     void onDownloading(const QList<QByteArray> &fields);
     void onDownloaded(const QList<QByteArray> &fields);
@@ -129,6 +144,16 @@ private:
     void onFound(const QList<QByteArray> &fields);
     void onSession(const QList<QByteArray> &fields);
     void onComposing(const QList<QByteArray> &fields);
+    void onViewSource(const QList<QByteArray> &fields);
+    void onSourceReady(const QList<QByteArray> &fields);
+    void onSavePage(const QList<QByteArray> &fields);
+    void onPageSaved(const QList<QByteArray> &fields);
+    void onInspector(const QList<QByteArray> &fields);
+    void onPrint(const QList<QByteArray> &fields);
+    void onPrinted(const QList<QByteArray> &fields);
+    // Prints not yet answered fail when their page or host goes.
+    void failPrints();
+    void onFullScreen(const QList<QByteArray> &fields);
 
     QPointer<WebKitHost> host_;
     int view_ = 0;
@@ -155,4 +180,10 @@ private:
     bool closeWaiting_ = false;  // the page closed itself while one was open
     QByteArray session_;        // the page's history as the host last sent it
     bool composing_ = false;    // an input method composes in the page
+    // Where the host writes the page's bytes for its source, one file a
+    // request, each read once.
+    std::unique_ptr<QTemporaryDir> sourceDir_;
+    QSet<QString> sourcesAsked_;
+    bool inspectorShown_ = false;
+    QStringList printing_;      // PDF files asked of the host, not yet written
 };

@@ -4,6 +4,7 @@
 #include "browser/enginecontrol.h"
 #include "protocol.h"
 #include "webkitcontrol.h"
+#include "webkitdownloads.h"
 #include "xembed.h"
 
 #include <QCoreApplication>
@@ -239,6 +240,8 @@ void WebKitHost::processLines()
 
 void WebKitHost::dispatch(const WebKitMessage &message)
 {
+    // Downloads are followed whether their window is still there or not.
+    webkitdownloads::report(this, message.verb, message.fields);
     if (message.view == 0) {
         if (message.verb == VEXEL_VERB_READY)
             onReady(message.fields);
@@ -305,6 +308,7 @@ void WebKitHost::onGone()
     replyTimer_.stop();
     if (current == this)
         current = nullptr;
+    webkitdownloads::hostGone(this);
     // A host that never got ready is not there for this frame; one that
     // was may have just crashed, and its windows may try the next host.
     const QString message = ready_ ? engines::activationFailedMessage() : engines::classNotRegisteredMessage();

@@ -7,6 +7,7 @@
 #include "browser/pagedialogs.h"
 #include "protocol.h"
 #include "webkithost.h"
+#include "webkitdownloads.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -85,12 +86,17 @@ void WebKitControl::onDownload(const QList<QByteArray> &fields)
     const QByteArray number = fields.value(0);
     // Only a file name: what the server proposes does not choose the folder.
     const QString suggested = QFileInfo(textField(fields, 1)).fileName();
+    const QPointer<WebKitHost> asker = host_;
     ask(VEXEL_VERB_SAVE, [&] {
         const QString path = pagedialogs::chooseDownloadPath(this, suggested);
         if (path.isEmpty()) {
             emit StatusMessage(pagedialogs::downloadCancelledText(QString()));
             return QList<QByteArray>{number, QByteArray()};
         }
+        // Listed only when the answer reaches the host that asked.
+        if (host_ && host_ == asker)
+            webkitdownloads::placed(host_, fields.value(2), QFileInfo(path).absoluteFilePath(),
+                                    QUrl(textField(fields, 3)));
         return QList<QByteArray>{number, QFileInfo(path).absoluteFilePath().toUtf8()};
     });
 }

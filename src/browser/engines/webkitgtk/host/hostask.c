@@ -53,6 +53,11 @@ static void give_up(Question *q)
         webkit_download_cancel(q->object);
         g_object_unref(q->object);
         break;
+    case QUESTION_PERMISSION:
+        /* Nothing is allowed without the user's word. */
+        webkit_permission_request_deny(q->object);
+        g_object_unref(q->object);
+        break;
     }
 }
 

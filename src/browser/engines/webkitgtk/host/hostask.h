@@ -6,7 +6,7 @@
 
 #include "hostview.h"
 
-typedef enum { QUESTION_DIALOG, QUESTION_AUTH, QUESTION_DOWNLOAD } QuestionKind;
+typedef enum { QUESTION_DIALOG, QUESTION_AUTH, QUESTION_DOWNLOAD, QUESTION_PERMISSION } QuestionKind;
 
 /* Files object (whose reference the table takes over) as a question of
    view; returns its number. */

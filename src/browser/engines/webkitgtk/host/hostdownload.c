@@ -5,6 +5,8 @@
 #include <string.h>
 
 typedef struct {
+    guint id;        /* the frame names it by this */
+    char number[16]; /* id as a field */
     guint view;      /* whose window hears about it; 0 while none */
     char *name;      /* the file's name as the user chose it */
     gboolean failed;
@@ -14,6 +16,17 @@ typedef struct {
 /* Progress reaches the status bar this often at most: a fast download
    writes thousands of pieces. */
 #define PROGRESS_INTERVAL_US 100000
+
+/* Running downloads by id, for the frame to cancel. */
+static GHashTable *running;
+static guint last_id;
+
+/* Its window, or the host itself once that window has gone: the frame
+   keeps the list of downloads either way. */
+static guint report_to(const Download *d)
+{
+    return view_by_id(d->view) ? d->view : 0;
+}
 
 static Download *state_of(WebKitDownload *download)
 {
@@ -60,7 +73,9 @@ static gboolean on_decide_destination(WebKitDownload *download, const char *sugg
     /* The download waits until the frame answers. */
     char number[16];
     g_snprintf(number, sizeof number, "%u", question_add(v->id, QUESTION_DOWNLOAD, g_object_ref(download)));
-    if (!host_send(v->id, VEXEL_VERB_DOWNLOAD, number, host_text(suggested), NULL))
+    WebKitURIRequest *request = webkit_download_get_request(download);
+    const char *source = request ? webkit_uri_request_get_uri(request) : NULL;
+    if (!host_send(v->id, VEXEL_VERB_DOWNLOAD, number, host_text(suggested), d->number, host_text(source), NULL))
         give_up_number(v->id, QUESTION_DOWNLOAD, number);
     return TRUE;
 }
@@ -72,7 +87,7 @@ static void send_progress(WebKitDownload *download, Download *d)
     g_snprintf(received, sizeof received, "%" G_GUINT64_FORMAT, webkit_download_get_received_data_length(download));
     g_snprintf(total, sizeof total, "%" G_GUINT64_FORMAT,
                response ? webkit_uri_response_get_content_length(response) : (guint64)0);
-    host_send(d->view, VEXEL_VERB_DOWNLOADING, d->name, received, total, NULL);
+    host_send(report_to(d), VEXEL_VERB_DOWNLOADING, d->name, received, total, d->number, NULL);
 }
 
 static void on_received_data(WebKitDownload *download, guint64 length, gpointer data)
@@ -107,7 +122,7 @@ static void on_failed(WebKitDownload *download, GError *error, gpointer data)
     else if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_NETWORK))
         reason = "network";
     char *name = d->name ? g_strdup(d->name) : name_from_request(download);
-    host_send(d->view, VEXEL_VERB_DOWNLOADFAILED, name, reason, NULL);
+    host_send(report_to(d), VEXEL_VERB_DOWNLOADFAILED, name, reason, d->number, NULL);
     g_free(name);
 }
 
@@ -117,8 +132,9 @@ static void on_finished(WebKitDownload *download, gpointer data)
     Download *d = state_of(download);
     if (!d->failed && d->name) {
         send_progress(download, d);
-        host_send(d->view, VEXEL_VERB_DOWNLOADED, d->name, NULL);
+        host_send(report_to(d), VEXEL_VERB_DOWNLOADED, d->name, d->number, NULL);
     }
+    g_hash_table_remove(running, GUINT_TO_POINTER(d->id));
     /* The reference taken when it started. */
     g_object_unref(download);
 }
@@ -127,7 +143,11 @@ static void on_download_started(WebKitWebContext *context, WebKitDownload *downl
 {
     (void)context;
     (void)data;
-    g_object_set_data_full(G_OBJECT(download), "vexel-download", g_new0(Download, 1), download_free);
+    Download *d = g_new0(Download, 1);
+    d->id = ++last_id;
+    g_snprintf(d->number, sizeof d->number, "%u", d->id);
+    g_object_set_data_full(G_OBJECT(download), "vexel-download", d, download_free);
+    g_hash_table_insert(running, GUINT_TO_POINTER(d->id), download);
     /* Kept until it finishes, whoever else lets go of it. */
     g_object_ref(download);
     g_signal_connect(download, "decide-destination", G_CALLBACK(on_decide_destination), NULL);
@@ -138,7 +158,30 @@ static void on_download_started(WebKitWebContext *context, WebKitDownload *downl
 
 void downloads_init(WebKitWebContext *context)
 {
+    running = g_hash_table_new(g_direct_hash, g_direct_equal);
     g_signal_connect(context, "download-started", G_CALLBACK(on_download_started), NULL);
+}
+
+void request_fetch(HostView *v, const char *const *fields, guint count)
+{
+    char *uri = view_text_field(fields, count, 0);
+    /* Only what a link could lead to. */
+    GUri *parsed = g_uri_parse(uri, G_URI_FLAGS_NONE, NULL);
+    if (parsed) {
+        const char *scheme = g_uri_get_scheme(parsed);
+        if (g_ascii_strcasecmp(scheme, "http") == 0 || g_ascii_strcasecmp(scheme, "https") == 0 ||
+            g_ascii_strcasecmp(scheme, "file") == 0)
+            g_object_unref(webkit_web_view_download_uri(v->web, uri));
+        g_uri_unref(parsed);
+    }
+    g_free(uri);
+}
+
+void download_cancel(const char *const *fields, guint count)
+{
+    WebKitDownload *download = g_hash_table_lookup(running, GUINT_TO_POINTER(view_number_field(fields, count, 0)));
+    if (download)
+        webkit_download_cancel(download);
 }
 
 gboolean download_decide_policy(WebKitWebView *web, WebKitPolicyDecision *decision, WebKitPolicyDecisionType type,

@@ -14,3 +14,8 @@ gboolean download_decide_policy(WebKitWebView *web, WebKitPolicyDecision *decisi
 /* The frame's answer: "save <q> <path>", an empty path when the user
    cancelled. */
 void answer_download(HostView *v, const char *const *fields, guint count);
+
+/* "fetch <uri>": downloads uri from the view (a retry from the frame's
+   list); "canceldownload <id>": stops a running download. */
+void request_fetch(HostView *v, const char *const *fields, guint count);
+void download_cancel(const char *const *fields, guint count);

@@ -3,6 +3,7 @@
    stdout, one line each (see ../protocol.h, ../protocolcodec.h), and ends
    when stdin closes. */
 
+#include "hostdownload.h"
 #include "hostview.h"
 
 #include <errno.h>
@@ -67,6 +68,9 @@ static void handle_line(const char *line, size_t length)
         g_printerr("vexel-webkit: request dropped: %s\n", vexel_proto_error_text(error));
         return;
     }
+    /* A download outlives its view: stopped by its own number. */
+    if (message.view == 0 && strcmp(message.verb, VEXEL_VERB_CANCELDOWNLOAD) == 0)
+        download_cancel(message.fields, (guint)message.count);
     if (message.view > 0) {
         if (strcmp(message.verb, VEXEL_VERB_CREATE) == 0)
             view_create(message.view);

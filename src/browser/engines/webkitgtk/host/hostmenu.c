@@ -46,6 +46,13 @@ static void open_link(GSimpleAction *action, GVariant *parameter, gpointer data)
     host_send(((HostView *)data)->id, VEXEL_VERB_NEWWINDOW, g_variant_get_string(parameter, NULL), NULL);
 }
 
+static void print(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)parameter;
+    host_send(((HostView *)data)->id, VEXEL_VERB_PRINT, NULL);
+}
+
 static void find(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)action;
@@ -74,12 +81,47 @@ static void zoom_reset(GSimpleAction *action, GVariant *parameter, gpointer data
     host_send(((HostView *)data)->id, VEXEL_VERB_ZOOMSTEP, "0", NULL);
 }
 
+/* The link's target downloaded: the frame asks where, as for any download. */
+static void save_link(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    WebKitDownload *download =
+        webkit_web_view_download_uri(((HostView *)data)->web, g_variant_get_string(parameter, NULL));
+    if (download)
+        g_object_unref(download);
+}
+
+/* The frame asks where the page goes, then has it saved (savepageas). */
+static void save_page(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)parameter;
+    HostView *v = data;
+    host_send(v->id, VEXEL_VERB_SAVEPAGE, host_text(webkit_web_view_get_title(v->web)), NULL);
+}
+
+/* The frame shows the source in a window of its own (source). */
+static void view_source(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)parameter;
+    host_send(((HostView *)data)->id, VEXEL_VERB_VIEWSOURCE, NULL);
+}
+
 /* The page's address in a window of the other engine, opened by the frame. */
 static void other_engine(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)action;
     (void)parameter;
     host_send(((HostView *)data)->id, VEXEL_VERB_OTHERENGINE, NULL);
+}
+
+/* The frame's window of remembered decisions, on this page's site. */
+static void site_settings(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)parameter;
+    host_send(((HostView *)data)->id, VEXEL_VERB_SITESETTINGS, NULL);
 }
 
 /* The encodings a Japanese page may be written in; the first reads the page
@@ -121,11 +163,16 @@ static const GActionEntry actions[] = {
     {.name = WEBKIT_EDITING_COMMAND_SELECT_ALL, .activate = edit},
     {.name = "copy-address", .activate = copy_address, .parameter_type = "s"},
     {.name = "open-link", .activate = open_link, .parameter_type = "s"},
+    {.name = "save-link", .activate = save_link, .parameter_type = "s"},
+    {.name = "save-page", .activate = save_page},
+    {.name = "view-source", .activate = view_source},
+    {.name = "print", .activate = print},
     {.name = "find", .activate = find},
     {.name = "zoom-in", .activate = zoom_in},
     {.name = "zoom-out", .activate = zoom_out},
     {.name = "zoom-reset", .activate = zoom_reset},
     {.name = "other-engine", .activate = other_engine},
+    {.name = "site-settings", .activate = site_settings},
     /* A state makes WebKit show a check mark. */
     {.name = "charset-auto", .activate = choose_encoding, .state = "false"},
     {.name = "charset-shift-jis", .activate = choose_encoding, .state = "false"},
@@ -187,6 +234,7 @@ static gboolean on_context_menu(WebKitWebView *web, WebKitContextMenu *menu, Gdk
     if (link && *link) {
         add(menu, v, "open-link", "リンクを新しいウィンドウで開く", link);
         add(menu, v, "copy-address", "リンクのアドレスをコピー", link);
+        add(menu, v, "save-link", "リンク先を保存", link);
     }
     if (image && *image)
         add(menu, v, "copy-address", "画像のアドレスをコピー", image);
@@ -203,6 +251,7 @@ static gboolean on_context_menu(WebKitWebView *web, WebKitContextMenu *menu, Gdk
     }
 
     add_separator(menu);
+    add(menu, v, "print", "印刷...", NULL);
     add(menu, v, "find", "ページ内を検索...", NULL);
     add(menu, v, "zoom-in", "拡大", NULL);
     add(menu, v, "zoom-out", "縮小", NULL);
@@ -211,6 +260,13 @@ static gboolean on_context_menu(WebKitWebView *web, WebKitContextMenu *menu, Gdk
     add_encodings(menu, v);
     add_separator(menu);
     add(menu, v, "other-engine", "もう一方のエンジンで開く", NULL);
+    add_separator(menu);
+    add(menu, v, "save-page", "ページを保存", NULL);
+    add(menu, v, "view-source", "ソースを表示", NULL);
+    /* WebKit's own: it knows the element under the pointer. */
+    webkit_context_menu_append(menu, webkit_context_menu_item_new_from_stock_action_with_label(
+                                         WEBKIT_CONTEXT_MENU_ACTION_INSPECT_ELEMENT, "要素を調査"));
+    add(menu, v, "site-settings", "サイトの設定", NULL);
     return FALSE;
 }
 

@@ -5,6 +5,11 @@
 
 #include "hostask.h"
 #include "hostdownload.h"
+#include "hostinspector.h"
+#include "hostpermission.h"
+#include "hostfullscreen.h"
+#include "hostprint.h"
+#include "hostsource.h"
 #include "hostview.h"
 
 #include <math.h>
@@ -187,6 +192,9 @@ void requests_attach(HostView *v)
     WebKitInputMethodContext *im = webkit_web_view_get_input_method_context(v->web);
     if (im)
         g_signal_connect(im, "preedit-changed", G_CALLBACK(on_preedit_changed), v);
+    permissions_attach(v);
+    fullscreen_attach(v);
+    inspector_attach(v);
 }
 
 /* --- The others --------------------------------------------------------------- */
@@ -216,9 +224,15 @@ static const struct {
     {VEXEL_VERB_CHARSET, request_charset},
     {VEXEL_VERB_ANSWER, answer_dialog},
     {VEXEL_VERB_CREDENTIALS, answer_credentials},
+    {VEXEL_VERB_PERMIT, answer_permission},
     {VEXEL_VERB_SAVE, answer_download},
+    {VEXEL_VERB_FETCH, request_fetch},
     {VEXEL_VERB_ALLOWCERT, view_allow_certificate},
+    {VEXEL_VERB_PRINTPDF, print_to_pdf},
     {VEXEL_VERB_RELEASE, request_release},
+    {VEXEL_VERB_SOURCE, source_request},
+    {VEXEL_VERB_SAVEPAGEAS, source_save_page},
+    {VEXEL_VERB_INSPECT, inspector_request},
 };
 
 /* Requests without fields that WebKit answers by itself. "tryclose" lets the
@@ -236,6 +250,7 @@ static const struct {
     {VEXEL_VERB_RELOADFULL, webkit_web_view_reload_bypass_cache},
     {VEXEL_VERB_TRYCLOSE, webkit_web_view_try_close},
     {VEXEL_VERB_TERMINATE, webkit_web_view_terminate_web_process},
+    {VEXEL_VERB_EXITFULLSCREEN, fullscreen_exit},
 };
 
 gboolean view_request(guint id, const char *verb, const char *const *fields, guint count)

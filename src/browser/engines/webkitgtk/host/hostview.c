@@ -3,7 +3,9 @@
 #include "hostask.h"
 #include "hostdownload.h"
 #include "hostencoding.h"
+#include "hostinspector.h"
 #include "hostmenu.h"
+#include "hostprint.h"
 
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
@@ -295,13 +297,8 @@ void view_allow_certificate(HostView *v, const char *const *fields, guint count)
 
 static void send_responsive(HostView *v)
 {
-    /* A page waiting for the user to answer its print dialog does not hang
-       (its script dialogs leave the probe an answer); it is asked afresh
-       once the dialog has gone. */
-    if (v->printing)
-        v->probe_sent = 0;
-    const gboolean hung = !v->printing && ((v->probe_sent && g_get_monotonic_time() - v->probe_sent >= HANG_US) ||
-                                           !webkit_web_view_get_is_web_process_responsive(v->web));
+    const gboolean hung = (v->probe_sent && g_get_monotonic_time() - v->probe_sent >= HANG_US) ||
+                          !webkit_web_view_get_is_web_process_responsive(v->web);
     if (hung == v->hung)
         return;
     v->hung = hung;
@@ -336,7 +333,7 @@ static gboolean probe_views(gpointer data)
     g_hash_table_iter_init(&it, views);
     while (g_hash_table_iter_next(&it, &key, &value)) {
         HostView *v = value;
-        if (v->probe_sent || v->printing) {
+        if (v->probe_sent) {
             send_responsive(v);
             continue;
         }
@@ -349,23 +346,6 @@ static gboolean probe_views(gpointer data)
         webkit_web_view_evaluate_javascript(v->web, "0", -1, "vexel", NULL, NULL, on_probe_answered, key);
     }
     return G_SOURCE_CONTINUE;
-}
-
-/* The page's print dialog (window.print()), run here so the watch above
-   knows it is open; the frame may close the view meanwhile. */
-static gboolean on_print(WebKitWebView *web, WebKitPrintOperation *operation, HostView *v)
-{
-    const guint id = v->id;
-    v->printing = TRUE;
-    send_responsive(v);
-    GtkWidget *top = gtk_widget_get_toplevel(GTK_WIDGET(web));
-    webkit_print_operation_run_dialog(operation, GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : NULL);
-    HostView *still = view_by_id(id);
-    if (still) {
-        still->printing = FALSE;
-        still->probe_sent = 0;
-    }
-    return TRUE;
 }
 
 static void on_web_process_terminated(WebKitWebView *web, WebKitWebProcessTerminationReason reason, HostView *v)
@@ -620,7 +600,7 @@ void view_create(guint id)
     g_signal_connect(v->web, "load-failed-with-tls-errors", G_CALLBACK(on_tls_errors), v);
     g_signal_connect(v->web, "load-failed", G_CALLBACK(on_load_failed), v);
     g_signal_connect(v->web, "script-dialog", G_CALLBACK(ask_script_dialog), v);
-    g_signal_connect(v->web, "print", G_CALLBACK(on_print), v);
+    g_signal_connect(v->web, "print", G_CALLBACK(print_requested), v);
     g_signal_connect(v->web, "authenticate", G_CALLBACK(ask_credentials), v);
     g_signal_connect(v->web, "decide-policy", G_CALLBACK(download_decide_policy), v);
     g_signal_connect(webkit_web_view_get_back_forward_list(v->web), "changed", G_CALLBACK(on_history), v);
@@ -652,6 +632,7 @@ void view_release(HostView *v)
     /* What the page still waits to hear gets "no"; a download not yet
        placed is not saved. */
     questions_drop_view(v->id);
+    inspector_detach(v);
     gtk_widget_destroy(v->plug);
     g_free(v->status);
     g_free(v->tls_pem);

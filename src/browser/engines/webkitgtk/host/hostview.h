@@ -17,7 +17,6 @@ typedef struct {
     GSimpleActionGroup *menu_actions; /* what the page's context menu offers */
     gint64 probe_sent;   /* when the unanswered script probe went (µs), 0 when none */
     gboolean hung;       /* the frame was told the page does not answer */
-    gboolean printing;   /* the page's print dialog is open */
     gboolean page_gone;  /* its web process ended, no load since */
     gboolean load_failed; /* this load failed: its end is no visit */
     gboolean error_page;  /* the next load shows a failed load's message */
