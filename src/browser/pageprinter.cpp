@@ -3,6 +3,7 @@
 #include "browserwindow.h"
 #include "core/atomicfile.h"
 #include "core/errors.h"
+#include "core/placement.h"
 #include "enginecontrol.h"
 #include "pagedialogs.h"
 
@@ -102,6 +103,8 @@ private:
             window_->holdHangWatch(true);
             holding_ = true;
         }
+        if (window_)
+            centreOver(preview_, window_->window());
         preview_->open();
     }
 

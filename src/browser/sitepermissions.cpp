@@ -2,6 +2,7 @@
 
 #include "core/atomicfile.h"
 #include "core/errors.h"
+#include "core/placement.h"
 #include "core/programdir.h"
 
 #include <QCheckBox>
@@ -187,6 +188,8 @@ Answer ask(QWidget *page, const QString &site, Kind kind)
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     layout->addWidget(buttons);
+    if (QWidget *over = dialog->parentWidget())
+        centreOver(dialog, over->window());
     const bool allowed = dialog->exec() == QDialog::Accepted;
     if (!dialog)
         return {};

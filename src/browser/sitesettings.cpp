@@ -1,6 +1,7 @@
 #include "sitesettings.h"
 
 #include "core/errors.h"
+#include "core/placement.h"
 #include "sitepermissions.h"
 
 #include <QEvent>
@@ -73,8 +74,11 @@ SiteSettingsForm::SiteSettingsForm(QWidget *parent)
 SiteSettingsForm *SiteSettingsForm::showFor(QWidget *from, const QString &site)
 {
     static QPointer<SiteSettingsForm> form;
-    if (!form)
+    if (!form) {
         form = new SiteSettingsForm(from ? from->window() : nullptr);
+        if (from)
+            centreOver(form, from->window());
+    }
     form->reload();
     form->selectSite(site);
     form->show();

@@ -5,6 +5,7 @@
 #include "browser/pagedialogs.h"
 #include "browser/sitepermissions.h"
 #include "browser/sitesettings.h"
+#include "core/placement.h"
 #include "webenginepermissions.h"
 #include "browser/engines/webengine/webenginedownloads.h"
 #include "core/errors.h"
@@ -391,8 +392,10 @@ void WebEngineControl::ViewSource()
 
 void WebEngineControl::ShowInspector()
 {
-    if (!devTools_)
+    if (!devTools_) {
         devTools_ = new DevToolsWindow(page_, this);
+        centreOver(devTools_, window());
+    }
     devTools_->show();
     devTools_->raise();
     devTools_->activateWindow();

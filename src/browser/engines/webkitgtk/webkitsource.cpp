@@ -8,6 +8,7 @@
 #include "browser/pagedialogs.h"
 #include "browser/sourceviewer.h"
 #include "core/errors.h"
+#include "core/placement.h"
 #include "protocol.h"
 
 #include <QDir>
@@ -54,6 +55,7 @@ void WebKitControl::onSourceReady(const QList<QByteArray> &fields)
     const QUrl address(uri);
     auto *viewer = new SourceViewer(address.isValid() ? address.toString() : uri,
                                     SourceViewer::decode(bytes, textField(fields, 2)), window());
+    centreOver(viewer, window());
     viewer->show();
 }
 
