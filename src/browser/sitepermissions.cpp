@@ -99,8 +99,11 @@ QString siteOf(const QUrl &url)
 
 QString siteName(const QString &site)
 {
-    const QString host = QUrl(site).host();
-    return host.isEmpty() ? site : host;
+    const QUrl url(site);
+    // "file://" would read as a fault; the user opened a file of their own.
+    if (url.isLocalFile() || url.scheme() == QLatin1String("file"))
+        return QStringLiteral("ローカル ファイル");
+    return url.host().isEmpty() ? site : url.host();
 }
 
 QString questionText(const QString &site, Kind kind)

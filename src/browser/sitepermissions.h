@@ -34,8 +34,8 @@ QString kindLabel(Kind kind);
 // A site as decisions are kept for it: scheme, host and port
 // ("http://127.0.0.1:8080"); empty for an address that names no site.
 QString siteOf(const QUrl &url);
-// The name the question gives a site: its host, or the site itself when it
-// has none (a file).
+// The name the question gives a site: its host, "ローカル ファイル" for a
+// file, or the site itself when it has no host.
 QString siteName(const QString &site);
 // "<site> が位置情報へのアクセスを求めています"
 QString questionText(const QString &site, Kind kind);
