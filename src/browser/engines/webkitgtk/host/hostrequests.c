@@ -5,7 +5,7 @@
 
 #include "hostask.h"
 #include "hostdownload.h"
-#include "hostinspector.h"
+#include "hostdevtools.h"
 #include "hostpermission.h"
 #include "hostfullscreen.h"
 #include "hostprint.h"

@@ -3,7 +3,7 @@
 #include "hostask.h"
 #include "hostdownload.h"
 #include "hostencoding.h"
-#include "hostinspector.h"
+#include "hostdevtools.h"
 #include "hostmenu.h"
 #include "hostprint.h"
 

@@ -1,4 +1,4 @@
-#include "hostinspector.h"
+#include "hostdevtools.h"
 
 #define WINDOW_KEY "vexel-inspector-window"
 
