@@ -47,10 +47,8 @@ TFrameKeys::TFrameKeys(TMainForm *frame) : QObject(frame), frame_(frame)
     FullScreen->setParent(this);  // goes before the frame's parts it watches
 
     connect(ReloadAction, &QAction::triggered, this, guarded([this](bool) { frame_->ReLoadCtrlClick(); }));
-    connect(HardReloadAction, &QAction::triggered, this, guarded([this](bool) {
-        if (TBrowserWindow *w = frame_->ActiveMDIChild())
-            w->control()->RefreshBypassingCache();
-    }));
+    connect(HardReloadAction, &QAction::triggered, this,
+            guarded([this](bool) { frame_->withActivePage(&EngineControl::RefreshBypassingCache); }));
     connect(BackAction, &QAction::triggered, this, guarded([this](bool) { frame_->BackCtrlClick(); }));
     connect(ForwardAction, &QAction::triggered, this, guarded([this](bool) { frame_->FrwrdCtrlClick(); }));
     connect(StopAction, &QAction::triggered, this, guarded([this](bool) {
@@ -72,16 +70,12 @@ TFrameKeys::TFrameKeys(TMainForm *frame) : QObject(frame), frame_(frame)
     }));
     connect(DownloadsAction, &QAction::triggered, this, guarded([this](bool) { TDownloadsForm::showFor(frame_); }));
     connect(FullScreenAction, &QAction::triggered, this, guarded([this](bool) { FullScreen->ToggleFrame(); }));
-    connect(SourceAction, &QAction::triggered, this, guarded([this](bool) {
-        if (TBrowserWindow *w = frame_->ActiveMDIChild())
-            w->control()->ViewSource();
-    }));
-    connect(InspectorAction, &QAction::triggered, this, guarded([this](bool) {
-        if (TBrowserWindow *w = frame_->ActiveMDIChild())
-            w->control()->ShowInspector();
-    }));
+    connect(SourceAction, &QAction::triggered, this,
+            guarded([this](bool) { frame_->withActivePage(&EngineControl::ViewSource); }));
+    connect(InspectorAction, &QAction::triggered, this,
+            guarded([this](bool) { frame_->withActivePage(&EngineControl::ShowInspector); }));
 
-    // Esc stops a load; otherwise it belongs to the page (a page's own
+    // Esc ends a page's full screen or stops a load; otherwise it belongs to the page (a page's own
     // dialogs close with it) and to the field that has the focus.
     stopButton_ = frame_->StopCtrl;
     updateEsc();
