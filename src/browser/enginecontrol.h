@@ -61,6 +61,10 @@ public:
     // downloads list); the user chooses where it goes.
     virtual void Download(const QUrl &address) { Q_UNUSED(address); }
 
+    // Requests the content filters blocked for the page now shown (0 at
+    // each new top-level page).
+    int BlockedCount() const { return blockedCount_; }
+
 signals:
     void StatusTextChange(const QString &Text);
     void ProgressChange(int Progress, int ProgressMax);
@@ -102,6 +106,19 @@ signals:
     void PdfPrinted(const QString &path, bool ok);
     // The page enters (a video's full-screen button) or leaves full screen.
     void FullScreenRequested(bool on);
+    void BlockedCountChange(int count);
+
+protected:
+    void setBlockedCount(int count)
+    {
+        if (count == blockedCount_)
+            return;
+        blockedCount_ = count;
+        emit BlockedCountChange(count);
+    }
+
+private:
+    int blockedCount_ = 0;
 };
 
 // The engines, by the class IDs the two menu slots create.

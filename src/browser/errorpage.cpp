@@ -37,6 +37,9 @@ QString sentence(ErrorPage::Kind kind)
     case ErrorPage::Kind::Certificate:
         return QStringLiteral("このサイトの証明書に問題があるため、接続を中止しました。第三者がこのサイトになりすまして、"
                               "送受信する情報を盗み見ようとしている可能性があります。");
+    case ErrorPage::Kind::Blocked:
+        return QStringLiteral("広告ブロックのフィルター リストが、このアドレスを広告、追跡、または危険なサイトとしてブロックしました。"
+                              "このサイトを信頼する場合は、ページのメニューの [広告ブロック] で [このサイトでは無効] を選んでください。");
     case ErrorPage::Kind::Other:
         break;
     }
@@ -153,6 +156,8 @@ QString ErrorPage::heading(Kind kind)
         return QStringLiteral("ファイルが見つかりません");
     case Kind::Certificate:
         return QStringLiteral("この接続は安全ではありません");
+    case Kind::Blocked:
+        return QStringLiteral("このページはブロックされました");
     case Kind::Other:
         break;
     }

@@ -15,7 +15,7 @@ class QPushButton;
 class ErrorPage : public QWidget {
     Q_OBJECT
 public:
-    enum class Kind { NameNotResolved, Refused, Reset, TimedOut, Offline, FileNotFound, Certificate, Other };
+    enum class Kind { NameNotResolved, Refused, Reset, TimedOut, Offline, FileNotFound, Certificate, Blocked, Other };
     enum Problem {
         Expired = 0x1,
         NotYetValid = 0x2,
