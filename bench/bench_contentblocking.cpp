@@ -396,7 +396,7 @@ int main(int argc, char *argv[])
                         int(l.page.size()), l.page.data());
         }
     }
-    std::printf("agreement %.2f %%\n", decisions.empty() ? 100 : 100.0 * double(same) / double(decisions.size()));
+    std::printf("agreement %.3f %%\n", decisions.empty() ? 100 : 100.0 * double(same) / double(decisions.size()));
     std::printf("differing %zu requests\n", decisions.size() - same);
     return 0;
 }

@@ -46,6 +46,8 @@ function msSince(start) {
   return Number(process.hrtime.bigint() - start) / 1e6;
 }
 
+// What the heap and buffers hold after a full collection (the resident set
+// says little here: the collector returns pages as it likes).
 function heldBytes() {
   globalThis.gc();
   globalThis.gc();
