@@ -522,7 +522,8 @@ struct Store {
     std::vector<HideRule> hide;        // ##
     std::vector<HideRule> unhide;      // #@#
 
-    Index important, blocks, exceptions, pageExceptions;  // network
+    Index important, blocks, exceptions;
+    Index pageExceptions;  // @@ with $document, $elemhide or $generichide: matched against the page
     Index hideByDomain, unhideByDomain;                   // element hiding, by included domain
     std::vector<std::uint32_t> hideExcludeOnly;           // ~a.com##sel
     std::vector<std::uint32_t> genericHide;               // ##sel (no domain), not globally excepted
@@ -842,9 +843,11 @@ struct Store {
             }
             const NetRule &r = net[i];
             auto entry = std::make_pair(best, std::uint32_t(i));
-            if (r.flags & (GenericHide | ElemHide))
+            if (r.flags & (GenericHide | ElemHide | WholePage))
                 page.push_back(entry);
-            else if (r.flags & Exception)
+            if (r.flags & (GenericHide | ElemHide))
+                continue;
+            if (r.flags & Exception)
                 exc.push_back(entry);
             else if (r.flags & Important)
                 imp.push_back(entry);
@@ -1248,12 +1251,11 @@ bool FilterEngine::shouldBlock(const Request &request) const
     if (importantBlock || !c.hasPage)
         return true;
     // @@...$document: the whole page is let through.
-    std::string pageUrl(request.pageUrl);
-    if (!blockableScheme(pageUrl))
+    if (d->pageExceptions.table.empty() || !blockableScheme(request.pageUrl))
         return true;
     Context pc;
-    lowerInto(s.url, pageUrl);
-    pc.original = pageUrl;
+    lowerInto(s.url, request.pageUrl);
+    pc.original = request.pageUrl;
     pc.url = s.url;
     pc.host = hostOf(pc.url);
     pc.type = RequestType::Document;
@@ -1261,7 +1263,7 @@ bool FilterEngine::shouldBlock(const Request &request) const
     pc.hasPage = true;
     tokenize(pc.url, s.tokens);
     Matcher pm(*d, pc);
-    return !pm.any(d->exceptions, WholePage);
+    return !pm.any(d->pageExceptions, WholePage);
 }
 
 std::string FilterEngine::hidingCss(std::string_view pageUrl) const
@@ -1378,7 +1380,7 @@ std::optional<FilterEngine> FilterEngine::deserialize(std::string_view bytes)
     Header h;
     std::memcpy(&h, bytes.data(), sizeof h);
     std::string_view body = bytes.substr(sizeof h);
-    if (std::memcmp(h.magic, formatMagic, sizeof h.magic) != 0 || h.version != formatVersion ||
+    if (std::memcmp(h.magic, formatMagic, sizeof h.magic) != 0 || h.version != formatVersion || h.reserved != 0 ||
         h.bodySize != body.size() || h.checksum != checksum(body))
         return std::nullopt;
 
