@@ -238,7 +238,8 @@ std::map<QString, double> runOurs(const Options &o, const std::vector<Line> &lin
     figures[QStringLiteral("memory")] = after.heapMb - before.heapMb;
     figures[QStringLiteral("memory_rss")] = after.rssMb - before.rssMb;
     std::sort(times.begin(), times.end());
-    figures[QStringLiteral("match_median")] = quantile(times, 0.5);
+    const std::size_t n = times.size();
+    figures[QStringLiteral("match_median")] = n % 2 || !n ? quantile(times, 0.5) : (times[n / 2 - 1] + times[n / 2]) / 2;
     figures[QStringLiteral("match_p99")] = quantile(times, 0.99);
     figures[QStringLiteral("blocked")] = requests.empty() ? 0 : 100.0 * double(blocked) / double(requests.size());
     return figures;
