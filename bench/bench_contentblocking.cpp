@@ -185,6 +185,7 @@ std::map<QString, double> runOurs(const Options &o, const std::vector<Line> &lin
     // Parsing: the public suffixes, the lists and the index, as the frame
     // does without a cache.
     std::string bytes;
+    std::vector<char> parsedDecisions(requests.size());
     QList<double> parseTimes;
     for (int round = 0; round < 3; ++round) {
         blocking::FilterEngine engine;
@@ -197,6 +198,8 @@ std::map<QString, double> runOurs(const Options &o, const std::vector<Line> &lin
         if (round == 0) {
             figures[QStringLiteral("rules")] = double(engine.ruleCount());
             bytes = engine.serialize();
+            for (std::size_t i = 0; i < requests.size(); ++i)
+                parsedDecisions[i] = engine.shouldBlock(requests[i]);
         }
     }
     figures[QStringLiteral("parse")] = median(parseTimes);
@@ -235,6 +238,9 @@ std::map<QString, double> runOurs(const Options &o, const std::vector<Line> &lin
         blocked += block;
     }
     const Memory after = memoryNow();
+    // The cache must decide as the lists it was made from.
+    if (decisions != parsedDecisions)
+        fail(QStringLiteral("the engine loaded from its cache decides otherwise than the one parsed"));
     figures[QStringLiteral("memory")] = after.heapMb - before.heapMb;
     figures[QStringLiteral("memory_rss")] = after.rssMb - before.rssMb;
     std::sort(times.begin(), times.end());
