@@ -1,4 +1,5 @@
 #include "blocking/filterengine.h"
+#include "blocking/cacheseal.h"
 
 #include <algorithm>
 #include <array>
@@ -222,31 +223,43 @@ struct HideRule {
     std::uint16_t unused;
 };
 
-// The ids of slot s are ids[begin of s, begin of s + 1); one slot more than
+// Slot s covers positions [begin of s, begin of s + 1); one slot more than
 // the table holds the end.
 struct Slot {
     std::uint32_t key, begin;
 };
 
-static_assert(std::is_trivially_copyable_v<NetRule> && sizeof(NetRule) == 16);
+// The matcher's form of a network rule: bits are the pattern's length (10),
+// the types (10) and the flags (12).
+struct PackedRule {
+    std::uint32_t pattern, domains, bits;
+    std::uint32_t length() const { return bits & 1023; }
+    std::uint16_t types() const { return std::uint16_t((bits >> 10) & 1023); }
+    std::uint16_t flags() const { return std::uint16_t(bits >> 20); }
+};
+constexpr std::size_t longestPattern = 1023;
+
+static_assert(std::is_trivially_copyable_v<PackedRule> && sizeof(PackedRule) == 12);
 static_assert(std::is_trivially_copyable_v<HideRule> && sizeof(HideRule) == 12);
 
-// Key -> list of rule numbers, an open-addressed table over one flat array.
+// Key -> a run of positions, an open-addressed table. The network rules
+// themselves are laid out in the order of their slots; element hiding,
+// where a rule is under several domains, goes through a list of ids.
 struct Index {
     std::vector<Slot> table;
-    std::vector<std::uint32_t> ids;
 
-    void build(std::vector<std::pair<std::uint32_t, std::uint32_t>> entries)
+    // Returns the entries' values in the order of the positions.
+    std::vector<std::uint32_t> build(std::vector<std::pair<std::uint32_t, std::uint32_t>> entries, std::uint32_t base)
     {
         std::sort(entries.begin(), entries.end());
         table.clear();
-        ids.clear();
+        std::vector<std::uint32_t> order;
         std::vector<std::size_t> groups;  // first entry of each key
         for (std::size_t i = 0; i < entries.size(); ++i)
             if (i == 0 || entries[i].first != entries[i - 1].first)
                 groups.push_back(i);
         if (groups.empty())
-            return;
+            return order;
         std::size_t size = 4;
         while (size * 2 < groups.size() * 3)
             size *= 2;
@@ -260,17 +273,18 @@ struct Index {
             table[s].key = key;
             groupOfSlot[s] = std::uint32_t(g);
         }
-        ids.reserve(entries.size());
+        order.reserve(entries.size());
         for (std::size_t s = 0; s < size; ++s) {
-            table[s].begin = std::uint32_t(ids.size());
+            table[s].begin = base + std::uint32_t(order.size());
             if (groupOfSlot[s] == ~0u)
                 continue;
             std::size_t g = groupOfSlot[s];
             std::size_t end = g + 1 < groups.size() ? groups[g + 1] : entries.size();
             for (std::size_t i = groups[g]; i < end; ++i)
-                ids.push_back(entries[i].second);
+                order.push_back(entries[i].second);
         }
-        table[size].begin = std::uint32_t(ids.size());
+        table[size].begin = base + std::uint32_t(order.size());
+        return order;
     }
 
     template<typename F>
@@ -284,7 +298,7 @@ struct Index {
             const Slot &slot = table[s];
             if (slot.key == key) {
                 for (std::uint32_t i = slot.begin, end = table[s + 1].begin; i < end; ++i)
-                    if (f(ids[i]))
+                    if (f(i))
                         return true;
                 return false;
             }
@@ -295,17 +309,38 @@ struct Index {
         return false;
     }
 
-    bool valid(std::size_t ruleCount) const
+    // Positions stay below `positions`.
+    bool valid(std::size_t positions) const
     {
         if (table.empty())
-            return ids.empty();
+            return true;
         const std::size_t size = table.size() - 1;
-        if (size < 1 || (size & (size - 1)) || table[0].begin != 0 || table[size].begin != ids.size())
+        if (size < 1 || (size & (size - 1)) || table[size].begin > positions)
             return false;
         for (std::size_t s = 0; s < size; ++s)
             if (table[s].begin > table[s + 1].begin)
                 return false;
-        return std::all_of(ids.begin(), ids.end(), [&](std::uint32_t id) { return id < ruleCount; });
+        return true;
+    }
+};
+
+struct IdIndex {
+    Index index;
+    std::vector<std::uint32_t> ids;
+
+    void build(std::vector<std::pair<std::uint32_t, std::uint32_t>> entries)
+    {
+        ids = index.build(std::move(entries), 0);
+    }
+    template<typename F>
+    void forEach(std::uint32_t key, F &&f) const
+    {
+        index.forEach(key, [&](std::uint32_t position) { return f(ids[position]); });
+    }
+    bool valid(std::size_t ruleCount) const
+    {
+        return index.valid(ids.size()) &&
+               std::all_of(ids.begin(), ids.end(), [&](std::uint32_t id) { return id < ruleCount; });
     }
 };
 
@@ -518,16 +553,16 @@ bool isBareHostname(std::string_view s)
 struct Store {
     std::string pool;                  // patterns and selectors
     std::vector<std::uint64_t> domainPool;
-    std::vector<NetRule> net;
+    std::vector<NetRule> parsed;  // until finish()
+    std::vector<PackedRule> net;  // in the order of the indexes' slots
     std::vector<HideRule> hide;        // ##
     std::vector<HideRule> unhide;      // #@#
 
     Index important, blocks, exceptions;
     Index pageExceptions;  // @@ with $document, $elemhide or $generichide: matched against the page
-    Index hideByDomain, unhideByDomain;                   // element hiding, by included domain
+    IdIndex hideByDomain, unhideByDomain;  // element hiding, by included domain
     std::vector<std::uint32_t> hideExcludeOnly;           // ~a.com##sel
     std::vector<std::uint32_t> genericHide;               // ##sel (no domain), not globally excepted
-    std::string genericCss;
 
     std::vector<std::uint64_t> suffixRules, suffixWildcards, suffixExceptions;  // sorted
 
@@ -705,7 +740,7 @@ struct Store {
                 }
             }
         }
-        if (regex || pattern.size() > 0x7fff)
+        if (regex || pattern.size() > longestPattern)
             return false;  // regular-expression rules are not supported
         if (typesOn)
             r.types = typesOn;
@@ -765,7 +800,7 @@ struct Store {
         r.patternLength = std::uint16_t(pat.size());
         if (!addString(pat, r.pattern))
             return false;
-        net.push_back(r);
+        parsed.push_back(r);
         return true;
     }
 
@@ -795,6 +830,18 @@ struct Store {
 
     void finish()
     {
+        // Rules of an earlier finish() join the new ones; a page exception
+        // that also stands for other types is there twice.
+        const std::size_t pageBegin = pageExceptions.table.empty() ? net.size() : pageExceptions.table.front().begin;
+        for (std::size_t i = 0; i < net.size(); ++i) {
+            const PackedRule &p = net[i];
+            if (i >= pageBegin && (p.flags() & WholePage) && (p.types() & ~typeBit(RequestType::Document)))
+                continue;
+            parsed.push_back(NetRule{p.pattern, p.domains, std::uint16_t(p.length()), p.types(), p.flags(), 0});
+        }
+        net.clear();
+        const std::vector<NetRule> &net = parsed;
+
         // Count how many rules each token could carry, then index every
         // rule under its rarest one so that buckets stay short.
         std::vector<std::vector<Token>> tokens(net.size());
@@ -845,7 +892,8 @@ struct Store {
             auto entry = std::make_pair(best, std::uint32_t(i));
             if (r.flags & (GenericHide | ElemHide | WholePage))
                 page.push_back(entry);
-            if (r.flags & (GenericHide | ElemHide))
+            if ((r.flags & (GenericHide | ElemHide)) ||
+                ((r.flags & WholePage) && !(r.types & ~typeBit(RequestType::Document))))
                 continue;
             if (r.flags & Exception)
                 exc.push_back(entry);
@@ -856,10 +904,18 @@ struct Store {
         }
         tokens.clear();
         tokens.shrink_to_fit();
-        important.build(std::move(imp));
-        blocks.build(std::move(blk));
-        exceptions.build(std::move(exc));
-        pageExceptions.build(std::move(page));
+        std::vector<PackedRule> packed;
+        packed.reserve(parsed.size());
+        for (auto [index, entries] : {std::pair{&important, &imp}, {&blocks, &blk}, {&exceptions, &exc}, {&pageExceptions, &page}})
+            for (std::uint32_t i : index->build(std::move(*entries), std::uint32_t(packed.size()))) {
+                const NetRule &r = parsed[i];
+                packed.push_back(PackedRule{r.pattern, r.domains,
+                                            std::uint32_t(r.patternLength) | std::uint32_t(r.types & 1023) << 10 |
+                                                std::uint32_t(r.flags) << 20});
+            }
+        parsed.clear();
+        parsed.shrink_to_fit();
+        this->net = std::move(packed);
 
         // Element hiding: exceptions for every site take the selector out;
         // the rest is found through the page's domains.
@@ -879,7 +935,6 @@ struct Store {
         };
         genericHide.clear();
         hideExcludeOnly.clear();
-        genericCss.clear();
         for (std::size_t i = 0; i < hide.size(); ++i) {
             const HideRule &r = hide[i];
             if (excepted(r))
@@ -908,8 +963,6 @@ struct Store {
                 genericHide.push_back(s.second);
             std::sort(genericHide.begin(), genericHide.end());
         }
-        for (std::uint32_t i : genericHide)
-            appendRule(genericCss, hide[i]);
         hideByDomain.build(std::move(hideEntries));
         unhideByDomain.build(std::move(unhideEntries));
     }
@@ -1135,12 +1188,12 @@ public:
         return scratch.pageSuffixes;
     }
 
-    bool patternMatches(const NetRule &r) const
+    bool patternMatches(const PackedRule &r, std::uint16_t flags) const
     {
-        std::string_view pat = std::string_view(d.pool).substr(r.pattern, r.patternLength);
-        std::string_view url = (r.flags & MatchCase) ? c.original : c.url;
-        const bool end = r.flags & EndAnchor;
-        if (r.flags & HostAnchor) {
+        std::string_view pat(d.pool.data() + r.pattern, r.length());
+        std::string_view url = (flags & MatchCase) ? c.original : c.url;
+        const bool end = flags & EndAnchor;
+        if (flags & HostAnchor) {
             // At the start of the host or of one of its labels.
             for (std::size_t p = c.host.begin; p < c.host.end; ++p) {
                 if (p != c.host.begin && url[p - 1] != '.')
@@ -1150,9 +1203,9 @@ public:
             }
             return false;
         }
-        if (r.flags & StartAnchor)
+        if (flags & StartAnchor)
             return globAt(pat, url, end);
-        if ((r.flags & Plain) && !end)
+        if ((flags & Plain) && !end)
             return url.find(pat) != std::string_view::npos;
         if (pat.empty())
             return true;
@@ -1167,15 +1220,15 @@ public:
         return first == '^' && globAt(pat, std::string_view(), end);
     }
 
-    bool ruleMatches(const NetRule &r, std::uint16_t type)
+    bool ruleMatches(const PackedRule &r, std::uint16_t flags, std::uint16_t type)
     {
-        if (!(r.types & type))
+        if (!(r.types() & type))
             return false;
-        if (!patternMatches(r))
+        if (!patternMatches(r, flags))
             return false;
-        if (r.flags & (ThirdParty | FirstParty)) {
+        if (flags & (ThirdParty | FirstParty)) {
             bool tp = thirdParty();
-            if ((r.flags & ThirdParty) ? !tp : tp)
+            if ((flags & ThirdParty) ? !tp : tp)
                 return false;
         }
         if (r.domains && !d.domainsAllow(r.domains, pageSuffixes()))
@@ -1187,9 +1240,10 @@ public:
     bool any(const Index &index, std::uint16_t need = 0)
     {
         const std::uint16_t type = typeBit(c.type);
-        auto check = [&](std::uint32_t id) {
-            const NetRule &r = d.net[id];
-            return (r.flags & need) == need && ruleMatches(r, type);
+        auto check = [&](std::uint32_t position) {
+            const PackedRule &r = d.net[position];
+            const std::uint16_t flags = r.flags();
+            return (flags & need) == need && ruleMatches(r, flags, type);
         };
         for (std::uint32_t t : scratch.tokens)
             if (index.forEach(t, check))
@@ -1248,10 +1302,12 @@ bool FilterEngine::shouldBlock(const Request &request) const
     // exception only a plain block.
     if (m.any(d->exceptions, importantBlock ? std::uint16_t(Important) : std::uint16_t(0)))
         return false;
-    if (importantBlock || !c.hasPage)
+    if (importantBlock || d->pageExceptions.table.empty())
         return true;
-    // @@...$document: the whole page is let through.
-    if (d->pageExceptions.table.empty() || !blockableScheme(request.pageUrl))
+    // @@...$document: the whole page is let through, and that page itself.
+    if (request.type == RequestType::Document && m.any(d->pageExceptions, WholePage))
+        return false;
+    if (!c.hasPage || !blockableScheme(request.pageUrl))
         return true;
     Context pc;
     lowerInto(s.url, request.pageUrl);
@@ -1328,13 +1384,9 @@ std::string FilterEngine::hidingCss(std::string_view pageUrl) const
         }
     }
     if (generic) {
-        if (excepted.empty()) {
-            css.append(data.genericCss);
-        } else {
-            for (std::uint32_t id : data.genericHide)
-                if (keep(data.hide[id]))
-                    data.appendRule(css, data.hide[id]);
-        }
+        for (std::uint32_t id : data.genericHide)
+            if (keep(data.hide[id]))
+                data.appendRule(css, data.hide[id]);
     }
     return css;
 }
@@ -1350,13 +1402,14 @@ std::string FilterEngine::serialize() const
     w.put(x.net);
     w.put(x.hide);
     w.put(x.unhide);
-    for (const Index *i : {&x.important, &x.blocks, &x.exceptions, &x.pageExceptions, &x.hideByDomain, &x.unhideByDomain}) {
+    for (const Index *i : {&x.important, &x.blocks, &x.exceptions, &x.pageExceptions})
         w.put(i->table);
+    for (const IdIndex *i : {&x.hideByDomain, &x.unhideByDomain}) {
+        w.put(i->index.table);
         w.put(i->ids);
     }
     w.put(x.hideExcludeOnly);
     w.put(x.genericHide);
-    w.put(x.genericCss);
     w.put(x.suffixRules);
     w.put(x.suffixWildcards);
     w.put(x.suffixExceptions);
@@ -1370,6 +1423,20 @@ std::string FilterEngine::serialize() const
     h.checksum = checksum(w.out);
     std::string out(reinterpret_cast<const char *>(&h), sizeof h);
     out += w.out;
+    return out;
+}
+
+std::string resealedCache(std::string_view bytes)
+{
+    std::string out(bytes);
+    if (out.size() < sizeof(Header))
+        return out;
+    Header h;
+    std::memcpy(&h, out.data(), sizeof h);
+    std::string_view body = std::string_view(out).substr(sizeof h);
+    h.bodySize = body.size();
+    h.checksum = checksum(body);
+    std::memcpy(out.data(), &h, sizeof h);
     return out;
 }
 
@@ -1393,13 +1460,14 @@ std::optional<FilterEngine> FilterEngine::deserialize(std::string_view bytes)
         r.get(x.net);
         r.get(x.hide);
         r.get(x.unhide);
-        for (Index *i : {&x.important, &x.blocks, &x.exceptions, &x.pageExceptions, &x.hideByDomain, &x.unhideByDomain}) {
+        for (Index *i : {&x.important, &x.blocks, &x.exceptions, &x.pageExceptions})
             r.get(i->table);
+        for (IdIndex *i : {&x.hideByDomain, &x.unhideByDomain}) {
+            r.get(i->index.table);
             r.get(i->ids);
         }
         r.get(x.hideExcludeOnly);
         r.get(x.genericHide);
-        r.get(x.genericCss);
         r.get(x.suffixRules);
         r.get(x.suffixWildcards);
         r.get(x.suffixExceptions);
@@ -1421,8 +1489,8 @@ std::optional<FilterEngine> FilterEngine::deserialize(std::string_view bytes)
         std::uint64_t header = x.domainPool[domains];
         return domains + 1 + (header >> 32) + (header & 0xffffffffu) <= x.domainPool.size();
     };
-    for (const NetRule &n : x.net)
-        if (std::uint64_t(n.pattern) + n.patternLength > x.pool.size() || !domainsFit(n.domains))
+    for (const PackedRule &n : x.net)
+        if (std::uint64_t(n.pattern) + n.length() > x.pool.size() || !domainsFit(n.domains))
             return std::nullopt;
     for (const auto *rules : {&x.hide, &x.unhide})
         for (const HideRule &n : *rules)
