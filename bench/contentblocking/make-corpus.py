@@ -9,7 +9,7 @@ whose host names and paths are taken from the filter lists' own rules.
 Everything is drawn from one seeded generator and the lists given, so the
 same lists give the same corpus; nothing is fetched.
 
-    make-corpus.py [--requests N] [--seed S] [--out corpus.tsv.gz] LIST...
+    make-corpus.py [--requests N] [--seed S] [--out corpus.tsv.gz] [--every-rule] LIST...
 """
 
 import argparse
@@ -176,9 +176,10 @@ def list_rules(paths):
     return hosts, host_paths, generic
 
 
-def targeted_rules(paths):
+def targeted_rules(paths, every=False):
     """Rules naming the sites they apply to ($domain=) and exceptions (@@):
-    the requests where the lists' finer semantics decide."""
+    the requests where the lists' finer semantics decide; with `every`, all
+    network rules."""
     rules = []
     for path in paths:
         with open(path, encoding="utf-8", errors="replace") as f:
@@ -188,7 +189,7 @@ def targeted_rules(paths):
                     continue
                 exception = line.startswith("@@")
                 rule, _, options = line[2 if exception else 0:].partition("$")
-                if not options and not exception:
+                if not options and not exception and not every:
                     continue
                 opts = options.split(",") if options else []
                 if any(o.startswith(("redirect", "removeparam", "csp", "popup", "rewrite", "header",
@@ -201,7 +202,7 @@ def targeted_rules(paths):
                 for o in opts:
                     if o.startswith("domain="):
                         domains = [d.replace("*", "com") for d in o[7:].split("|") if not d.startswith("~")]
-                if not exception and not domains:
+                if not exception and not domains and not every:
                     continue
                 rules.append((rule, tuple(opts), tuple(domains), exception))
     return sorted(set(rules))
@@ -277,6 +278,10 @@ class Corpus:
         url = url.replace("*", self.fill("{w}{0}")).replace("^", "/")
         if "/" not in url[8:]:
             url += "/"
+        # A rule for the start of a host name (||10.0.0. or ||ads.example.): a whole one.
+        head, _, tail = url[8:].partition("/")
+        if head.endswith("."):
+            url = url[:8] + head + ("1" if head[:-1].replace(".", "").isdigit() else "com") + "/" + tail
         if not end_anchored:
             url += self.query()
         return url
@@ -352,6 +357,9 @@ def main():
     parser.add_argument("--seed", type=int, default=24)
     parser.add_argument("--sites", type=int, default=400)
     parser.add_argument("--out", default="corpus.tsv.gz")
+    parser.add_argument("--every-rule", action="store_true",
+                        help="instead, one request for each network rule of the lists (and one from another site "
+                             "for some), to find where two engines read a rule differently")
     parser.add_argument("lists", nargs="+")
     args = parser.parse_args()
     rng = random.Random(args.seed)
@@ -361,6 +369,12 @@ def main():
     targeted = targeted_rules(args.lists)
     corpus = Corpus(rng, rules)
     sites = make_sites(rng, args.sites)
+    if args.every_rule:
+        for rule, opts, domains, _ in targeted_rules(args.lists, every=True):
+            domain = rng.choice(domains) if domains else rng.choice(sites)
+            for page in [f"https://www.{domain}/"] + (["https://www.other-site.net/"] if rng.random() < 0.3 else []):
+                corpus.add(corpus.rule_type(opts), corpus.rule_url(rule, "www." + domain), page)
+        args.requests = len(corpus.lines)
     # A few sites are heavy: most visits go to a few of them.
     weights = [1.0 / (i + 5) for i in range(len(sites))]
     while len(corpus.lines) < args.requests:
