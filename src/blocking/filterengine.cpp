@@ -13,7 +13,7 @@ namespace {
 
 // Raised whenever the layout of the cache changes: an older cache is then
 // rebuilt from the lists instead of being misread.
-constexpr std::uint32_t formatVersion = 1;
+constexpr std::uint32_t formatVersion = 2;
 constexpr char formatMagic[8] = {'V', 'X', 'B', 'L', 'O', 'C', 'K', '\n'};
 
 // The index key of rules that have no literal token to be found under.
@@ -239,7 +239,25 @@ struct PackedRule {
 };
 constexpr std::size_t longestPattern = 1023;
 
+// `||host^` block rules, most of the lists, kept as the host's hash and
+// found through the request host's own domains instead of tokens.
+struct HostRule {
+    std::uint64_t host;
+    std::uint32_t domains;
+    std::uint16_t types, flags;
+};
+
+// The directory has 2^bits + 1 entries, about one bucket for two hosts.
+unsigned hostDirectoryBits(std::size_t directorySize)
+{
+    unsigned bits = 0;
+    while (bits < 20 && (std::size_t(1) << bits) + 1 < directorySize)
+        ++bits;
+    return bits;
+}
+
 static_assert(std::is_trivially_copyable_v<PackedRule> && sizeof(PackedRule) == 12);
+static_assert(std::is_trivially_copyable_v<HostRule> && sizeof(HostRule) == 16);
 static_assert(std::is_trivially_copyable_v<HideRule> && sizeof(HideRule) == 12);
 
 // Key -> a run of positions, an open-addressed table. The network rules
@@ -555,6 +573,8 @@ struct Store {
     std::vector<std::uint64_t> domainPool;
     std::vector<NetRule> parsed;  // until finish()
     std::vector<PackedRule> net;  // in the order of the indexes' slots
+    std::vector<HostRule> hostRules;           // by hash
+    std::vector<std::uint32_t> hostDirectory;  // top bits of the hash -> first rule
     std::vector<HideRule> hide;        // ##
     std::vector<HideRule> unhide;      // #@#
 
@@ -840,6 +860,43 @@ struct Store {
             parsed.push_back(NetRule{p.pattern, p.domains, std::uint16_t(p.length()), p.types(), p.flags(), 0});
         }
         net.clear();
+
+        // Plain host blocks leave the token path; their text is not kept.
+        {
+            std::size_t kept = 0;
+            for (const NetRule &r : parsed) {
+                std::string_view pat = std::string_view(pool).substr(r.pattern, r.patternLength);
+                const bool plainHost =
+                    (r.flags & HostAnchor) &&
+                    !(r.flags & (Exception | Important | MatchCase | StartAnchor | EndAnchor | WholePage |
+                                 GenericHide | ElemHide)) &&
+                    pat.size() > 1 && pat.back() == '^' && pat.front() != '.' && pat[pat.size() - 2] != '.' &&
+                    std::all_of(pat.begin(), pat.end() - 1, [](char c) {
+                        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+                    });
+                if (plainHost)
+                    hostRules.push_back(HostRule{domainHash(pat.substr(0, pat.size() - 1)), r.domains, r.types, r.flags});
+                else
+                    parsed[kept++] = r;
+            }
+            parsed.resize(kept);
+            std::sort(hostRules.begin(), hostRules.end(),
+                      [](const HostRule &a, const HostRule &b) { return a.host < b.host; });
+            hostDirectory.clear();
+            if (!hostRules.empty()) {
+                unsigned bits = 1;
+                while (bits < 16 && (std::size_t(2) << bits) < hostRules.size())
+                    ++bits;
+                hostDirectory.assign((std::size_t(1) << bits) + 1, 0);
+                std::size_t at = 0;
+                for (std::size_t b = 0; b < (std::size_t(1) << bits); ++b) {
+                    hostDirectory[b] = std::uint32_t(at);
+                    while (at < hostRules.size() && (hostRules[at].host >> (64 - bits)) == b)
+                        ++at;
+                }
+                hostDirectory.back() = std::uint32_t(hostRules.size());
+            }
+        }
         const std::vector<NetRule> &net = parsed;
 
         // Count how many rules each token could carry, then index every
@@ -916,6 +973,7 @@ struct Store {
         parsed.clear();
         parsed.shrink_to_fit();
         this->net = std::move(packed);
+        compactPool();
 
         // Element hiding: exceptions for every site take the selector out;
         // the rest is found through the page's domains.
@@ -988,6 +1046,23 @@ struct Store {
                 return true;
         }
         return inc == 0;
+    }
+
+    // Only the text that rules still point at is kept.
+    void compactPool()
+    {
+        std::string kept;
+        auto move = [&](std::uint32_t &offset, std::size_t length) {
+            std::string_view text = std::string_view(pool).substr(offset, length);
+            offset = std::uint32_t(kept.size());
+            kept.append(text);
+        };
+        for (PackedRule &r : net)
+            move(r.pattern, r.length());
+        for (auto *rules : {&hide, &unhide})
+            for (HideRule &r : *rules)
+                move(r.selector, r.selectorLength);
+        pool = std::move(kept);
     }
 
     std::string_view selectorOf(const HideRule &r) const
@@ -1224,16 +1299,42 @@ public:
     {
         if (!(r.types() & type))
             return false;
-        if (!patternMatches(r, flags))
-            return false;
+        return patternMatches(r, flags) && conditionsHold(flags, r.domains);
+    }
+
+    // The rule's party and page domains.
+    bool conditionsHold(std::uint16_t flags, std::uint32_t domains)
+    {
         if (flags & (ThirdParty | FirstParty)) {
             bool tp = thirdParty();
             if ((flags & ThirdParty) ? !tp : tp)
                 return false;
         }
-        if (r.domains && !d.domainsAllow(r.domains, pageSuffixes()))
+        return !domains || d.domainsAllow(domains, pageSuffixes());
+    }
+
+    // A `||host^` block rule for the request's host or a parent domain.
+    bool anyHost()
+    {
+        if (d.hostDirectory.size() < 3)
             return false;
-        return true;
+        const unsigned bits = hostDirectoryBits(d.hostDirectory.size());
+        const std::string_view host = c.url.substr(c.host.begin, c.host.end - c.host.begin);
+        const std::uint16_t type = typeBit(c.type);
+        for (std::size_t start = 0; start < host.size();) {
+            const std::uint64_t h = domainHash(host.substr(start));
+            const std::size_t bucket = std::size_t(h >> (64 - bits));
+            for (std::uint32_t i = d.hostDirectory[bucket], end = d.hostDirectory[bucket + 1]; i < end; ++i) {
+                const HostRule &r = d.hostRules[i];
+                if (r.host == h && (r.types & type) && conditionsHold(r.flags, r.domains))
+                    return true;
+            }
+            const std::size_t dot = host.find('.', start);
+            if (dot == std::string_view::npos)
+                break;
+            start = dot + 1;
+        }
+        return false;
     }
 
     // Any rule of the index matching the request; `need` filters by flag.
@@ -1296,7 +1397,7 @@ bool FilterEngine::shouldBlock(const Request &request) const
     tokenize(c.url, s.tokens);
     Matcher m(*d, c);
     bool importantBlock = m.any(d->important);
-    if (!importantBlock && !m.any(d->blocks))
+    if (!importantBlock && !m.anyHost() && !m.any(d->blocks))
         return false;
     // An exception marked important outranks an important block; a plain
     // exception only a plain block.
@@ -1400,6 +1501,8 @@ std::string FilterEngine::serialize() const
     w.put(x.pool);
     w.put(x.domainPool);
     w.put(x.net);
+    w.put(x.hostRules);
+    w.put(x.hostDirectory);
     w.put(x.hide);
     w.put(x.unhide);
     for (const Index *i : {&x.important, &x.blocks, &x.exceptions, &x.pageExceptions})
@@ -1458,6 +1561,8 @@ std::optional<FilterEngine> FilterEngine::deserialize(std::string_view bytes)
         r.get(x.pool);
         r.get(x.domainPool);
         r.get(x.net);
+        r.get(x.hostRules);
+        r.get(x.hostDirectory);
         r.get(x.hide);
         r.get(x.unhide);
         for (Index *i : {&x.important, &x.blocks, &x.exceptions, &x.pageExceptions})
@@ -1492,6 +1597,16 @@ std::optional<FilterEngine> FilterEngine::deserialize(std::string_view bytes)
     for (const PackedRule &n : x.net)
         if (std::uint64_t(n.pattern) + n.length() > x.pool.size() || !domainsFit(n.domains))
             return std::nullopt;
+    for (const HostRule &n : x.hostRules)
+        if (!domainsFit(n.domains))
+            return std::nullopt;
+    if (!x.hostDirectory.empty() || !x.hostRules.empty()) {
+        const unsigned bits = hostDirectoryBits(x.hostDirectory.size());
+        if (bits < 1 || bits > 16 || x.hostDirectory.size() != (std::size_t(1) << bits) + 1 ||
+            x.hostDirectory.back() > x.hostRules.size() ||
+            !std::is_sorted(x.hostDirectory.begin(), x.hostDirectory.end()))
+            return std::nullopt;
+    }
     for (const auto *rules : {&x.hide, &x.unhide})
         for (const HideRule &n : *rules)
             if (std::uint64_t(n.selector) + n.selectorLength > x.pool.size() || !domainsFit(n.domains))

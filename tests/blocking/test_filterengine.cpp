@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 using blocking::FilterEngine;
 using blocking::Request;
 using blocking::RequestType;
@@ -173,7 +175,7 @@ void TestFilterEngine::hiding()
 void TestFilterEngine::cacheReadsBackAlikeOrNotAtAll()
 {
     const QString rules = "||ads.test^\n@@||ads.test/ok^\n||t.a.co.jp^$third-party,image\n/p.$domain=a.test|~b.a.test\n"
-                          "||imp.test^$important\nevil.test\n/Case.$match-case\n##.ad\na.test##.x\na.test#@#.ad\n"
+                          "||imp.test^$important\n@@||d.test^$document,subdocument\n||d.test^\nevil.test\n/Case.$match-case\n##.ad\na.test##.x\na.test#@#.ad\n"
                           "~c.test##.y\n@@||g.test^$generichide\n";
     const FilterEngine engine = engineFor(rules);
     const std::string bytes = engine.serialize();
@@ -184,9 +186,10 @@ void TestFilterEngine::cacheReadsBackAlikeOrNotAtAll()
 
     const QList<QByteArray> urls = {"https://ads.test/x", "https://ads.test/ok/x", "https://t.a.co.jp/i.png",
                                     "https://cdn.test/p.js", "https://imp.test/", "https://www.evil.test/",
-                                    "https://s.test/Case.js", "https://s.test/case.js"};
+                                    "https://s.test/Case.js", "https://s.test/case.js", "https://d.test/f"};
     const QList<QByteArray> pages = {"https://a.co.jp/", "https://b.co.jp/", "https://x.a.test/",
-                                     "https://b.a.test/", "https://c.test/", "https://g.test/", QByteArray()};
+                                     "https://b.a.test/", "https://c.test/", "https://g.test/", "https://d.test/",
+                                     QByteArray()};
     const QList<QByteArray> types = {"script", "image", "document"};
     for (const QByteArray &page : pages) {
         QCOMPARE(css(*loaded, page), css(engine, page));
@@ -199,12 +202,27 @@ void TestFilterEngine::cacheReadsBackAlikeOrNotAtAll()
     // version of the format (a byte of the header).
     for (std::size_t length = 0; length < bytes.size(); ++length)
         QVERIFY(!FilterEngine::deserialize(std::string_view(bytes).substr(0, length)));
-    for (std::size_t at = 0; at < bytes.size(); at += 7) {
+    const std::size_t stride = std::max<std::size_t>(1, bytes.size() / 512);
+    for (std::size_t at = 0; at < bytes.size(); at += at < 64 ? 1 : stride) {
         std::string damaged = bytes;
         damaged[at] = char(damaged[at] ^ 0x20);
         QVERIFY2(!FilterEngine::deserialize(damaged), QByteArray::number(qulonglong(at)).constData());
     }
     QVERIFY(!FilterEngine::deserialize(bytes + '\0'));
+
+    // Lists added after a first finish() join the rules already there.
+    const qsizetype half = rules.indexOf("evil.test");
+    FilterEngine twoSteps = engineFor(rules.left(half));
+    const QByteArray rest = rules.mid(half).toUtf8();
+    twoSteps.addList(std::string_view(rest.constData(), std::size_t(rest.size())));
+    twoSteps.finish();
+    for (const QByteArray &page : pages) {
+        QCOMPARE(css(twoSteps, page), css(engine, page));
+        for (const QByteArray &url : urls)
+            for (const QByteArray &type : types)
+                QVERIFY2(blocks(twoSteps, url, page, type) == blocks(engine, url, page, type),
+                         (url + " from " + page).constData());
+    }
 }
 
 QTEST_APPLESS_MAIN(TestFilterEngine)
