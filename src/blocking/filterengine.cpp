@@ -593,6 +593,7 @@ struct Store {
     bool parseDomains(std::string_view list, char sep, std::uint32_t &offset)
     {
         std::vector<std::uint64_t> incs, excs;
+        bool skippedInclude = false;
         while (!list.empty()) {
             std::size_t cut = list.find(sep);
             std::string_view d = trim(list.substr(0, cut));
@@ -604,11 +605,19 @@ struct Store {
                 d.remove_prefix(1);
             while (!d.empty() && d.back() == '.')
                 d.remove_suffix(1);
-            // Entities (site.*) and regular-expression domains are not ours.
-            if (d.empty() || d.find_first_of("*/|") != std::string_view::npos)
-                return false;
+            // Entities (site.*) and regular-expression domains are not ours:
+            // an included one is left out (the rule applies to fewer sites),
+            // an excluded one would widen the rule, which is then dropped.
+            if (d.empty() || d.find_first_of("*/|") != std::string_view::npos) {
+                if (negated)
+                    return false;
+                skippedInclude = true;
+                continue;
+            }
             (negated ? excs : incs).push_back(domainHash(d));
         }
+        if (skippedInclude && incs.empty())
+            return false;
         std::sort(incs.begin(), incs.end());
         incs.erase(std::unique(incs.begin(), incs.end()), incs.end());
         std::sort(excs.begin(), excs.end());

@@ -121,6 +121,8 @@ void TestFilterEngine::decisions_data()
     QTest::newRow("unknown option drops the rule") << "||ads.test^$frobnicate" << QByteArray("https://ads.test/x") << page << QByteArray("script") << false;
     QTest::newRow("redirect drops the rule") << "||ads.test/a.js$script,redirect=noop.js" << QByteArray("https://ads.test/a.js") << page << QByteArray("script") << false;
     QTest::newRow("entity domain drops the rule") << "/promo.$domain=google.*" << QByteArray("https://cdn.test/promo.js") << QByteArray("https://google.com/") << QByteArray("script") << false;
+    QTest::newRow("entity beside a domain is left out") << "/promo.$domain=google.*|a.test" << QByteArray("https://cdn.test/promo.js") << QByteArray("https://a.test/") << QByteArray("script") << true;
+    QTest::newRow("excluded entity drops the rule") << "/promo.$domain=~google.*" << QByteArray("https://cdn.test/promo.js") << QByteArray("https://a.test/") << QByteArray("script") << false;
     QTest::newRow("regular expression skipped") << "/ads[0-9]+/" << QByteArray("https://a.test/ads12/") << page << QByteArray("script") << false;
     QTest::newRow("comments and headers") << "[Adblock Plus 2.0]\n! ||ads.test^\n\n" << QByteArray("https://ads.test/x") << page << QByteArray("script") << false;
     QTest::newRow("hiding lines are no URL rules") << "ads.test##.ad\nads.test#?#.ad:-abp-has(x)\nads.test##+js(noop)" << QByteArray("https://ads.test/x") << page << QByteArray("script") << false;
