@@ -112,11 +112,26 @@ void configure(GVariant *settings)
     loadFilters(path);
 }
 
+// An exempt site's subdomains are exempt with it.
+bool isExempt(std::string_view pageUrl)
+{
+    if (exemptHosts.empty())
+        return false;
+    const std::string host = normalizedHost(blocker::hostOf(pageUrl));
+    for (std::string_view name = host; !name.empty();) {
+        if (exemptHosts.count(std::string(name)))
+            return true;
+        const std::size_t dot = name.find('.');
+        if (dot == std::string_view::npos)
+            break;
+        name.remove_prefix(dot + 1);
+    }
+    return false;
+}
+
 const blocking::FilterEngine *activeFilters(std::string_view pageUrl)
 {
-    if (!filters || !filters->engine)
-        return nullptr;
-    if (!exemptHosts.empty() && exemptHosts.count(normalizedHost(blocker::hostOf(pageUrl))))
+    if (!filters || !filters->engine || isExempt(pageUrl))
         return nullptr;
     return &*filters->engine;
 }

@@ -1,5 +1,6 @@
 #include "hostblocking.h"
 
+#include <string.h>
 
 /* What the frame sent last: the cache file and the exempt hosts. */
 static char *cache_path;
@@ -145,13 +146,15 @@ static char *page_host(WebKitWebView *web)
     return host;
 }
 
+/* As the frame keeps them: an exempt site's subdomains are exempt with it. */
 static gboolean is_exempt(const char *host)
 {
     char *ascii = g_hostname_to_ascii(host);
     gboolean exempt = FALSE;
     for (guint i = 0; ascii && exempt_hosts && exempt_hosts[i] && !exempt; ++i) {
         char *other = *exempt_hosts[i] ? g_hostname_to_ascii(exempt_hosts[i]) : NULL;
-        exempt = other && g_ascii_strcasecmp(ascii, other) == 0;
+        for (const char *name = ascii; other && name && !exempt; name = strchr(name, '.') ? strchr(name, '.') + 1 : NULL)
+            exempt = g_ascii_strcasecmp(name, other) == 0;
         g_free(other);
     }
     g_free(ascii);
