@@ -1185,7 +1185,6 @@ struct Context {
     RequestType type;
     std::string_view pageHost;  // lowercased
     bool hasPage = false;
-    const FilterEngine *engine = nullptr;
     int thirdParty = -1;
     bool suffixesReady = false;
 };
