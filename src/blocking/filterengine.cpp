@@ -571,7 +571,9 @@ bool isBareHostname(std::string_view s)
 struct Store {
     std::string pool;                  // patterns and selectors
     std::vector<std::uint64_t> domainPool;
-    std::vector<NetRule> parsed;  // until finish()
+    std::vector<NetRule> parsed;              // until finish()
+    std::vector<std::uint64_t> parsedText;    // each parsed rule's text without $badfilter
+    std::vector<std::uint64_t> badFilters;    // texts that $badfilter rules take back
     std::vector<PackedRule> net;  // in the order of the indexes' slots
     std::vector<HostRule> hostRules;           // by hash
     std::vector<std::uint32_t> hostDirectory;  // top bits of the hash -> first rule
@@ -694,8 +696,41 @@ struct Store {
         return -1;
     }
 
+    // A rule's text with any badfilter option left out, for matching a
+    // `$badfilter` rule with the rule it takes back.
+    static std::uint64_t textWithoutBadfilter(std::string_view line, bool &hasBadfilter)
+    {
+        hasBadfilter = false;
+        std::size_t dollar = line.rfind('$');
+        if (dollar == std::string_view::npos)
+            return selectorHash(line);
+        std::string text(line.substr(0, dollar + 1));
+        std::string_view options = line.substr(dollar + 1);
+        while (!options.empty()) {
+            std::size_t cut = options.find(',');
+            std::string_view option = options.substr(0, cut);
+            options = cut == std::string_view::npos ? std::string_view() : options.substr(cut + 1);
+            if (equalsLower(trim(option), "badfilter")) {
+                hasBadfilter = true;
+                continue;
+            }
+            if (text.back() != '$')
+                text.push_back(',');
+            text.append(option);
+        }
+        if (text.back() == '$')
+            text.pop_back();
+        return selectorHash(text);
+    }
+
     bool parseNetwork(std::string_view line)
     {
+        bool badfilter;
+        const std::uint64_t text = textWithoutBadfilter(line, badfilter);
+        if (badfilter) {
+            badFilters.push_back(text);
+            return false;
+        }
         NetRule r{};
         r.types = allTypes;
         if (line.substr(0, 2) == "@@") {
@@ -830,6 +865,7 @@ struct Store {
         if (!addString(pat, r.pattern))
             return false;
         parsed.push_back(r);
+        parsedText.push_back(text);
         return true;
     }
 
@@ -859,6 +895,19 @@ struct Store {
 
     void finish()
     {
+        // Rules that a $badfilter rule names are taken back.
+        if (!badFilters.empty()) {
+            std::sort(badFilters.begin(), badFilters.end());
+            std::size_t kept = 0;
+            for (std::size_t i = 0; i < parsed.size(); ++i)
+                if (!std::binary_search(badFilters.begin(), badFilters.end(), parsedText[i]))
+                    parsed[kept++] = parsed[i];
+            keptRules -= parsed.size() - kept;
+            parsed.resize(kept);
+        }
+        parsedText.clear();
+        parsedText.shrink_to_fit();
+
         // Rules of an earlier finish() join the new ones; a page exception
         // that also stands for other types is there twice.
         const std::size_t pageBegin = pageExceptions.table.empty() ? net.size() : pageExceptions.table.front().begin;

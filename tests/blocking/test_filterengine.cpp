@@ -123,6 +123,8 @@ void TestFilterEngine::decisions_data()
     QTest::newRow("entity domain drops the rule") << "/promo.$domain=google.*" << QByteArray("https://cdn.test/promo.js") << QByteArray("https://google.com/") << QByteArray("script") << false;
     QTest::newRow("entity beside a domain is left out") << "/promo.$domain=google.*|a.test" << QByteArray("https://cdn.test/promo.js") << QByteArray("https://a.test/") << QByteArray("script") << true;
     QTest::newRow("excluded entity drops the rule") << "/promo.$domain=~google.*" << QByteArray("https://cdn.test/promo.js") << QByteArray("https://a.test/") << QByteArray("script") << false;
+    QTest::newRow("badfilter takes its rule back") << "||ads.test/x^$script,third-party\n||ads.test/x^$script,badfilter,third-party" << QByteArray("https://ads.test/x") << page << QByteArray("script") << false;
+    QTest::newRow("badfilter of another rule") << "||ads.test/x^$script\n||ads.test/x^$image,badfilter" << QByteArray("https://ads.test/x") << page << QByteArray("script") << true;
     QTest::newRow("regular expression skipped") << "/ads[0-9]+/" << QByteArray("https://a.test/ads12/") << page << QByteArray("script") << false;
     QTest::newRow("comments and headers") << "[Adblock Plus 2.0]\n! ||ads.test^\n\n" << QByteArray("https://ads.test/x") << page << QByteArray("script") << false;
     QTest::newRow("hiding lines are no URL rules") << "ads.test##.ad\nads.test#?#.ad:-abp-has(x)\nads.test##+js(noop)" << QByteArray("https://ads.test/x") << page << QByteArray("script") << false;
