@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <memory>
 
+class QNetworkAccessManager;
+
 namespace blocking {
 class FilterEngine;
 }
@@ -42,6 +44,10 @@ public:
     void setUserLists(const QStringList &lists);
     // Where the downloaded copy of an address list is kept.
     static QString downloadedCopy(const QString &address);
+    // Downloads the address lists whose copy is missing or older than four
+    // days (all of them when asked to), then loads again. What fails is
+    // reported only when the user asked.
+    void updateAddresses(bool asked);
 
     // Replaces the packaged lists (tests use lists of their own).
     static void setPackagedListsForTesting(const QStringList &lists);
@@ -53,11 +59,15 @@ signals:
 private:
     ContentBlocking();
     void loaded(std::shared_ptr<blocking::FilterEngine> engine, const QString &cachePath);
+    void start();
     void readExemptions();
 
     std::shared_ptr<blocking::FilterEngine> engine_;
     QString cachePath_;
     QStringList exempt_;
+    QNetworkAccessManager *network_ = nullptr;
+    int downloading_ = 0;
+    bool started_ = false;
     bool loading_ = false;
     bool loadAgain_ = false;
 };
