@@ -2,6 +2,7 @@
 
 #include "webenginecontrol.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -47,10 +48,9 @@ bool cookieGoesTo(const QNetworkCookie &cookie, const QString &host)
     return !domain.isEmpty() && (host == domain || host.endsWith(QLatin1Char('.') + domain));
 }
 
-// The shared profile's cookies as the store told them. It tells each
-// change, and what it kept from earlier runs when asked before its first
-// page (asked later, it tells nothing), but never when it has told all: a
-// cookie of ours set after a request comes back after it.
+// The shared profile's cookies as the store told them: each change as it
+// comes, and what it kept from earlier runs when asked before its first
+// page (asked later, it tells nothing).
 class CookieMirror : public QObject {
 public:
     static QPointer<CookieMirror> &current()
@@ -63,52 +63,63 @@ public:
         WebEngineControl::sharedProfile();  // which makes the mirror
         return *current();
     }
-    explicit CookieMirror(QWebEngineProfile *profile);
+
+    explicit CookieMirror(QWebEngineProfile *profile) : QObject(profile), store_(profile->cookieStore())
+    {
+        connect(store_, &QWebEngineCookieStore::cookieAdded, this, [this](const QNetworkCookie &c) {
+            cookies.removeIf([&](const QNetworkCookie &k) { return k.hasSameIdentifier(c); });
+            cookies.append(c);
+        });
+        connect(store_, &QWebEngineCookieStore::cookieRemoved, this, [this](const QNetworkCookie &c) {
+            cookies.removeIf([&](const QNetworkCookie &k) { return k.hasSameIdentifier(c); });
+            checkDeletions();
+        });
+        store_->loadAllCookies();
+    }
 
     QList<QNetworkCookie> cookies;
 
-    // Runs then once the store has handled everything asked of it so far.
-    void afterStore(std::function<void(bool ok)> then)
+    // Deletes these cookies; then(true) once the store has said each is
+    // gone, then(false) when it has not in time.
+    void remove(const QList<QNetworkCookie> &targets, std::function<void(bool ok)> then)
     {
-        const QByteArray token = QByteArray::number(++round_);
-        waiting_.insert(token, then);
-        QNetworkCookie marker(markerName(), token);
-        store_->setCookie(marker, markerUrl());
-        QTimer::singleShot(kAnswerMs, this, [this, token] {
-            if (auto then = waiting_.take(token))
-                then(false);
-        });
+        for (const QNetworkCookie &c : targets)
+            store_->deleteCookie(c);
+        deletions_.append({targets, std::move(then), QDeadlineTimer(kAnswerMs)});
+        QTimer::singleShot(0, this, [this] { checkDeletions(); });
+        QTimer::singleShot(kAnswerMs + 1, this, [this] { checkDeletions(); });
     }
 
-    void deleteCookie(const QNetworkCookie &cookie) { store_->deleteCookie(cookie); }
-
 private:
-    static QByteArray markerName() { return QByteArrayLiteral("vexel-sitedata"); }
-    static QUrl markerUrl() { return QUrl(QStringLiteral("http://sitedata.invalid/")); }
+    struct Deletion {
+        QList<QNetworkCookie> targets;
+        std::function<void(bool)> then;
+        QDeadlineTimer deadline;
+    };
+
+    bool stillKept(const QNetworkCookie &c) const
+    {
+        return std::any_of(cookies.begin(), cookies.end(), [&](const QNetworkCookie &k) { return k.hasSameIdentifier(c); });
+    }
+    void checkDeletions()
+    {
+        for (qsizetype i = 0; i < deletions_.size();) {
+            Deletion &d = deletions_[i];
+            d.targets.removeIf([this](const QNetworkCookie &c) { return !stillKept(c); });
+            if (!d.targets.isEmpty() && !d.deadline.hasExpired()) {
+                ++i;
+                continue;
+            }
+            const bool ok = d.targets.isEmpty();
+            const std::function<void(bool)> then = d.then;
+            deletions_.removeAt(i);
+            then(ok);
+        }
+    }
 
     QWebEngineCookieStore *store_;
-    quint64 round_ = 0;
-    QHash<QByteArray, std::function<void(bool)>> waiting_;
+    QList<Deletion> deletions_;
 };
-
-CookieMirror::CookieMirror(QWebEngineProfile *profile) : QObject(profile), store_(profile->cookieStore())
-{
-    connect(store_, &QWebEngineCookieStore::cookieAdded, this, [this](const QNetworkCookie &c) {
-        if (c.name() == markerName()) {
-            // A session cookie on a reserved name: it goes again at once.
-            store_->deleteCookie(c, markerUrl());
-            if (auto then = waiting_.take(c.value()))
-                then(true);
-            return;
-        }
-        cookies.removeIf([&](const QNetworkCookie &k) { return k.hasSameIdentifier(c); });
-        cookies.append(c);
-    });
-    connect(store_, &QWebEngineCookieStore::cookieRemoved, this, [this](const QNetworkCookie &c) {
-        cookies.removeIf([&](const QNetworkCookie &k) { return k.hasSameIdentifier(c); });
-    });
-    store_->loadAllCookies();
-}
 
 // Scripts run in a hidden page of the shared profile, one at a time, each
 // in a document of our own whose origin is the site's. A script ends by
@@ -279,7 +290,8 @@ void watchCookies(QWebEngineProfile *profile)
 
 void list(const browsingdata::Listed &done)
 {
-    CookieMirror::instance().afterStore([done](bool) {
+    CookieMirror::instance();  // its cookies are those the store has told
+    QTimer::singleShot(0, CookieMirror::current(), [done] {
         auto sites = std::make_shared<QMap<QString, Site>>();
         const QStringList stored = storedOrigins();
         QSet<QString> origins(stored.begin(), stored.end());
@@ -360,7 +372,7 @@ void clear(Kinds kinds, const browsingdata::Scope &scope, const browsingdata::Do
         } else {
             // Every origin that may keep something: those the folders name
             // and those of every host with cookies.
-            CookieMirror::instance().afterStore([clearOrigins](bool) {
+            QTimer::singleShot(0, CookieMirror::current(), [clearOrigins] {
                 const QStringList stored = storedOrigins();
                 QSet<QString> all(stored.begin(), stored.end());
                 for (const QNetworkCookie &c : CookieMirror::instance().cookies)
@@ -373,18 +385,13 @@ void clear(Kinds kinds, const browsingdata::Scope &scope, const browsingdata::Do
     if (kinds & browsingdata::Cookies) {
         ++join->parts;
         CookieMirror &mirror = CookieMirror::instance();
-        // Once the store has told every cookie asked of it so far.
-        mirror.afterStore([join, scope, hosts](bool loaded) {
-            CookieMirror &mirror = CookieMirror::instance();
-            // One by one, also for all of them: the store's "delete all"
-            // would not queue behind the cookie that says it is done.
-            for (const QNetworkCookie &c : mirror.cookies)
-                if (!scope || std::any_of(hosts.begin(), hosts.end(), [&](const QString &h) { return cookieGoesTo(c, h); }))
-                    mirror.deleteCookie(c);
-            mirror.afterStore([join, loaded](bool ok) {
-                join->end(loaded && ok ? QStringList() : QStringList{QStringLiteral("Cookie")});
-            });
-        });
+        // One by one, also for all of them: the store's "delete all" says
+        // nothing of when it is done.
+        QList<QNetworkCookie> targets;
+        for (const QNetworkCookie &c : mirror.cookies)
+            if (!scope || std::any_of(hosts.begin(), hosts.end(), [&](const QString &h) { return cookieGoesTo(c, h); }))
+                targets << c;
+        mirror.remove(targets, [join](bool ok) { join->end(ok ? QStringList() : QStringList{QStringLiteral("Cookie")}); });
     }
 
     join->end();
