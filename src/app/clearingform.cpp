@@ -9,6 +9,7 @@
 #include "core/placement.h"
 #include "history/historystore.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -90,6 +91,10 @@ TClearingForm::TClearingForm(TMainForm *frame)
 
     connect(btnClear, &QPushButton::clicked, this, guarded([this](bool) { Clear(); }));
     connect(btnCancel, &QPushButton::clicked, this, &QWidget::close);
+    auto *escape = new QAction(this);
+    escape->setShortcut(Qt::Key_Escape);
+    connect(escape, &QAction::triggered, this, &QWidget::close);
+    addAction(escape);
 }
 
 TClearingForm *TClearingForm::showFor(TMainForm *frame)
@@ -121,17 +126,20 @@ void TClearingForm::Clear()
     // The sites of the period, read before the history goes.
     HistoryStore *history = frame_->browsingHistory()->store();
     QStringList visited;
-    browsingdata::Scope scope;
-    if (from.isValid()) {
-        QSet<QString> origins;
-        for (const HistoryStore::Entry &e : history->entries())
-            if (e.lastVisit >= from) {
-                visited << e.address;
-                if (const QString o = browsingdata::originOf(QUrl(e.address)); !o.isEmpty())
-                    origins.insert(o);
-            }
-        scope = QStringList(origins.begin(), origins.end());
+    QSet<QString> origins, known;
+    for (const HistoryStore::Entry &e : history->entries()) {
+        const QString o = browsingdata::originOf(QUrl(e.address));
+        known.insert(o);
+        if (from.isValid() && e.lastVisit >= from) {
+            visited << e.address;
+            origins.insert(o);
+        }
     }
+    origins.remove(QString());
+    known.remove(QString());
+    browsingdata::Scope scope;
+    if (from.isValid())
+        scope = QStringList(origins.begin(), origins.end());
 
     if (chkHistory->isChecked())
         // An address keeps one row, with its last visit: one visited in the
@@ -169,12 +177,15 @@ void TClearingForm::Clear()
         return;
     }
     const QPointer<TClearingForm> self(this);
-    browsingdata::clear(kinds, scope, [self, failures](const QStringList &engines) {
-        if (self)
-            self->finish(failures + engines);
-        else if (!(failures + engines).isEmpty())
-            runGuarded([&] { throw VexelError((failures + engines).join(QLatin1Char('\n'))); });
-    });
+    browsingdata::clear(
+        kinds, scope,
+        [self, failures](const QStringList &engines) {
+            if (self)
+                self->finish(failures + engines);
+            else if (!(failures + engines).isEmpty())
+                runGuarded([&] { throw VexelError((failures + engines).join(QLatin1Char('\n'))); });
+        },
+        QStringList(known.begin(), known.end()));
 }
 
 void TClearingForm::finish(const QStringList &failures)

@@ -60,7 +60,7 @@ void list(const Listed &done)
     webkitdata::list(add);
 }
 
-void clear(Kinds kinds, const Scope &scope, const Done &done)
+void clear(Kinds kinds, const Scope &scope, const Done &done, const QStringList &known)
 {
     auto failures = std::make_shared<QStringList>();
     auto left = std::make_shared<int>(2);
@@ -69,7 +69,7 @@ void clear(Kinds kinds, const Scope &scope, const Done &done)
         if (--*left == 0)
             done(*failures);
     };
-    webenginedata::clear(kinds, scope, end);
+    webenginedata::clear(kinds, scope, end, known);
     webkitdata::clear(kinds, scope, end);
 }
 

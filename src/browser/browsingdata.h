@@ -44,8 +44,10 @@ QStringList defaultOrigins(const QString &host);
 // host process is asked only when it runs or can be started.
 void list(const Listed &done);
 // Clears kinds of the sites of scope in both engines; done once both have
-// answered.
-void clear(Kinds kinds, const Scope &scope, const Done &done);
+// answered. known: origins the caller knows of (the history's), looked at
+// too when clearing every site, since storage written a moment ago may not
+// be on the disk yet for the engine's folders to name it.
+void clear(Kinds kinds, const Scope &scope, const Done &done, const QStringList &known = {});
 // Every kind of one host's data, in both engines.
 void removeSite(const Site &site, const Done &done);
 

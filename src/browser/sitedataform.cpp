@@ -4,6 +4,7 @@
 #include "core/placement.h"
 #include "pagedialogs.h"
 
+#include <QAction>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -86,6 +87,10 @@ SiteDataForm::SiteDataForm(QWidget *parent)
     connect(btnRemoveAll, &QPushButton::clicked, this, guarded([this](bool) { remove(true); }));
     connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
     connect(lvSites, &QTreeWidget::itemSelectionChanged, this, [this] { updateButtons(); });
+    auto *escape = new QAction(this);
+    escape->setShortcut(Qt::Key_Escape);
+    connect(escape, &QAction::triggered, this, &QWidget::close);
+    addAction(escape);
 }
 
 SiteDataForm *SiteDataForm::showFor(QWidget *from)

@@ -335,7 +335,7 @@ void list(const browsingdata::Listed &done)
     });
 }
 
-void clear(Kinds kinds, const browsingdata::Scope &scope, const browsingdata::Done &done)
+void clear(Kinds kinds, const browsingdata::Scope &scope, const browsingdata::Done &done, const QStringList &known)
 {
     auto join = std::make_shared<Join>();
     join->done = done;
@@ -372,9 +372,12 @@ void clear(Kinds kinds, const browsingdata::Scope &scope, const browsingdata::Do
         } else {
             // Every origin that may keep something: those the folders name
             // and those of every host with cookies.
-            QTimer::singleShot(0, CookieMirror::current(), [clearOrigins] {
-                const QStringList stored = storedOrigins();
+            QTimer::singleShot(0, CookieMirror::current(), [clearOrigins, known] {
+                QStringList stored = storedOrigins();
+                for (const QString &o : known)
+                    stored << browsingdata::originOf(QUrl(o));
                 QSet<QString> all(stored.begin(), stored.end());
+                all.remove(QString());
                 for (const QNetworkCookie &c : CookieMirror::instance().cookies)
                     for (const QString &o : browsingdata::defaultOrigins(hostOfCookie(c)))
                         all.insert(o);

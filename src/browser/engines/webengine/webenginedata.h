@@ -24,6 +24,7 @@ void watchCookies(QWebEngineProfile *profile);
 void list(const browsingdata::Listed &done);
 // Cookies and storage of the scope's sites; the HTTP cache always whole
 // (the engine clears it no other way).
-void clear(browsingdata::Kinds kinds, const browsingdata::Scope &scope, const browsingdata::Done &done);
+void clear(browsingdata::Kinds kinds, const browsingdata::Scope &scope, const browsingdata::Done &done,
+           const QStringList &known = {});
 
 }  // namespace webenginedata
