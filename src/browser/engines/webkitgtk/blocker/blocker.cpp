@@ -30,7 +30,8 @@ struct Filters {
     dev_t device = 0;
     ino_t inode = 0;
     off_t size = 0;
-    struct timespec modified = {};
+    long long modifiedSeconds = 0;
+    long long modifiedNanoseconds = 0;
 };
 
 std::unique_ptr<Filters> filters;
@@ -64,8 +65,8 @@ void loadFilters(const char *path)
         return;
     }
     if (filters && filters->path == path && filters->device == info.st_dev && filters->inode == info.st_ino &&
-        filters->size == info.st_size && filters->modified.tv_sec == info.st_mtim.tv_sec &&
-        filters->modified.tv_nsec == info.st_mtim.tv_nsec)
+        filters->size == info.st_size && filters->modifiedSeconds == info.st_mtim.tv_sec &&
+        filters->modifiedNanoseconds == info.st_mtim.tv_nsec)
         return;
     filters.reset();
     gchar *contents = nullptr;
@@ -84,7 +85,8 @@ void loadFilters(const char *path)
         loaded->device = info.st_dev;
         loaded->inode = info.st_ino;
         loaded->size = info.st_size;
-        loaded->modified = info.st_mtim;
+        loaded->modifiedSeconds = info.st_mtim.tv_sec;
+        loaded->modifiedNanoseconds = info.st_mtim.tv_nsec;
         filters = std::move(loaded);
     } catch (const std::exception &) {
         // Out of memory for it: the pages load unfiltered rather than not at all.
