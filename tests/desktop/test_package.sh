@@ -26,7 +26,9 @@ expected=(
   ./usr/share/man/man1/vexel.1.gz
   ./usr/share/doc/vexel/changelog.gz
 )
-if [ -x "$build/bin/vexel-webkit" ]; then expected+=(./usr/lib/vexel/vexel-webkit); fi
+if [ -x "$build/bin/vexel-webkit" ]; then
+  expected+=(./usr/lib/vexel/vexel-webkit ./usr/lib/vexel/webkit-extensions/vexel-webkit-blocker.so)
+fi
 for size in 16 22 24 32 48 64 128 256; do
   expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/vexel.png")
 done
@@ -58,6 +60,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libqt6webenginewidgets6 libxml2 libqt6sql6-sqlite; do
   echo "$depends" | grep -q "$lib" || fail "Depends lacks $lib: $depends"
 done
+dpkg-deb -f "$deb" Recommends | grep -q webext-ublock-origin-chromium || fail "Recommends lacks the filter lists"
 [ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fail "architecture"
 
 version=$("$root/usr/bin/vexel" --version)
