@@ -16,6 +16,8 @@
 #include "browser/browserwindow.h"
 #include "browser/childie.h"
 #include "browser/childmoz.h"
+#include "browser/downloadlist.h"
+#include "browser/sitepermissions.h"
 #include "browser/enginecontrol.h"
 #include "core/errors.h"
 #include "core/programdir.h"
@@ -30,6 +32,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <unistd.h>
@@ -65,10 +68,22 @@ void TMainForm::OpenInOtherEngine(TBrowserWindow *window)
     const bool toIE = !qobject_cast<Tfrm_IE *>(window);
     if (!toIE && !Moz_Item->isEnabled())
         return;
-    openWindowOn(toIE, QString(), window->control()->LocationURL());
+    // A private page stays private in the other engine.
+    openWindowOn(toIE, QString(), window->control()->LocationURL(), {}, window->isPrivate());
 }
 
-void TMainForm::openWindowOn(bool ie, const QString &Caption, const QString &Address, const QByteArray &history)
+void TMainForm::OpenPrivateWindow(const QString &Address)
+{
+    const bool ie = IE_item->isChecked();
+    if (Address.isEmpty())
+        openWindowOn(ie, ie ? Tfrm_IE::Caption : Tfrm_MZ::Caption, ie ? QString() : QStringLiteral("about:blank"), {},
+                     true);
+    else
+        openWindowOn(ie, ie ? Tfrm_IE::Caption : Tfrm_MZ::Caption, Address, {}, true);
+}
+
+void TMainForm::openWindowOn(bool ie, const QString &Caption, const QString &Address, const QByteArray &history,
+                             bool privateWindow)
 {
     const QString ini = configPath(ProgramDir);
     const QString mozPath = config::frameMozPath(ini);
@@ -79,9 +94,9 @@ void TMainForm::openWindowOn(bool ie, const QString &Caption, const QString &Add
 
     std::unique_ptr<TBrowserWindow> window;
     if (ie)
-        window = std::make_unique<Tfrm_IE>(shownState());
+        window = std::make_unique<Tfrm_IE>(shownState(), privateWindow);
     else
-        window = std::make_unique<Tfrm_MZ>(shownState());
+        window = std::make_unique<Tfrm_MZ>(shownState(), privateWindow);
     window->setWindowIcon(ImageList1.value(12));
     // Cover the frame's default child size, as a freshly placed child would.
     const QSize area = MDIClient->viewport()->size();
@@ -98,7 +113,9 @@ void TMainForm::openWindowOn(bool ie, const QString &Caption, const QString &Add
 
 void TMainForm::connectWindow(TBrowserWindow *window)
 {
-    WindowSession->watch(window);
+    // A private window leaves no trace: no window list, no history.
+    if (!window->isPrivate())
+        WindowSession->watch(window);
     // Only the active window is drawn; a background window keeps its state
     // until it becomes active.
     connect(window, &TBrowserWindow::stateChanged, this, [this, window](int parts) {
@@ -126,11 +143,28 @@ void TMainForm::connectWindow(TBrowserWindow *window)
     });
     connect(
         window, &TBrowserWindow::newWindowRequested, this,
-        [this](const QString &caption, const QString &address, bool &opened) {
-            opened = runGuarded([&] { OpenBrowserWindow(caption, address); });
+        [this, window](const QString &caption, const QString &address, bool &opened) {
+            // What a private page opens is private too.
+            opened = runGuarded([&] {
+                if (window->isPrivate())
+                    openWindowOn(IE_item->isChecked(), caption, address, {}, true);
+                else
+                    OpenBrowserWindow(caption, address);
+            });
         },
         Qt::DirectConnection);
-    history_->watch(window);
+    if (!window->isPrivate())
+        history_->watch(window);
+    else
+        // The last private window takes what the run kept of them along
+        // (queued: the frame may itself be going).
+        connect(window, &QObject::destroyed, this, [this] {
+            const QList<TBrowserWindow *> open = browserWindows();
+            if (std::none_of(open.begin(), open.end(), [](TBrowserWindow *w) { return w->isPrivate(); })) {
+                DownloadList::instance().dropPrivate();
+                sitepermissions::forgetPrivateDecisions();
+            }
+        }, Qt::QueuedConnection);
     connect(window, &TBrowserWindow::findRequested, this, guarded([this] {
         if (auto *bar = findChild<TFindBar *>())
             bar->openBar();
@@ -179,11 +213,15 @@ void TMainForm::FileNew1Execute()
         w->setWindowTitle(Tfrm_MZ::Caption);
 }
 
-void TMainForm::openAddresses(const QStringList &addresses)
+void TMainForm::openAddresses(const QStringList &addresses, bool privateWindows)
 {
     for (const QString &address : addresses)
         runGuarded([&] {
-            if (address.isEmpty())
+            if (privateWindows)
+                OpenPrivateWindow(address.isEmpty() ? QString()
+                                                    : SearchEngines::addressFor(configPath(ProgramDir), address,
+                                                                                engines::RelativeFiles::Ignore));
+            else if (address.isEmpty())
                 FileNew1Execute();
             else
                 // Read where it was given: a relative file here is not one.
@@ -302,7 +340,7 @@ void TMainForm::mnuEditClick()
     frm_BMEdit->txtURL->setText(txtAddress->text());
     // With no browser window there is no page to name the bookmark after.
     TBrowserWindow *w = ActiveMDIChild();
-    frm_BMEdit->txtName->setText(w ? w->windowTitle() : QString());
+    frm_BMEdit->txtName->setText(w ? w->pageCaption() : QString());
 }
 
 // ---------------------------------------------------------------------------

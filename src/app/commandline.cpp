@@ -13,6 +13,8 @@ CommandLine parseCommandLine(const QList<QByteArray> &arguments)
     for (const QByteArray &argument : arguments) {
         if (options && argument == "--") {
             options = false;
+        } else if (options && argument == "--private") {
+            line.privateWindows = true;
         } else if (options && argument.startsWith('-') && argument.size() > 1) {
             if (argument == "-h" || argument == "--help") {
                 line.action = CommandLine::Help;
@@ -74,6 +76,7 @@ QString helpText()
         "アドレスやファイルをそれぞれ新しいブラウザ ウィンドウで開きます。\n"
         "同じディスプレイで Vexel が動いていれば、そのウィンドウで開きます。\n"
         "\n"
+        "  --private      プライベート ウィンドウで開く\n"
         "  -h, --help     この説明を表示して終了する\n"
         "  -v, --version  バージョンを表示して終了する\n"
         "  --             これ以降の引数はすべてアドレスとして読む\n");

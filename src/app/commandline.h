@@ -10,6 +10,7 @@ struct CommandLine {
     enum Action { Start, Help, Version, Fail };
     Action action = Start;
     QList<QByteArray> addresses;  // as given, byte for byte, in order
+    bool privateWindows = false;  // --private: the addresses open in private windows
     QString error;                // what was wrong, when action is Fail
 };
 

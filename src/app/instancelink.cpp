@@ -15,6 +15,7 @@ namespace {
 // The message: a first line naming the format, then one address a line
 // (addresses are fully encoded, so none holds a line break).
 const QByteArray kMagic = QByteArrayLiteral("VXL1");
+const QByteArray kPrivate = QByteArrayLiteral(" private");
 // More than any command line can carry; a peer sending more is cut off.
 const quint32 kMaxMessage = 4 * 1024 * 1024;
 // The length before the message, as QDataStream frames a QByteArray.
@@ -77,13 +78,13 @@ QString InstanceLink::socketPath()
            displayKey() + QStringLiteral(".sock");
 }
 
-InstanceLink::Delivery InstanceLink::forward(const QStringList &addresses)
+InstanceLink::Delivery InstanceLink::forward(const QStringList &addresses, bool privateWindows)
 {
     QLocalSocket socket;
     socket.connectToServer(socketPath());
     if (!socket.waitForConnected(kConnectMs))
         return NoCopy;
-    socket.write(encodeMessage(addresses));
+    socket.write(encodeMessage(addresses, privateWindows));
     if (!socket.waitForBytesWritten(kAnswerMs))
         return NoAnswer;
     while (socket.bytesAvailable() < 1)
@@ -120,15 +121,16 @@ void InstanceLink::check()
     listen();
 }
 
-QByteArray InstanceLink::encodeMessage(const QStringList &addresses)
+QByteArray InstanceLink::encodeMessage(const QStringList &addresses, bool privateWindows)
 {
     QByteArray framed;
     QDataStream out(&framed, QIODevice::WriteOnly);
-    out << (kMagic + '\n' + addresses.join(QLatin1Char('\n')).toUtf8());
+    out << (kMagic + (privateWindows ? kPrivate : QByteArray()) + '\n' + addresses.join(QLatin1Char('\n')).toUtf8());
     return framed;
 }
 
-InstanceLink::ReadStatus InstanceLink::readMessage(const QByteArray &bytes, QStringList *addresses)
+InstanceLink::ReadStatus InstanceLink::readMessage(const QByteArray &bytes, QStringList *addresses,
+                                                   bool *privateWindows)
 {
     if (bytes.size() < kLengthBytes)
         return Incomplete;
@@ -138,8 +140,15 @@ InstanceLink::ReadStatus InstanceLink::readMessage(const QByteArray &bytes, QStr
     if (bytes.size() - kLengthBytes < qsizetype(length))
         return Incomplete;
     QList<QByteArray> lines = bytes.mid(kLengthBytes, length).split('\n');
-    if (lines.size() < 2 || lines.takeFirst() != kMagic)
+    if (lines.size() < 2)
         return Invalid;
+    // Any other first line is a format this copy does not know: better
+    // nothing opened than private addresses in normal windows.
+    const QByteArray first = lines.takeFirst();
+    if (first != kMagic && first != kMagic + kPrivate)
+        return Invalid;
+    if (privateWindows)
+        *privateWindows = first != kMagic;
     addresses->clear();
     for (const QByteArray &line : lines)
         addresses->append(QString::fromUtf8(line));
@@ -171,7 +180,8 @@ void InstanceLink::serve(QLocalSocket *socket)
     if (!peers_.contains(socket))
         return;
     QStringList addresses;
-    switch (readMessage(socket->peek(socket->bytesAvailable()), &addresses)) {
+    bool privateWindows = false;
+    switch (readMessage(socket->peek(socket->bytesAvailable()), &addresses, &privateWindows)) {
     case Incomplete:
         return;  // more to come
     case Invalid:
@@ -187,7 +197,7 @@ void InstanceLink::serve(QLocalSocket *socket)
     socket->flush();
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     socket->disconnectFromServer();
-    emit addressesReceived(addresses);
+    emit addressesReceived(addresses, privateWindows);
 }
 
 // Also an answered connection still open when its time is up.

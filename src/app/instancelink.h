@@ -38,7 +38,7 @@ public:
     // Hands the addresses to a running copy. NoCopy: none listens (none
     // runs, or one crashed and left its socket); NoAnswer: one took the
     // connection but never confirmed.
-    static Delivery forward(const QStringList &addresses);
+    static Delivery forward(const QStringList &addresses, bool privateWindows = false);
 
     // Starts listening, unless a live copy already does. A socket left by a
     // copy that crashed is replaced; one that goes while this copy runs
@@ -50,15 +50,16 @@ public:
     void setIdleTimeout(int ms) { idleMs_ = ms; }
 
     // The bytes a later copy sends: a length-prefixed message whose first
-    // line names the format, then one address a line.
-    static QByteArray encodeMessage(const QStringList &addresses);
+    // line names the format (and "private" after it for private windows),
+    // then one address a line.
+    static QByteArray encodeMessage(const QStringList &addresses, bool privateWindows = false);
     enum ReadStatus { Incomplete, Complete, Invalid };
     // Reads a message from the start of bytes into addresses. Incomplete:
     // more bytes may still make one; Invalid: they never will.
-    static ReadStatus readMessage(const QByteArray &bytes, QStringList *addresses);
+    static ReadStatus readMessage(const QByteArray &bytes, QStringList *addresses, bool *privateWindows = nullptr);
 
 signals:
-    void addressesReceived(const QStringList &addresses);
+    void addressesReceived(const QStringList &addresses, bool privateWindows);
 
 private:
     void accept();

@@ -44,7 +44,10 @@ int main(int argc, char *argv[])
 #endif
     // Read against the directory the user started from, before anything
     // changes it.
-    const QStringList addresses = resolvedAddresses(commandLine.addresses);
+    QStringList addresses = resolvedAddresses(commandLine.addresses);
+    // "--private" alone opens one empty private window.
+    if (commandLine.privateWindows && addresses.isEmpty())
+        addresses.append(QString());
 
     // Qt WebEngine shares its GL context with the widgets; this must precede
     // the application object.
@@ -69,7 +72,7 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(QStringLiteral("vexel"));
     if (!addresses.isEmpty()) {
-        switch (InstanceLink::forward(addresses)) {
+        switch (InstanceLink::forward(addresses, commandLine.privateWindows)) {
         case InstanceLink::Delivered:
             return 0;
         case InstanceLink::NoAnswer:
@@ -88,7 +91,7 @@ int main(int argc, char *argv[])
     QObject::connect(&link, &InstanceLink::addressesReceived, MainForm->WindowSession,
                      &TWindowSession::openRequested, Qt::QueuedConnection);
     if (!addresses.isEmpty())
-        MainForm->WindowSession->openRequested(addresses);
+        MainForm->WindowSession->openRequested(addresses, commandLine.privateWindows);
     QObject::connect(MainForm, &TMainForm::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     const int rc = app.exec();
     destroyForms();

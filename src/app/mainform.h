@@ -113,12 +113,15 @@ public:
     // the engine chosen in the menu alone (Ctrl+Shift+E, the page's menu).
     void OpenInOtherEngine(TBrowserWindow *window);
     QAction *OtherEngineAction;  // Ctrl+Shift+E, in no menu
+    // Opens a private window of the chosen engine (Ctrl+Shift+N): on
+    // Address, or as File > New would when it is empty.
+    void OpenPrivateWindow(const QString &Address = QString());
 
     // Opens each address (from the command line, or handed over by a later
     // copy) in a new window of the checked engine, as File > New and then
     // Navigate would; one that fails is reported and the rest still open.
     // The frame then comes to the front.
-    void openAddresses(const QStringList &addresses);
+    void openAddresses(const QStringList &addresses, bool privateWindows = false);
 
     // An options dialog on this frame's program directory, whose Gecko
     // switch enables Moz_Item.
@@ -172,7 +175,8 @@ private:
     void applyBandOrder(const QList<TBandToolBar *> &order, bool secondBreaks);
     // history: a window's saved back/forward list to show instead of
     // Address, where its engine can read it.
-    void openWindowOn(bool ie, const QString &Caption, const QString &Address, const QByteArray &history = {});
+    void openWindowOn(bool ie, const QString &Caption, const QString &Address, const QByteArray &history = {},
+                      bool privateWindow = false);
     void withActivePage(void (EngineControl::*command)());
     // The frame's side of a new browser window: it draws the window's state
     // while the window is active, and opens what its page asks for.

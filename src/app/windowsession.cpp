@@ -138,7 +138,7 @@ TWindowSession::Snapshot TWindowSession::current()
     Snapshot snapshot;
     TBrowserWindow *active = frame_->ActiveMDIChild();
     for (TBrowserWindow *w : frame_->browserWindows()) {
-        if (w->isHidden())  // closed, waiting to be deleted
+        if (w->isHidden() || w->isPrivate())  // closed, waiting to be deleted; or private
             continue;
         Entry entry;
         entry.ie = qobject_cast<Tfrm_IE *>(w) != nullptr;
@@ -287,11 +287,11 @@ void TWindowSession::restore()
     markDirty();
 }
 
-void TWindowSession::openRequested(const QStringList &addresses)
+void TWindowSession::openRequested(const QStringList &addresses, bool privateWindows)
 {
     if (addresses.size() > ManyWindows && !askToOpenMany(frame_, int(addresses.size())))
         return;
-    frame_->openAddresses(addresses);
+    frame_->openAddresses(addresses, privateWindows);
 }
 
 void TWindowSession::finish()

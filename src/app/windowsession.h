@@ -65,7 +65,7 @@ public:
 
     // Addresses from a command line or a later copy, each in a new window;
     // more than ManyWindows only once the user agrees.
-    void openRequested(const QStringList &addresses);
+    void openRequested(const QStringList &addresses, bool privateWindows = false);
 
     // The frame closes normally: nothing more is written, and the list goes.
     void finish();

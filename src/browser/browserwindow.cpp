@@ -1,10 +1,12 @@
 #include "browserwindow.h"
 
+#include "contentblocking.h"
 #include "core/errors.h"
 #include "core/plaintext.h"
 #include "enginecontrol.h"
 #include "pageprinter.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -13,6 +15,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 #include <QTimer>
@@ -39,8 +42,9 @@ public:
 
 }  // namespace
 
-TBrowserWindow::TBrowserWindow(const QString &classId, const QString &name, const WindowState &frameShows)
-    : QMdiSubWindow(nullptr), frameShows_(frameShows)
+TBrowserWindow::TBrowserWindow(const QString &classId, const QString &name, const WindowState &frameShows,
+                               bool privateWindow)
+    : QMdiSubWindow(nullptr), frameShows_(frameShows), private_(privateWindow)
 {
     setObjectName(name);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -53,7 +57,7 @@ TBrowserWindow::TBrowserWindow(const QString &classId, const QString &name, cons
                 action->setShortcuts({});
     // The control is made first; a class that cannot be created leaves no
     // window behind (the caller deletes this half-made one).
-    control_ = engines::create(classId, this);
+    control_ = engines::create(classId, this, private_);
     control_->setObjectName(name == QLatin1String("frm_IE") ? QStringLiteral("TWeb_IE")
                                                              : QStringLiteral("TWeb_MZ"));
     // Above the page, a notice while the page does not answer.
@@ -83,6 +87,23 @@ TBrowserWindow::TBrowserWindow(const QString &classId, const QString &name, cons
     // Activating the window gives the page the focus, as before the bar.
     client->setFocusPolicy(Qt::StrongFocus);
     client->setFocusProxy(control_);
+    if (private_) {
+        // A dark violet title bar and frame tell a private window at a
+        // glance; the page area keeps the program's colours.
+        QPalette marked = palette();
+        marked.setColor(QPalette::Highlight, QColor(0x4b, 0x1d, 0x6e));
+        marked.setColor(QPalette::HighlightedText, Qt::white);
+        marked.setColor(QPalette::Window, QColor(0x8a, 0x6b, 0xa8));
+        marked.setColor(QPalette::WindowText, Qt::white);
+        setPalette(marked);
+        QPalette plain = QApplication::palette(client);
+        plain.setResolveMask(~QPalette::ResolveMask(0));  // every role its own, none of the frame's
+        client->setPalette(plain);
+        client->setAutoFillBackground(true);
+        setWindowTitle(QString());
+    }
+    // The content filters load in the background once a window is there.
+    QTimer::singleShot(0, &ContentBlocking::instance(), &ContentBlocking::load);
     // A load that ends with its page shown is a visit; a failed one is none.
     // Reading the address may throw, as every engine operation may.
     connect(control_, &EngineControl::TitleChange, this, guarded([this](const QString &title) {
@@ -135,8 +156,19 @@ TBrowserWindow::TBrowserWindow(const QString &classId, const QString &name, cons
 
 TBrowserWindow::~TBrowserWindow() = default;
 
+QString TBrowserWindow::pageCaption() const
+{
+    return private_ ? windowTitle().chopped(PrivateSuffix.size()) : windowTitle();
+}
+
 bool TBrowserWindow::event(QEvent *event)
 {
+    // Whoever sets the caption (the page's title, the frame), a private
+    // window's ends in its mark.
+    if (event->type() == QEvent::WindowTitleChange && private_ && !marking_) {
+        const QScopedValueRollback marking(marking_, true);
+        setWindowTitle(windowTitle() + PrivateSuffix);
+    }
     // The caption is the page's title. Qt shows a caption too long for its
     // bar as a tooltip and would read it as markup: shown here as it stands.
     if (event->type() == QEvent::ToolTip && !isMaximized()) {

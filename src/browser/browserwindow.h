@@ -35,6 +35,12 @@ public:
     ~TBrowserWindow() override;
 
     EngineControl *control() const { return control_; }
+    // A private window: its page keeps nothing on the disk, and its caption
+    // and frame say so.
+    bool isPrivate() const { return private_; }
+    static inline const QString PrivateSuffix = QStringLiteral("（プライベート）");
+    // The caption without what marks a private window.
+    QString pageCaption() const;
 
     // Fields, in their order after the control.
     QString LastStatusText;
@@ -83,7 +89,8 @@ signals:
 protected:
     // frameShows: what the frame shows at the window's creation; the new
     // window starts from its Back, Forward and Stop states.
-    TBrowserWindow(const QString &classId, const QString &name, const WindowState &frameShows);
+    TBrowserWindow(const QString &classId, const QString &name, const WindowState &frameShows,
+                   bool privateWindow = false);
 
     // Binds the engine's five events to a kind's named handlers, each run
     // inside the error-reporting wrapper.
@@ -134,4 +141,6 @@ private:
     QString visitedAddress_;  // the page last announced as visited
     int hangWatchHeld_ = 0;   // dialogs shown for the page now
     bool pageAnswers_ = true; // as the engine last reported
+    const bool private_;
+    bool marking_ = false;    // the private suffix is being put on the caption
 };

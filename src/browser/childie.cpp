@@ -3,8 +3,8 @@
 #include "core/errors.h"
 #include "enginecontrol.h"
 
-Tfrm_IE::Tfrm_IE(const WindowState &frameShows)
-    : TBrowserWindow(engines::IE_CLSID, QStringLiteral("frm_IE"), frameShows), TWeb_IE(control_)
+Tfrm_IE::Tfrm_IE(const WindowState &frameShows, bool privateWindow)
+    : TBrowserWindow(engines::IE_CLSID, QStringLiteral("frm_IE"), frameShows, privateWindow), TWeb_IE(control_)
 {
     bindHandlers(this, &Tfrm_IE::TWeb_IEStatusTextChange, &Tfrm_IE::TWeb_IEProgressChange,
                  &Tfrm_IE::TWeb_IECommandStateChange, &Tfrm_IE::TWeb_IETitleChange, &Tfrm_IE::TWeb_IENewWindow2);

@@ -5,7 +5,7 @@
 class Tfrm_IE : public TBrowserWindow {
     Q_OBJECT
 public:
-    explicit Tfrm_IE(const WindowState &frameShows);
+    explicit Tfrm_IE(const WindowState &frameShows, bool privateWindow = false);
 
     // The caption File > New gives a window of this kind.
     static inline const QString Caption = QStringLiteral("Internet Explorer");

@@ -3,8 +3,8 @@
 #include "core/errors.h"
 #include "enginecontrol.h"
 
-Tfrm_MZ::Tfrm_MZ(const WindowState &frameShows)
-    : TBrowserWindow(engines::MOZILLA_CLSID, QStringLiteral("frm_MZ"), frameShows), TWeb_MZ(control_)
+Tfrm_MZ::Tfrm_MZ(const WindowState &frameShows, bool privateWindow)
+    : TBrowserWindow(engines::MOZILLA_CLSID, QStringLiteral("frm_MZ"), frameShows, privateWindow), TWeb_MZ(control_)
 {
     bindHandlers(this, &Tfrm_MZ::TWeb_MZStatusTextChange, &Tfrm_MZ::TWeb_MZProgressChange,
                  &Tfrm_MZ::TWeb_MZCommandStateChange, &Tfrm_MZ::TWeb_MZTitleChange, &Tfrm_MZ::TWeb_MZNewWindow2);

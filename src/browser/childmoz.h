@@ -5,7 +5,7 @@
 class Tfrm_MZ : public TBrowserWindow {
     Q_OBJECT
 public:
-    explicit Tfrm_MZ(const WindowState &frameShows);
+    explicit Tfrm_MZ(const WindowState &frameShows, bool privateWindow = false);
 
     // The caption a Gecko window gives itself, and File > New gives it.
     static inline const QString Caption = QStringLiteral("Gecko");

@@ -86,9 +86,10 @@ DownloadList::Entry *DownloadList::entry(int id)
     return const_cast<Entry *>(find(id));
 }
 
-int DownloadList::start(const QString &path, const QUrl &source, std::function<void()> cancel)
+int DownloadList::start(const QString &path, const QUrl &source, std::function<void()> cancel, bool privateWindow)
 {
     Entry e;
+    e.privateWindow = privateWindow;
     e.id = nextId_++;
     e.path = path;
     e.name = QFileInfo(path).fileName();
@@ -98,16 +99,19 @@ int DownloadList::start(const QString &path, const QUrl &source, std::function<v
     Live &live = live_[e.id];
     live.cancel = std::move(cancel);
     // Trim the oldest that have ended; running ones stay.
+    bool keptChanged = !privateWindow;
     for (qsizetype i = 0; entries_.size() > kKept && i < entries_.size();) {
         if (entries_.at(i).state != State::Running) {
-            const int gone = entries_.takeAt(i).id;
-            emit removed(gone);
+            const Entry gone = entries_.takeAt(i);
+            keptChanged = keptChanged || !gone.privateWindow;
+            emit removed(gone.id);
         } else {
             ++i;
         }
     }
     // Written now too, so a run that ends abruptly still leaves it listed.
-    runGuarded([this] { save(); });
+    if (keptChanged)
+        runGuarded([this] { save(); });
     emit added(e.id);
     return e.id;
 }
@@ -143,7 +147,8 @@ void DownloadList::finish(int id, State state)
     if (state == State::Completed)
         e->size = e->received;
     live_.remove(id);
-    runGuarded([this] { save(); });
+    if (!e->privateWindow)
+        runGuarded([this] { save(); });
     emit changed(id);
 }
 
@@ -166,12 +171,30 @@ void DownloadList::remove(int id)
             // A running download leaves the list only once it has stopped.
             if (entries_.at(i).state == State::Running)
                 return;
-            entries_.removeAt(i);
+            const bool kept = !entries_.takeAt(i).privateWindow;
             live_.remove(id);
-            runGuarded([this] { save(); });
+            if (kept)
+                runGuarded([this] { save(); });
             emit removed(id);
             return;
         }
+    }
+}
+
+void DownloadList::dropPrivate()
+{
+    QList<int> gone;
+    for (const Entry &e : std::as_const(entries_))
+        if (e.privateWindow)
+            gone.append(e.id);
+    for (int id : gone) {
+        cancel(id);
+        // Whatever its engine says later finds it gone.
+        for (qsizetype i = 0; i < entries_.size(); ++i)
+            if (entries_.at(i).id == id)
+                entries_.removeAt(i--);
+        live_.remove(id);
+        emit removed(id);
     }
 }
 
@@ -209,6 +232,8 @@ void DownloadList::save()
 {
     QJsonArray items;
     for (const Entry &e : entries_) {
+        if (e.privateWindow)
+            continue;
         items.append(QJsonObject{
             {QStringLiteral("path"), e.path},
             {QStringLiteral("source"), e.source.toString(QUrl::FullyEncoded)},

@@ -28,6 +28,7 @@ public:
         qint64 speed = 0;     // bytes a second while running
         State state = State::Running;
         QDateTime started;
+        bool privateWindow = false;  // shown this run, never written
     };
 
     // The list kept in file (read now; a missing or damaged file is an
@@ -45,13 +46,17 @@ public:
 
     // A download that has begun, saved at path; cancel stops it in its
     // engine. Returns its id in the list.
-    int start(const QString &path, const QUrl &source, std::function<void()> cancel);
+    // A private window's download is listed for this run only.
+    int start(const QString &path, const QUrl &source, std::function<void()> cancel, bool privateWindow = false);
     void progress(int id, qint64 received, qint64 total);
     void finish(int id, State state);
     // Asks the engine to stop a running download; its end comes as finish.
     void cancel(int id);
     // The entry leaves the list; the file stays where it is.
     void remove(int id);
+    // The last private window has closed: its downloads leave the list
+    // (a running one is stopped first).
+    void dropPrivate();
 
     // The list keeps this many entries, dropping the oldest ended ones.
     static constexpr int kKept = 500;

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <algorithm>
 #include <array>
 
@@ -179,11 +180,22 @@ QUrl urlFromUserInput(const QString &address)
     return QUrl();
 }
 
-EngineControl *create(const QString &classId, QWidget *parent)
+namespace {
+bool privateBeingMade = false;
+}  // namespace
+
+bool makingPrivate()
+{
+    return privateBeingMade;
+}
+
+EngineControl *create(const QString &classId, QWidget *parent, bool privateWindow)
 {
     const Factory factory = registry().value(classId.toUpper());
     if (!factory)
         throw VexelError(classNotRegisteredMessage());
+    // A factory makes its control before it returns (it may throw).
+    const QScopedValueRollback making(privateBeingMade, privateWindow);
     EngineControl *control = factory(parent);
     if (!control)
         throw VexelError(classNotRegisteredMessage());

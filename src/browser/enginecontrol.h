@@ -8,10 +8,20 @@
 #include <QWidget>
 #include <functional>
 
+namespace engines {
+// Whether the control being made is a private window's (engines::create
+// says so while its factory runs).
+bool makingPrivate();
+}  // namespace engines
+
 class EngineControl : public QWidget {
     Q_OBJECT
 public:
     using QWidget::QWidget;
+
+    // A private window's page keeps its cookies, storage and cache in
+    // memory only, apart from every other window's; fixed at its making.
+    bool IsPrivate() const { return private_; }
 
     virtual void Navigate(const QString &address) = 0;
     virtual void GoBack() = 0;
@@ -119,6 +129,7 @@ protected:
 
 private:
     int blockedCount_ = 0;
+    const bool private_ = engines::makingPrivate();
 };
 
 // The engines, by the class IDs the two menu slots create.
@@ -135,9 +146,9 @@ using Factory = std::function<EngineControl *(QWidget *parent)>;
 // returns the factory it replaces.
 Factory registerEngine(const QString &classId, Factory factory);
 
-// Creates the control of a class ID. Throws "クラスが登録されていません。"
-// when no engine is registered under it.
-EngineControl *create(const QString &classId, QWidget *parent);
+// Creates the control of a class ID, a private window's when privateWindow.
+// Throws "クラスが登録されていません。" when no engine is registered under it.
+EngineControl *create(const QString &classId, QWidget *parent, bool privateWindow = false);
 
 // The message of a control that could not be embedded.
 QString activationFailedMessage();

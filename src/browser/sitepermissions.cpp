@@ -1,5 +1,6 @@
 #include "sitepermissions.h"
 
+#include "browser/enginecontrol.h"
 #include "core/atomicfile.h"
 #include "core/errors.h"
 #include "core/placement.h"
@@ -50,6 +51,22 @@ const KindInfo &infoOf(Kind kind)
 
 // What was allowed for this run only, so that a decision the user removes
 // in the settings window holds back the engine's own memory of it too.
+// A private window's decisions "remembered" are kept here, never in the
+// file, until the last private window closes.
+QHash<std::pair<QString, int>, bool> &privateDecisions()
+{
+    static QHash<std::pair<QString, int>, bool> decisions;
+    return decisions;
+}
+
+bool inPrivateWindow(const QWidget *page)
+{
+    for (const QWidget *w = page; w; w = w->parentWidget())
+        if (const auto *control = qobject_cast<const EngineControl *>(w))
+            return control->IsPrivate();
+    return false;
+}
+
 QSet<std::pair<QString, int>> &allowedThisRun()
 {
     static QSet<std::pair<QString, int>> allowed;
@@ -205,7 +222,15 @@ bool decide(QWidget *page, const QString &site, Kind kind)
 {
     if (site.isEmpty())
         return false;
-    if (const std::optional<bool> known = rememberedDecision(site, kind)) {
+    const bool privateWindow = inPrivateWindow(page);
+    // A private window follows the user's refusals, but what was allowed
+    // elsewhere is asked again: allowing is no trace it should carry.
+    std::optional<bool> known = rememberedDecision(site, kind);
+    if (privateWindow && known == true)
+        known.reset();
+    if (privateWindow && !known && privateDecisions().contains({site, int(kind)}))
+        return privateDecisions().value({site, int(kind)});
+    if (known) {
         if (*known)
             allowedThisRun().insert({site, int(kind)});
         return *known;
@@ -213,13 +238,20 @@ bool decide(QWidget *page, const QString &site, Kind kind)
     const QPointer<QWidget> asker(page);
     const Answer answer = ask(page, site, kind);
     // The page has its answer even when the file refuses to keep it.
-    if (answer.remember)
+    if (answer.remember && privateWindow)
+        privateDecisions().insert({site, int(kind)}, answer.allowed);
+    else if (answer.remember)
         runGuarded([&] { remember(site, kind, answer.allowed); });
     // A window that went while asking gives nothing away.
     const bool allowed = answer.allowed && (asker || !page);
     if (allowed)
         allowedThisRun().insert({site, int(kind)});
     return allowed;
+}
+
+void forgetPrivateDecisions()
+{
+    privateDecisions().clear();
 }
 
 bool notifyDesktop(const QString &site, const QString &title, const QString &body)

@@ -69,7 +69,10 @@ Answer ask(QWidget *page, const QString &site, Kind kind);
 // answer (remembered when asked to). A site we cannot name is refused
 // without asking. The page waits meanwhile; a page that went while the
 // question was open is for the caller to notice.
+// In a private window a remembered allowance is asked again, and the
+// answer remembered is kept in memory only, until forgetPrivateDecisions().
 bool decide(QWidget *page, const QString &site, Kind kind);
+void forgetPrivateDecisions();
 
 // A notification of a site, on the desktop when the site is allowed to show
 // one (a decision revoked meanwhile holds it back); false when it may not.

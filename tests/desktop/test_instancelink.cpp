@@ -156,8 +156,14 @@ void TestInstanceLink::laterCopyHandsOverItsAddresses()
     const QList<TBrowserWindow *> windows = MainForm->browserWindows();
     QCOMPARE(windows.size(), 3);
     for (TBrowserWindow *w : windows)
-        QVERIFY(qobject_cast<Tfrm_MZ *>(w));
+        QVERIFY(qobject_cast<Tfrm_MZ *>(w) && !w->isPrivate());
     QCOMPARE(MainForm->ActiveMDIChild(), windows.last());
+    // Handed over private, they open private.
+    QCOMPARE(runVexel({"--private", "http://p/"}, elsewhere.path()), 0);
+    QTRY_COMPARE(engines.made.size(), 4);
+    QCOMPARE(engines.made[3]->calls, QStringList{"Navigate http://p/"});
+    QVERIFY(engines.made[3]->IsPrivate());
+    QVERIFY(MainForm->ActiveMDIChild()->isPrivate());
     QVERIFY(errors.messages.isEmpty());
 }
 

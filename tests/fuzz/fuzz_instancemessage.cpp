@@ -12,12 +12,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     QStringList addresses;
-    const InstanceLink::ReadStatus status = InstanceLink::readMessage(bytes, &addresses);
+    bool privateWindows = false;
+    const InstanceLink::ReadStatus status = InstanceLink::readMessage(bytes, &addresses, &privateWindows);
     if (status != InstanceLink::Complete)
         return 0;
-    const QByteArray again = InstanceLink::encodeMessage(addresses);
+    const QByteArray again = InstanceLink::encodeMessage(addresses, privateWindows);
     QStringList back;
-    if (InstanceLink::readMessage(again, &back) != InstanceLink::Complete || back != addresses)
+    bool privateBack = !privateWindows;
+    if (InstanceLink::readMessage(again, &back, &privateBack) != InstanceLink::Complete || back != addresses ||
+        privateBack != privateWindows)
         std::abort();
     // The same bytes arriving in two parts: the first part alone is not
     // yet a message.
