@@ -1,5 +1,6 @@
 #include "framekeys.h"
 
+#include "app/clearingform.h"
 #include "app/downloadsform.h"
 #include "app/findbar.h"
 #include "app/fullscreen.h"
@@ -43,6 +44,10 @@ TFrameKeys::TFrameKeys(TMainForm *frame) : QObject(frame), frame_(frame)
     InspectorAction = key("InspectorAction", {Qt::CTRL | Qt::SHIFT | Qt::Key_I}, QStringLiteral("要素を調査"));
     PrintAction = key("PrintAction", {Qt::CTRL | Qt::Key_P}, QStringLiteral("印刷"));
     DownloadsAction = key("DownloadsAction", {Qt::CTRL | Qt::SHIFT | Qt::Key_Y}, QStringLiteral("ダウンロード"));
+    PrivateWindowAction = key("PrivateWindowAction", {Qt::CTRL | Qt::SHIFT | Qt::Key_N},
+                              QStringLiteral("新しいプライベート ウィンドウ"));
+    ClearDataAction =
+        key("ClearDataAction", {Qt::CTRL | Qt::SHIFT | Qt::Key_Delete}, QStringLiteral("閲覧データを消去"));
     FullScreen = new TFullScreen(frame_);
     FullScreen->setParent(this);  // goes before the frame's parts it watches
 
@@ -68,7 +73,9 @@ TFrameKeys::TFrameKeys(TMainForm *frame) : QObject(frame), frame_(frame)
         if (TBrowserWindow *w = frame_->ActiveMDIChild())
             pageprinter::printPage(w->control(), w);
     }));
+    connect(PrivateWindowAction, &QAction::triggered, this, guarded([this](bool) { frame_->OpenPrivateWindow(); }));
     connect(DownloadsAction, &QAction::triggered, this, guarded([this](bool) { TDownloadsForm::showFor(frame_); }));
+    connect(ClearDataAction, &QAction::triggered, this, guarded([this](bool) { TClearingForm::showFor(frame_); }));
     connect(FullScreenAction, &QAction::triggered, this, guarded([this](bool) { FullScreen->ToggleFrame(); }));
     connect(SourceAction, &QAction::triggered, this,
             guarded([this](bool) { frame_->withActivePage(&EngineControl::ViewSource); }));
@@ -168,6 +175,9 @@ void TFrameKeys::ActivateNextWindow(int step)
 
 void TFrameKeys::rememberClosed(TBrowserWindow *window)
 {
+    // A private window is not brought back: it left nothing to bring.
+    if (window->isPrivate())
+        return;
     const QString address = window->control()->LocationURL();
     const QByteArray history = window->control()->SaveHistory();
     // A window that never showed a page has nothing to bring back.

@@ -24,6 +24,7 @@ public:
     QAction *AddressAction, *CloseAction, *NextWindowAction, *PreviousWindowAction;
     QAction *ReopenAction, *BookmarkAction, *KeyListAction;
     QAction *FullScreenAction, *SourceAction, *InspectorAction, *DownloadsAction, *PrintAction;
+    QAction *PrivateWindowAction, *ClearDataAction;
     TFullScreen *FullScreen;
 
     // One line of the key list: the keys as the user presses them and

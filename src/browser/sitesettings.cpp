@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/placement.h"
+#include "sitedataform.h"
 #include "sitepermissions.h"
 
 #include <QEvent>
@@ -55,6 +56,10 @@ SiteSettingsForm::SiteSettingsForm(QWidget *parent)
     buttons->addWidget(btnAllow);
     buttons->addWidget(btnDeny);
     buttons->addWidget(btnRemove);
+    auto *siteData = new QPushButton(QStringLiteral("サイトのデータ..."), this);
+    siteData->setObjectName(QStringLiteral("btnSiteData"));
+    buttons->addWidget(siteData);
+    connect(siteData, &QPushButton::clicked, this, guarded([this](bool) { SiteDataForm::showFor(this); }));
     buttons->addStretch();
     buttons->addWidget(btnClose);
     auto *layout = new QVBoxLayout(this);
