@@ -69,6 +69,9 @@ void TestContentBlocking::init()
     file.write(kList);
     file.close();
     ContentBlocking::setPackagedListsForTesting({list});
+    // The run keeps one data folder: no site stays exempt from a case before.
+    for (const QString &host : ContentBlocking::instance().exemptHosts())
+        ContentBlocking::instance().setExempt(host, false);
     QSignalSpy changed(&ContentBlocking::instance(), &ContentBlocking::changed);
     ContentBlocking::instance().reload();
     QTRY_VERIFY_WITH_TIMEOUT(!changed.isEmpty(), kWait);

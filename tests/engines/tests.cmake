@@ -25,3 +25,9 @@ vexel_engine_test(test_permissions)
 vexel_engine_test(test_printing)
 # A page's source and the engine's inspector; what the Gecko page's menu saves.
 vexel_engine_test(test_source)
+# What sites keep, listed and cleared in both engines; clearing by period.
+vexel_engine_test(test_sitedata)
+# Content blocking from one list in both engines, on a local server.
+vexel_engine_test(test_contentblocking)
+# Private windows leave no file changed and no data for other windows.
+vexel_engine_test(test_private)

@@ -10,5 +10,8 @@ if(TARGET vexel-webkit)
   vexel_add_test(test_webkit_offscreen ${CMAKE_CURRENT_LIST_DIR}/test_webkit_offscreen.cpp)
   add_dependencies(test_webkit_offscreen vexel-webkit)
 endif()
+# How the web process extension reads a request's kind: no X server, no engine.
+vexel_add_test(test_blocker_requesttype ${CMAKE_CURRENT_LIST_DIR}/test_blocker_requesttype.cpp
+  ${PROJECT_SOURCE_DIR}/src/browser/engines/webkitgtk/blocker/requesttype.cpp)
 # The protocol's codec alone: no X server, no host.
 vexel_add_test(test_protocolcodec ${CMAKE_CURRENT_LIST_DIR}/test_protocolcodec.cpp)

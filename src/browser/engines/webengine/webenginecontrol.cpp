@@ -7,6 +7,8 @@
 #include "browser/sitesettings.h"
 #include "core/placement.h"
 #include "webenginepermissions.h"
+#include "browser/engines/webengine/webengineblocking.h"
+#include "browser/engines/webengine/webenginedata.h"
 #include "browser/engines/webengine/webenginedownloads.h"
 #include "core/errors.h"
 #include "core/plaintext.h"
@@ -15,6 +17,8 @@
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QPointer>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEngineScript>
 #include <csignal>
@@ -23,6 +27,7 @@
 #include <QCryptographicHash>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QDir>
 #include <QHelpEvent>
 #include <QInputMethodEvent>
 #include <QScopeGuard>
@@ -128,6 +133,20 @@ void WebEngineControl::prepareProcess()
 }
 
 static QWebEngineProfile *theProfile = nullptr;
+// The private windows' profile, while a private page lives.
+static QWebEngineProfile *thePrivateProfile = nullptr;
+static int privatePages = 0;
+static int privateProfilesAlive = 0;
+
+// Everything a profile needs, whichever data it keeps.
+static void configureProfile(QWebEngineProfile *profile)
+{
+    profile->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.5"));
+    webenginepermissions::presentNotifications(profile);
+    // Pages that declare no encoding, read as the system's users expect.
+    if (const QString charset = pageencoding::systemDefault(); !charset.isEmpty())
+        profile->settings()->setDefaultTextEncoding(charset);
+}
 
 QWebEngineProfile *WebEngineControl::sharedProfile()
 {
@@ -135,13 +154,37 @@ QWebEngineProfile *WebEngineControl::sharedProfile()
         theProfile = new QWebEngineProfile(QStringLiteral("Vexel"));
         theProfile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
         theProfile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
-        theProfile->setHttpAcceptLanguage(QStringLiteral("ja,en;q=0.5"));
-        webenginepermissions::presentNotifications(theProfile);
-        // Pages that declare no encoding, read as the system's users expect.
-        if (const QString charset = pageencoding::systemDefault(); !charset.isEmpty())
-            theProfile->settings()->setDefaultTextEncoding(charset);
+        configureProfile(theProfile);
+        webenginedata::watchCookies(theProfile);
     }
     return theProfile;
+}
+
+QWebEngineProfile *WebEngineControl::privateProfile()
+{
+    if (!thePrivateProfile) {
+        // No storage name: off the record, nothing of it on the disk.
+        thePrivateProfile = new QWebEngineProfile();
+        // The engine still makes folders for it, and would under the
+        // user's data folder: they go in one of ours in the session's
+        // runtime folder instead (in memory, the user's only), removed
+        // with the profile.
+        auto *folder = new QTemporaryDir(
+            QDir(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)).filePath(QStringLiteral("vexel-private-XXXXXX")));
+        thePrivateProfile->setPersistentStoragePath(folder->path());
+        ++privateProfilesAlive;
+        QObject::connect(thePrivateProfile, &QObject::destroyed, [folder] {
+            delete folder;
+            --privateProfilesAlive;
+        });
+        configureProfile(thePrivateProfile);
+    }
+    return thePrivateProfile;
+}
+
+bool WebEngineControl::hasPrivateProfile()
+{
+    return privateProfilesAlive > 0;
 }
 
 void WebEngineControl::releaseSharedProfile()
@@ -173,7 +216,7 @@ void WebEngineControl::releaseSharedProfile()
 WebEngineControl::WebEngineControl(QWidget *parent)
     : EngineControl(parent),
       view_(new QWebEngineView(this)),
-      page_(new WebEnginePage(sharedProfile(), view_)),
+      page_(new WebEnginePage(IsPrivate() ? privateProfile() : sharedProfile(), view_)),
       crashNotice_(new QLabel(this)),
       errorPage_(new ErrorPage(this)),
       probeTimer_(new QTimer(this))
@@ -191,8 +234,11 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     crashNotice_->setText(QStringLiteral("このページを表示していたプロセスが停止しました。\n"
                                          "[再読み込み] で表示し直せます。"));
     crashNotice_->hide();
+    if (IsPrivate())
+        ++privatePages;
     setFocusProxy(view_);
     webenginepermissions::attach(page_, this);
+    webengineblocking::attach(page_, [this](int count) { setBlockedCount(count); });
 
     connect(page_, &QWebEnginePage::linkHovered, this, [this](const QString &url) { emit StatusTextChange(url); });
     connect(page_, &QWebEnginePage::loadStarted, this, [this] { emit ProgressChange(0, 100); });
@@ -273,7 +319,7 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     probeTimer_->setObjectName(QStringLiteral("probeTimer"));
     probeTimer_->setInterval(1000);
     connect(probeTimer_, &QTimer::timeout, this, &WebEngineControl::probe);
-    connect(sharedProfile(), &QWebEngineProfile::downloadRequested, this, [this](QWebEngineDownloadRequest *d) {
+    connect(page_->profile(), &QWebEngineProfile::downloadRequested, this, [this](QWebEngineDownloadRequest *d) {
         if (d->page() == page_)
             handleDownload(d);
     });
@@ -284,6 +330,16 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     view_->installEventFilter(this);
     if (QWidget *input = view_->focusProxy())
         input->installEventFilter(this);
+}
+
+WebEngineControl::~WebEngineControl()
+{
+    if (!IsPrivate() || --privatePages > 0)
+        return;
+    // The last private page goes with this control's children; the profile
+    // and all it kept in memory go once it has (a profile must outlive its
+    // pages). A private window opened meanwhile starts a new one.
+    std::exchange(thePrivateProfile, nullptr)->deleteLater();
 }
 
 bool WebEngineControl::eventFilter(QObject *watched, QEvent *event)
@@ -361,6 +417,7 @@ void WebEngineControl::showContextMenu(const QPoint &pos)
         SiteSettingsForm::showFor(this, sitepermissions::siteOf(page_->url()));
     });
     siteSettings->setObjectName(QStringLiteral("siteSettingsAction"));
+    webengineblocking::addMenu(menu, page_, BlockedCount());
     menu->popup(view_->mapToGlobal(pos));
 }
 
@@ -743,6 +800,8 @@ ErrorPage::Kind kindOfError(int code)
     case -106:  // INTERNET_DISCONNECTED
     case -109:  // ADDRESS_UNREACHABLE
         return ErrorPage::Kind::Offline;
+    case -20:  // BLOCKED_BY_CLIENT: our filters
+        return ErrorPage::Kind::Blocked;
     case -6:  // FILE_NOT_FOUND
         return ErrorPage::Kind::FileNotFound;
     default:

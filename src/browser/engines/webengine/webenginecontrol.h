@@ -51,6 +51,7 @@ class WebEngineControl : public EngineControl {
     Q_OBJECT
 public:
     explicit WebEngineControl(QWidget *parent);
+    ~WebEngineControl() override;
 
     void Navigate(const QString &address) override;
     void GoBack() override;
@@ -90,6 +91,11 @@ public:
     static QWebEngineProfile *sharedProfile();
     // At the program's end, after every window has gone.
     static void releaseSharedProfile();
+    // The private windows' profile, off the record; made with the first
+    // private page, gone with the last.
+    static QWebEngineProfile *privateProfile();
+    // Whether a private profile (or one on its way out) still holds data.
+    static bool hasPrivateProfile();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QPointer>
 #include <QWebEngineDownloadRequest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <memory>
 
 namespace {
@@ -41,10 +43,14 @@ void follow(QWebEngineDownloadRequest *request, const QString &path)
     const DownloadList::Entry *listed = known == placed().end() ? nullptr : list.find(known->entry);
     if (!listed || listed->state != DownloadList::State::Running || known->path != path) {
         auto current = std::make_shared<QPointer<QWebEngineDownloadRequest>>();
-        const int entry = list.start(path, request->url(), [current] {
-            if (*current)
-                (*current)->cancel();
-        });
+        const bool offTheRecord = request->page() && request->page()->profile()->isOffTheRecord();
+        const int entry = list.start(
+            path, request->url(),
+            [current] {
+                if (*current)
+                    (*current)->cancel();
+            },
+            offTheRecord);
         known = placed().insert(id, Placed{path, entry, current});
     }
     *known->current = request;

@@ -8,8 +8,11 @@
    dropped, and so is a line that does not decode (it is logged).
 
    frame -> host                      host -> frame
-   <v> create                         0 ready <version>       (once, at start)
-   <v> load <uri>                     <v> plug <xid>          (answers create)
+   <v> create [private 0|1]           0 ready <version>       (once, at start)
+         (1: its data in memory only, <v> plug <xid>          (answers create)
+          gone with the last private
+          view; missing: 0)
+   <v> load <uri>
    <v> back | forward | stop | reload <v> error <text>        (create failed)
    <v> reloadfull (past the cache)
    <v> find <f|b> <text>  ("" ends)   <v> uri <uri>
@@ -40,7 +43,7 @@
                                       <v> certificate <problem,...>  (a page refused)
                                       <v> failed <kind> <uri> <engine's message> <problem,...> <PEM>
                                           (a load failed, the frame shows why; kind:
-                                          name|refused|reset|timeout|offline|file|tls|other;
+                                          name|refused|reset|timeout|offline|file|tls|blocked|other;
                                           the last two only for tls)
                                       <v> findbar             (from the page's context menu)
                                       <v> zoomstep <1|-1|0>   (from the page's context menu)
@@ -82,6 +85,23 @@
                                            <v> savepage <title>  (the frame asks where,
                                                  then sends savepageas)
 
+   What sites keep (the normal context only), each request numbered <n> by
+   the frame; <kinds> is a list of cookies,storage,cache:
+   0 sitedata <n>             answered by  0 site <n> <site> <types,...> <cookies> <bytes>
+                                                 (one a site), then 0 sitedataend <n> <ok 0|1>
+   0 cleardata <n> <kinds> <seconds, 0 all>  answered by  0 datacleared <n> <ok 0|1> <message>
+   0 removedata <n> <kinds> <site>  (the site's own data and the cookies it
+         receives)                         answered by  0 datacleared <n> <ok 0|1> <message>
+
+   Content blocking (the filters run in the web processes):
+   0 blocking <cache path> <exempt hosts, separated by spaces>
+         (at start and on every change; "" path: nothing is blocked)
+                                           <v> blocked <count>  (requests refused on
+                                                 the page shown, 0 at a new page)
+   and from the page's context menu:       <v> exempt <host> <0|1>  (このサイトでは無効)
+                                           <v> filterlists      (フィルター リスト...)
+   A page refused by the filters fails as "failed blocked <uri> ...".
+
    Keyboard focus travels as XEmbed messages on the plug window; keys the
    plug receives directly are sent back to the frame's window, which hands
    them to the plug again only while the page has the focus. */
@@ -90,7 +110,7 @@
 
 /* Raised whenever a line changes its meaning; a frame and a host of
    different versions do not talk. */
-#define VEXEL_PROTO_VERSION "5"
+#define VEXEL_PROTO_VERSION "6"
 
 /* frame -> host */
 #define VEXEL_VERB_CREATE "create"
@@ -119,6 +139,10 @@
 #define VEXEL_VERB_FETCH "fetch"
 #define VEXEL_VERB_CANCELDOWNLOAD "canceldownload"
 #define VEXEL_VERB_EXITFULLSCREEN "exitfullscreen"
+#define VEXEL_VERB_BLOCKING "blocking"
+#define VEXEL_VERB_SITEDATA "sitedata"
+#define VEXEL_VERB_CLEARDATA "cleardata"
+#define VEXEL_VERB_REMOVEDATA "removedata"
 
 /* host -> frame */
 #define VEXEL_VERB_READY "ready"
@@ -162,3 +186,9 @@
 #define VEXEL_VERB_PRINT "print"
 #define VEXEL_VERB_PRINTED "printed"
 #define VEXEL_VERB_FULLSCREEN "fullscreen"
+#define VEXEL_VERB_BLOCKED "blocked"
+#define VEXEL_VERB_EXEMPT "exempt"
+#define VEXEL_VERB_FILTERLISTS "filterlists"
+#define VEXEL_VERB_SITE "site"
+#define VEXEL_VERB_SITEDATAEND "sitedataend"
+#define VEXEL_VERB_DATACLEARED "datacleared"

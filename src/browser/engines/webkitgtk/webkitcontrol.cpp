@@ -432,6 +432,9 @@ const QHash<QByteArray, WebKitControl::Handler> &WebKitControl::handlers()
         {VEXEL_VERB_PRINT, &WebKitControl::onPrint},
         {VEXEL_VERB_PRINTED, &WebKitControl::onPrinted},
         {VEXEL_VERB_FULLSCREEN, &WebKitControl::onFullScreen},
+        {VEXEL_VERB_BLOCKED, &WebKitControl::onBlocked},
+        {VEXEL_VERB_EXEMPT, &WebKitControl::onExempt},
+        {VEXEL_VERB_FILTERLISTS, &WebKitControl::onFilterLists},
     };
     return table;
 }
@@ -569,6 +572,7 @@ void WebKitControl::onFailed(const QList<QByteArray> &fields)
         {"name", ErrorPage::Kind::NameNotResolved}, {"refused", ErrorPage::Kind::Refused},
         {"reset", ErrorPage::Kind::Reset},          {"timeout", ErrorPage::Kind::TimedOut},
         {"offline", ErrorPage::Kind::Offline},      {"file", ErrorPage::Kind::FileNotFound},
+        {"blocked", ErrorPage::Kind::Blocked},
     };
     static const QHash<QByteArray, ErrorPage::Problem> problems = {
         {"unknown-ca", ErrorPage::UnknownIssuer}, {"bad-identity", ErrorPage::WrongName},

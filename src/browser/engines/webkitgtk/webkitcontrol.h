@@ -154,6 +154,11 @@ private:
     // Prints not yet answered fail when their page or host goes.
     void failPrints();
     void onFullScreen(const QList<QByteArray> &fields);
+    // The content filters' count, the page's site switch and the lists
+    // window (webkitblocking.cpp).
+    void onBlocked(const QList<QByteArray> &fields);
+    void onExempt(const QList<QByteArray> &fields);
+    void onFilterLists(const QList<QByteArray> &fields);
 
     QPointer<WebKitHost> host_;
     int view_ = 0;

@@ -31,7 +31,7 @@ QHash<Key, int> &running()
 
 namespace webkitdownloads {
 
-void placed(WebKitHost *host, const QByteArray &id, const QString &path, const QUrl &source)
+void placed(WebKitHost *host, const QByteArray &id, const QString &path, const QUrl &source, bool privateWindow)
 {
     if (!host || id.isEmpty())
         return;
@@ -39,7 +39,7 @@ void placed(WebKitHost *host, const QByteArray &id, const QString &path, const Q
     const int entry = DownloadList::instance().start(path, source, [asked, id] {
         if (asked && asked->isAlive())
             asked->send(0, VEXEL_VERB_CANCELDOWNLOAD, {id});
-    });
+    }, privateWindow);
     running().insert(Key{host, id}, entry);
 }
 

@@ -13,7 +13,8 @@ class WebKitHost;
 namespace webkitdownloads {
 
 // The user chose path for the host's download id: it is listed.
-void placed(WebKitHost *host, const QByteArray &id, const QString &path, const QUrl &source);
+void placed(WebKitHost *host, const QByteArray &id, const QString &path, const QUrl &source,
+            bool privateWindow = false);
 // A message from the host, of any view; the list follows the download
 // messages among them.
 void report(WebKitHost *host, const QByteArray &verb, const QList<QByteArray> &fields);

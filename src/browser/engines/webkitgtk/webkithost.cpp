@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "browser/enginecontrol.h"
 #include "protocol.h"
+#include "webkitblocking.h"
 #include "webkitcontrol.h"
 #include "webkitdownloads.h"
 #include "xembed.h"
@@ -129,6 +130,8 @@ void WebKitHost::start(const QString &program)
     // Holds no directory of the user's.
     process_.setWorkingDirectory(QDir::rootPath());
     process_.start(program, QStringList());
+    // Before any view: its web process starts with the filters.
+    webkitblocking::follow(this);
     // A host that cannot start (no program, a library missing) ends at once;
     // one that never says it is ready is let go.
     awaitAnswer();
@@ -139,7 +142,8 @@ int WebKitHost::requestView(WebKitControl *control)
     const int view = nextView_++;
     pending_.insert(view, control);
     // The pipe keeps the request while the host is still starting.
-    send(view, VEXEL_VERB_CREATE);
+    // A private window's view keeps its data in memory only.
+    send(view, VEXEL_VERB_CREATE, {control->IsPrivate() ? QByteArrayLiteral("1") : QByteArrayLiteral("0")});
     awaitAnswer();
     return view;
 }
@@ -245,6 +249,8 @@ void WebKitHost::dispatch(const WebKitMessage &message)
     if (message.view == 0) {
         if (message.verb == VEXEL_VERB_READY)
             onReady(message.fields);
+        else
+            emit hostMessage(message.verb, message.fields);
         return;
     }
     if (message.verb == VEXEL_VERB_PLUG || message.verb == VEXEL_VERB_ERROR) {

@@ -67,6 +67,10 @@ public:
     static void setReplyTimeoutForTesting(int milliseconds);
     static qint64 runningProcessId();
 
+signals:
+    // A message to view 0 other than "ready" (site data answers ...).
+    void hostMessage(const QByteArray &verb, const QList<QByteArray> &fields);
+
 private:
     WebKitHost();
     void start(const QString &program);

@@ -96,7 +96,7 @@ void WebKitControl::onDownload(const QList<QByteArray> &fields)
         // Listed only when the answer reaches the host that asked.
         if (host_ && host_ == asker)
             webkitdownloads::placed(host_, fields.value(2), QFileInfo(path).absoluteFilePath(),
-                                    QUrl(textField(fields, 3)));
+                                    QUrl(textField(fields, 3)), IsPrivate());
         return QList<QByteArray>{number, QFileInfo(path).absoluteFilePath().toUtf8()};
     });
 }

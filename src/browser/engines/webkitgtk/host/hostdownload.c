@@ -158,7 +158,9 @@ static void on_download_started(WebKitWebContext *context, WebKitDownload *downl
 
 void downloads_init(WebKitWebContext *context)
 {
-    running = g_hash_table_new(g_direct_hash, g_direct_equal);
+    /* Once for every context: the normal one and each private one. */
+    if (!running)
+        running = g_hash_table_new(g_direct_hash, g_direct_equal);
     g_signal_connect(context, "download-started", G_CALLBACK(on_download_started), NULL);
 }
 

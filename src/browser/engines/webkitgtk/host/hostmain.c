@@ -3,6 +3,8 @@
    stdout, one line each (see ../protocol.h, ../protocolcodec.h), and ends
    when stdin closes. */
 
+#include "hostblocking.h"
+#include "hostdata.h"
 #include "hostdownload.h"
 #include "hostview.h"
 
@@ -71,9 +73,13 @@ static void handle_line(const char *line, size_t length)
     /* A download outlives its view: stopped by its own number. */
     if (message.view == 0 && strcmp(message.verb, VEXEL_VERB_CANCELDOWNLOAD) == 0)
         download_cancel(message.fields, (guint)message.count);
+    else if (message.view == 0 && strcmp(message.verb, VEXEL_VERB_BLOCKING) == 0)
+        blocking_request(message.fields, (guint)message.count);
+    else if (message.view == 0)
+        (void)data_request(message.verb, message.fields, (guint)message.count);
     if (message.view > 0) {
         if (strcmp(message.verb, VEXEL_VERB_CREATE) == 0)
-            view_create(message.view);
+            view_create(message.view, view_number_field(message.fields, (guint)message.count, 0) == 1);
         else if (!view_request(message.view, message.verb, message.fields, (guint)message.count))
             g_printerr("vexel-webkit: unknown request \"%s\"\n", message.verb);
     }

@@ -1,5 +1,7 @@
 #include "hostmenu.h"
 
+#include "hostblocking.h"
+
 #include <string.h>
 
 static void go_back(GSimpleAction *action, GVariant *parameter, gpointer data)
@@ -267,6 +269,7 @@ static gboolean on_context_menu(WebKitWebView *web, WebKitContextMenu *menu, Gdk
     webkit_context_menu_append(menu, webkit_context_menu_item_new_from_stock_action_with_label(
                                          WEBKIT_CONTEXT_MENU_ACTION_INSPECT_ELEMENT, "要素を調査"));
     add(menu, v, "site-settings", "サイトの設定", NULL);
+    blocking_menu(menu, v);
     return FALSE;
 }
 

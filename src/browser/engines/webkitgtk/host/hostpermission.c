@@ -97,14 +97,13 @@ static void on_initialize_notifications(WebKitWebContext *context, gpointer data
     g_free(path);
 }
 
+void permissions_init(WebKitWebContext *context)
+{
+    g_signal_connect(context, "initialize-notification-permissions", G_CALLBACK(on_initialize_notifications), NULL);
+}
+
 void permissions_attach(HostView *v)
 {
-    static gboolean context_attached;
-    if (!context_attached) {
-        context_attached = TRUE;
-        g_signal_connect(webkit_web_view_get_context(v->web), "initialize-notification-permissions",
-                         G_CALLBACK(on_initialize_notifications), NULL);
-    }
     /* Web meetings: the camera, the microphone and the screen, each only
        with the user's leave. */
     WebKitSettings *settings = webkit_web_view_get_settings(v->web);

@@ -7,6 +7,8 @@
 
 #include "hostview.h"
 
+/* Each web context reads the kept decisions on notifications. */
+void permissions_init(WebKitWebContext *context);
 /* Sets the view up for media and connects its requests. */
 void permissions_attach(HostView *v);
 /* The frame's answer: "permit <q> <0|1>". */

@@ -4,6 +4,7 @@
    input method's composition. */
 
 #include "hostask.h"
+#include "hostblocking.h"
 #include "hostdownload.h"
 #include "hostdevtools.h"
 #include "hostpermission.h"
@@ -195,6 +196,7 @@ void requests_attach(HostView *v)
     permissions_attach(v);
     fullscreen_attach(v);
     inspector_attach(v);
+    blocking_attach(v);
 }
 
 /* --- The others --------------------------------------------------------------- */

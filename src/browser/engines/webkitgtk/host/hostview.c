@@ -1,10 +1,12 @@
 #include "hostview.h"
 
 #include "hostask.h"
+#include "hostblocking.h"
 #include "hostdownload.h"
 #include "hostencoding.h"
 #include "hostdevtools.h"
 #include "hostmenu.h"
+#include "hostpermission.h"
 #include "hostprint.h"
 
 #include <X11/Xlib.h>
@@ -14,34 +16,62 @@
 #include <stdlib.h>
 #include <string.h>
 
-static WebKitWebContext *context;
+/* The normal context is made at its first use, so that a run with only
+   private windows never creates or touches its folders; the private one
+   lives while a private view does, and its data goes with it. */
+static WebKitWebContext *normal_context;
+static WebKitWebContext *private_context;
+static guint private_views;
 static GHashTable *views; /* id -> HostView */
 
 static gboolean probe_views(gpointer data);
 
-void views_init(void)
+/* Everything a context needs, whichever data it keeps. */
+static void configure_context(WebKitWebContext *context)
 {
-    char *data = g_build_filename(g_get_user_data_dir(), "Vexel", "webkit", NULL);
-    char *cache = g_build_filename(g_get_user_cache_dir(), "Vexel", "webkit", NULL);
-    WebKitWebsiteDataManager *manager =
-        webkit_website_data_manager_new("base-data-directory", data, "base-cache-directory", cache, NULL);
-    /* Cookies too, so a login survives a restart. */
-    char *cookies = g_build_filename(data, "cookies.sqlite", NULL);
-    g_mkdir_with_parents(data, 0700);
-    webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager), cookies,
-                                                 WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
     /* A certificate that does not check out is refused: the frame shows
        why, nothing is accepted behind the user's back. */
-    webkit_website_data_manager_set_tls_errors_policy(manager, WEBKIT_TLS_ERRORS_POLICY_FAIL);
-    context = webkit_web_context_new_with_website_data_manager(manager);
-    g_object_unref(manager);
-    g_free(cookies);
-    g_free(cache);
-    g_free(data);
+    webkit_website_data_manager_set_tls_errors_policy(webkit_web_context_get_website_data_manager(context),
+                                                      WEBKIT_TLS_ERRORS_POLICY_FAIL);
     /* As the other engine asks servers: Japanese first. */
     static const char *const languages[] = {"ja", "en", NULL};
     webkit_web_context_set_preferred_languages(context, languages);
     downloads_init(context);
+    permissions_init(context);
+    blocking_configure_context(context);
+}
+
+WebKitWebContext *views_context(gboolean private_window)
+{
+    if (private_window) {
+        if (!private_context) {
+            private_context = webkit_web_context_new_ephemeral();
+            configure_context(private_context);
+        }
+        return private_context;
+    }
+    if (!normal_context) {
+        char *data = g_build_filename(g_get_user_data_dir(), "Vexel", "webkit", NULL);
+        char *cache = g_build_filename(g_get_user_cache_dir(), "Vexel", "webkit", NULL);
+        WebKitWebsiteDataManager *manager =
+            webkit_website_data_manager_new("base-data-directory", data, "base-cache-directory", cache, NULL);
+        /* Cookies too, so a login survives a restart. */
+        char *cookies = g_build_filename(data, "cookies.sqlite", NULL);
+        g_mkdir_with_parents(data, 0700);
+        webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager), cookies,
+                                                     WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+        normal_context = webkit_web_context_new_with_website_data_manager(manager);
+        g_object_unref(manager);
+        g_free(cookies);
+        g_free(cache);
+        g_free(data);
+        configure_context(normal_context);
+    }
+    return normal_context;
+}
+
+void views_init(void)
+{
     views = g_hash_table_new(g_direct_hash, g_direct_equal);
     g_timeout_add_seconds(1, probe_views, NULL);
 }
@@ -277,12 +307,11 @@ static gboolean on_load_failed(WebKitWebView *web, WebKitLoadEvent event, const 
 
 void view_allow_certificate(HostView *v, const char *const *fields, guint count)
 {
-    (void)v;
     char *host = view_text_field(fields, count, 0);
     char *pem = view_text_field(fields, count, 1);
     GTlsCertificate *certificate = *host ? g_tls_certificate_new_from_pem(pem, -1, NULL) : NULL;
     if (certificate) {
-        webkit_web_context_allow_tls_certificate_for_host(context, certificate, host);
+        webkit_web_context_allow_tls_certificate_for_host(webkit_web_view_get_context(v->web), certificate, host);
         g_object_unref(certificate);
     }
     g_free(pem);
@@ -555,7 +584,7 @@ static gboolean on_focus_leaves(GtkWidget *plug, GtkDirectionType direction, Hos
 
 /* --- Requests from the frame -------------------------------------------- */
 
-void view_create(guint id)
+void view_create(guint id, gboolean private_window)
 {
     if (g_hash_table_contains(views, GUINT_TO_POINTER(id))) {
         host_send(id, VEXEL_VERB_ERROR, "view exists", NULL);
@@ -576,7 +605,9 @@ void view_create(guint id)
     g_signal_connect(v->plug, "key-release-event", G_CALLBACK(on_key), v);
     g_signal_connect_after(v->plug, "focus", G_CALLBACK(on_focus_leaves), v);
 
-    v->web = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
+    v->private_window = private_window;
+    private_views += private_window ? 1 : 0;
+    v->web = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(views_context(private_window)));
     /* Every window.open reaches on_create, which refuses the ones without
        a user's action (WebKit's own blocking would refuse them silently). */
     webkit_settings_set_javascript_can_open_windows_automatically(webkit_web_view_get_settings(v->web), TRUE);
@@ -634,6 +665,10 @@ void view_release(HostView *v)
     questions_drop_view(v->id);
     inspector_detach(v);
     gtk_widget_destroy(v->plug);
+    /* The last private view takes the private cookies, storage and cache
+       with it. */
+    if (v->private_window && --private_views == 0)
+        g_clear_object(&private_context);
     g_free(v->status);
     g_free(v->tls_pem);
     g_free(v->tls_problems);

@@ -35,6 +35,7 @@ typedef struct {
     int find_step;
     gboolean composing; /* the frame was told the page has a composition */
     char *charset_page; /* the page an encoding was chosen for, NULL when none */
+    gboolean private_window; /* its data lives in the private context, in memory only */
 } HostView;
 
 /* Writes one message to the frame: the view's number, the verb and its
@@ -47,12 +48,14 @@ static inline const char *host_text(const char *text)
     return text ? text : "";
 }
 
-/* The web context every view shares, with its data in the user's data and
-   cache folders under Vexel/webkit. */
 void views_init(void);
+/* The web context of normal views, with its data in the user's data and
+   cache folders under Vexel/webkit (made at the first call); or the one of
+   private views, keeping everything in memory until its last view goes. */
+WebKitWebContext *views_context(gboolean private_window);
 
 /* Makes view id and answers "plug <xid>" (or "error <text>"). */
-void view_create(guint id);
+void view_create(guint id, gboolean private_window);
 /* Runs a request for an existing view; returns FALSE for an unknown verb. */
 gboolean view_request(guint id, const char *verb, const char *const *fields, guint count);
 /* The view showing web, NULL when it has been released. */
