@@ -135,6 +135,9 @@ Loaded loadFilters(const QStringList &lists, const QString &folder)
     if (!runGuarded([&] {
             writeFileAtomically(cache, QByteArray(bytes.data(), qsizetype(bytes.size())));
             writeFileAtomically(stampPath, stamp);
+            // As everything else in the user's own cache folder.
+            restrictToOwner(cache);
+            restrictToOwner(stampPath);
         }))
         return {engine, QString()};
     return {engine, cache};

@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "app/forms.h"
+#include "browser/contentblocking.h"
 #include "core/programdir.h"
 
 #include <QDir>
@@ -175,6 +176,9 @@ int vexelTestMain(int argc, char *argv[], QObject *testObject, const std::functi
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // No test program compiles the system's filter lists at its first
+    // window; those that filter bring lists of their own.
+    ContentBlocking::setPackagedListsForTesting({});
     if (beforeApplication)
         beforeApplication();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
