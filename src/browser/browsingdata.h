@@ -35,6 +35,20 @@ using Scope = std::optional<QStringList>;
 using Done = std::function<void(const QStringList &failures)>;
 using Listed = std::function<void(const QList<Site> &sites)>;
 
+// Calls done(failures) once every part of a piece of work has ended: the
+// caller's own part counts as one, ended by its own end().
+struct Join {
+    int parts = 1;
+    QStringList failures;
+    Done done;
+    void end(const QStringList &failed = {})
+    {
+        failures += failed;
+        if (--parts == 0)
+            done(failures);
+    }
+};
+
 // "http://host:port" of an address, or "" when it names no web site.
 QString originOf(const QUrl &url);
 // The origin any site of host may use when nothing else is known of it.

@@ -267,18 +267,7 @@ QStringList storedOrigins()
     return found.values();
 }
 
-// Calls done(failures) once every part of a piece of work has ended.
-struct Join {
-    int parts = 1;  // the caller's own, ended by end()
-    QStringList failures;
-    browsingdata::Done done;
-    void end(const QStringList &failed = {})
-    {
-        failures += failed;
-        if (--parts == 0)
-            done(failures);
-    }
-};
+using browsingdata::Join;
 
 }  // namespace
 

@@ -150,18 +150,7 @@ void clear(Kinds kinds, const browsingdata::Scope &scope, const browsingdata::Do
         done(failure.isEmpty() ? QStringList() : QStringList{failure});
         return;
     }
-    struct Join {
-        int parts = 1;
-        QStringList failures;
-        browsingdata::Done done;
-        void end(const QStringList &failed = {})
-        {
-            failures += failed;
-            if (--parts == 0)
-                done(failures);
-        }
-    };
-    auto join = std::make_shared<Join>();
+    auto join = std::make_shared<browsingdata::Join>();
     join->done = done;
     auto ask = [h, join](const char *verb, const QList<QByteArray> &fields) {
         ++join->parts;
