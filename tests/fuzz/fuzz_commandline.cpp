@@ -1,7 +1,7 @@
 // The command line on any bytes, split into arguments at each null byte as
 // the system splits them: reading never fails; a start keeps every
-// argument after the options, byte for byte; an address that is not text
-// becomes the file address of exactly those bytes.
+// argument after the options (--private, --), byte for byte; an address
+// that is not text becomes the file address of exactly those bytes.
 
 #include "app/commandline.h"
 
@@ -27,9 +27,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if ((line.action == CommandLine::Fail) == line.error.isEmpty())
         std::abort();
     if (line.action == CommandLine::Start) {
-        QList<QByteArray> expected = arguments;
-        expected.removeOne("--");
-        if (line.addresses != expected)
+        // A start had no options but "--private" before the first "--".
+        QList<QByteArray> expected;
+        bool options = true, privateSeen = false;
+        for (const QByteArray &argument : arguments) {
+            if (options && (argument == "--" || argument == "--private")) {
+                options = argument != "--";
+                privateSeen = privateSeen || argument == "--private";
+            } else {
+                expected << argument;
+            }
+        }
+        if (line.addresses != expected || line.privateWindows != privateSeen)
             std::abort();
     }
     // Every byte kept; only a run of slashes at the start is one.
