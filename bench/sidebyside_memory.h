@@ -1,0 +1,150 @@
+#pragma once
+// The processes a browser start made and what memory they hold.
+//
+// Three counts of one process tree, in MB:
+// - pss:   the sum of each process's Pss (smaps_rollup). A page shared with a
+//          program outside the tree counts only in part, so it moves with
+//          whatever else runs on the machine;
+// - only:  the physical pages that processes of the tree alone map (every
+//          mapping of the page, as /proc/kpagecount counts them, is one of
+//          the tree's), each counted once, fully. This is the tree's Pss with
+//          the pages it shares with other programs left out;
+// - whole: every physical page the tree maps, each counted once, fully, also
+//          when other programs map it too: the tree as if it ran alone.
+// Pages are read from /proc/PID/pagemap, which names the physical page only
+// to root; without root, only pss is known.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <cstdint>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
+
+struct TreeMemory {
+    double pssMb = 0;
+    double onlyMb = -1;  // -1: not known (no access to the physical pages)
+    double wholeMb = -1;
+};
+
+// The given process and all its descendants that are alive now.
+inline QList<qint64> processTree(qint64 root)
+{
+    QHash<qint64, QList<qint64>> children;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const qint64 pid = entry.toLongLong(&ok);
+        if (!ok)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold spaces and parentheses.
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> rest = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (rest.size() > 1)
+            children[rest[1].toLongLong()].append(pid);
+    }
+    QList<qint64> tree;
+    if (!QFile::exists(QStringLiteral("/proc/%1").arg(root)))
+        return tree;
+    tree.append(root);
+    for (qsizetype i = 0; i < tree.size(); ++i)
+        tree += children.value(tree[i]);
+    return tree;
+}
+
+namespace sidebyside_detail {
+
+constexpr std::uint64_t kPresent = 1ULL << 63;
+constexpr std::uint64_t kFrameMask = (1ULL << 55) - 1;
+
+// Adds each present page of the process's mappings that hold any to counts
+// (physical page -> mappings seen). False when the physical pages are hidden.
+inline bool countPages(qint64 pid, QHash<std::uint64_t, int> &counts)
+{
+    QFile smaps(QStringLiteral("/proc/%1/smaps").arg(pid));
+    const int pagemap = ::open(QStringLiteral("/proc/%1/pagemap").arg(pid).toLocal8Bit().constData(), O_RDONLY);
+    if (pagemap < 0 || !smaps.open(QIODevice::ReadOnly)) {
+        if (pagemap >= 0)
+            ::close(pagemap);
+        return true;  // the process has gone
+    }
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    bool framesShown = true;
+    std::uint64_t start = 0, end = 0;
+    std::vector<std::uint64_t> entries;
+    // Files in /proc tell no size, so they are read whole, not to an end.
+    for (const QByteArray &line : smaps.readAll().split('\n')) {
+        const int dash = line.indexOf('-');
+        const int space = line.indexOf(' ');
+        if (dash > 0 && space > dash && !line.left(space).endsWith(':')) {
+            start = line.left(dash).toULongLong(nullptr, 16);
+            end = line.mid(dash + 1, space - dash - 1).toULongLong(nullptr, 16);
+            continue;
+        }
+        if (!line.startsWith("Rss:") || line.mid(4).trimmed().split(' ').value(0).toLongLong() == 0)
+            continue;
+        const std::uint64_t first = start / pageSize, count = (end - start) / pageSize;
+        for (std::uint64_t done = 0; done < count;) {
+            const std::uint64_t n = std::min<std::uint64_t>(count - done, 65536);
+            entries.resize(n);
+            const ssize_t got = ::pread(pagemap, entries.data(), n * 8, (first + done) * 8);
+            if (got <= 0)
+                break;
+            for (ssize_t i = 0; i < got / 8; ++i) {
+                if (!(entries[i] & kPresent))
+                    continue;
+                const std::uint64_t frame = entries[i] & kFrameMask;
+                if (frame == 0)
+                    framesShown = false;
+                else
+                    ++counts[frame];
+            }
+            done += got / 8;
+        }
+    }
+    ::close(pagemap);
+    return framesShown;
+}
+
+}  // namespace sidebyside_detail
+
+inline TreeMemory treeMemory(qint64 root)
+{
+    TreeMemory memory;
+    const QList<qint64> tree = processTree(root);
+    QHash<std::uint64_t, int> counts;
+    bool framesShown = true;
+    for (qint64 pid : tree) {
+        QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+        if (rollup.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : rollup.readAll().split('\n')) {
+                if (line.startsWith("Pss:"))
+                    memory.pssMb += line.mid(4).trimmed().split(' ').value(0).toDouble() / 1024.0;
+            }
+        }
+        framesShown = sidebyside_detail::countPages(pid, counts) && framesShown;
+    }
+    const int pageCounts = ::open("/proc/kpagecount", O_RDONLY);
+    if (!framesShown || pageCounts < 0) {
+        if (pageCounts >= 0)
+            ::close(pageCounts);
+        return memory;
+    }
+    const double pageMb = ::sysconf(_SC_PAGESIZE) / 1048576.0;
+    qint64 only = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        std::uint64_t mappers = 0;
+        if (::pread(pageCounts, &mappers, 8, it.key() * 8) == 8 && mappers <= std::uint64_t(it.value()))
+            ++only;
+    }
+    ::close(pageCounts);
+    memory.onlyMb = only * pageMb;
+    memory.wholeMb = counts.size() * pageMb;
+    return memory;
+}
