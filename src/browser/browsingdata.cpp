@@ -1,6 +1,6 @@
 #include "browsingdata.h"
 
-#include "engines/webengine/webenginedata.h"
+#include "engines/webenginepart.h"
 #include "engines/webkitgtk/webkitdata.h"
 
 #include <QMap>
@@ -56,7 +56,7 @@ void list(const Listed &done)
         if (--*left == 0)
             done(merged->values());
     };
-    webenginedata::list(add);
+    webenginepart::list(add);
     webkitdata::list(add);
 }
 
@@ -69,7 +69,7 @@ void clear(Kinds kinds, const Scope &scope, const Done &done, const QStringList 
         if (--*left == 0)
             done(*failures);
     };
-    webenginedata::clear(kinds, scope, end, known);
+    webenginepart::clear(kinds, scope, end, known);
     webkitdata::clear(kinds, scope, end);
 }
 

@@ -1,6 +1,7 @@
 #include "browser/enginecontrol.h"
-#include "browser/engines/webengine/webenginecontrol.h"
+#include "browser/engines/webenginepart.h"
 #include "browser/engines/webkitgtk/webkitcontrol.h"
+#include "core/errors.h"
 
 #include <QGuiApplication>
 #include <QOpenGLContext>
@@ -9,7 +10,13 @@ namespace engines {
 
 void registerBuiltInEngines()
 {
-    registerEngine(IE_CLSID, [](QWidget *parent) -> EngineControl * { return new WebEngineControl(parent); });
+    // Qt WebEngine is loaded with the first window that needs it.
+    registerEngine(IE_CLSID, [](QWidget *parent) -> EngineControl * {
+        const webenginepart::Part *part = webenginepart::load();
+        if (!part)
+            throw VexelError(classNotRegisteredMessage());
+        return part->create(parent);
+    });
     // Its host process starts with the first Gecko window.
     registerEngine(MOZILLA_CLSID, [](QWidget *parent) -> EngineControl * { return new WebKitControl(parent); });
     // A Gecko view's container makes the MDI children native X windows, and
