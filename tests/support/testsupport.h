@@ -85,7 +85,7 @@ public:
 
     void raiseStatusText(const QString &t) { emit StatusTextChange(t); }
     void raiseProgress(int p, int max) { emit ProgressChange(p, max); }
-    void raiseCommandState(int c, bool e) { emit CommandStateChange(c, e); }
+    void raiseCommandState(NavigationCommand c, bool e) { emit CommandStateChange(c, e); }
     void raiseTitle(const QString &t) { emit TitleChange(t); }
     void raiseLoadFinished(bool ok) { emit LoadFinished(ok); }
     void raiseClose() { emit CloseRequested(); }
@@ -93,11 +93,12 @@ public:
     // Records an operation, then fails it when asked to.
     void record(const QString &call);
 
+    // Whether the frame took the request (Cancel for the engine's own window).
     bool raiseNewWindow(const QString &address)
     {
-        bool cancel = false;
-        emit NewWindow2(address, cancel);
-        return cancel;
+        const NewWindowRequest request(address);
+        emit NewWindow2(request);
+        return request.Cancel();
     }
 };
 
