@@ -2,15 +2,16 @@
 // The processes a browser start made and what memory they hold.
 //
 // Three counts of one process tree, in MB:
-// - pss:   the sum of each process's Pss (smaps_rollup). A page shared with a
-//          program outside the tree counts only in part, so it moves with
-//          whatever else runs on the machine;
-// - only:  the physical pages that processes of the tree alone map (every
-//          mapping of the page, as /proc/kpagecount counts them, is one of
-//          the tree's), each counted once, fully. This is the tree's Pss with
-//          the pages it shares with other programs left out;
-// - whole: every physical page the tree maps, each counted once, fully, also
-//          when other programs map it too: the tree as if it ran alone.
+// - tree:     every physical page a process of the tree maps, counted once,
+//             fully: the tree's Pss with a page's sharers counted only among
+//             the tree's own processes, so other programs on the machine,
+//             however many map the same libraries, do not move it. The
+//             figure to compare browsers by;
+// - unshared: of those, only the pages no program outside the tree maps
+//             (every mapping /proc/kpagecount counts is one of the tree's);
+//             it drops when another program maps the same libraries;
+// - pss:      the plain sum of each process's Pss (smaps_rollup); a page
+//             shared with programs outside the tree counts only in part.
 // Pages are read from /proc/PID/pagemap, which names the physical page only
 // to root; without root, only pss is known.
 
@@ -27,8 +28,8 @@
 
 struct TreeMemory {
     double pssMb = 0;
-    double onlyMb = -1;  // -1: not known (no access to the physical pages)
-    double wholeMb = -1;
+    double treeMb = -1;  // -1: not known (no access to the physical pages)
+    double unsharedMb = -1;
 };
 
 // The given process and all its descendants that are alive now.
@@ -137,14 +138,14 @@ inline TreeMemory treeMemory(qint64 root)
         return memory;
     }
     const double pageMb = ::sysconf(_SC_PAGESIZE) / 1048576.0;
-    qint64 only = 0;
+    qint64 unshared = 0;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
         std::uint64_t mappers = 0;
         if (::pread(pageCounts, &mappers, 8, it.key() * 8) == 8 && mappers <= std::uint64_t(it.value()))
-            ++only;
+            ++unshared;
     }
     ::close(pageCounts);
-    memory.onlyMb = only * pageMb;
-    memory.wholeMb = counts.size() * pageMb;
+    memory.treeMb = counts.size() * pageMb;
+    memory.unsharedMb = unshared * pageMb;
     return memory;
 }
