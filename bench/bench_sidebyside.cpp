@@ -50,6 +50,8 @@
 #include <cmath>
 #include <csignal>
 #include <functional>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -90,16 +92,29 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
     return done();
 }
 
-void killTree(qint64 root)
+// Kills the process and all its descendants; with keep, every descendant
+// of this program but keep: whatever a browser left behind, as its orphans
+// come to us (the subreaper), so nothing runs on into the next start.
+void killTree(qint64 root, qint64 keep = 0)
 {
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        const QList<qint64> tree = processTree(root);
-        if (tree.isEmpty())
+    for (int attempt = 0; attempt < 250; ++attempt) {
+        ProcessTree tree = processTree(root);
+        tree.alive.removeAll(::getpid());
+        tree.alive.removeAll(keep);
+        for (qint64 pid : processTree(keep).alive)
+            tree.alive.removeAll(pid);
+        if (root == ::getpid()) {
+            // The browsers' QProcesses are done: any zombie left is an orphan.
+            for (qint64 pid : tree.zombies)
+                ::waitpid(pid_t(pid), nullptr, WNOHANG);
+        }
+        if (tree.alive.isEmpty())
             return;
-        for (qint64 pid : tree)
+        for (qint64 pid : tree.alive)
             ::kill(pid_t(pid), SIGKILL);
         waitUntil([] { return false; }, 20);
     }
+    std::fprintf(stderr, "# processes of the last start still run: the next figures may be off\n");
 }
 
 // Hard links every file the program needs into dir (a copy across file systems).
@@ -134,12 +149,13 @@ public:
         watcher_.onTopLevelMapped = [this](std::uint32_t pid) {
             // The moment first: finding the process tree takes a while.
             const double ms = clock_.nsecsElapsed() / 1e6;
-            if (frameMs_ < 0 && rootPid_ > 0 && (pid == 0 || processTree(rootPid_).contains(pid)))
+            if (frameMs_ < 0 && rootPid_ > 0 && (pid == 0 || processTree(rootPid_).alive.contains(pid)))
                 frameMs_ = ms;
         };
     }
 
     bool open() { return server_.listen() && watcher_.open(); }
+    void keepRunning(qint64 bus) { busPid_ = bus; }
 
     // One start of c: its figures appended, or a line saying what failed.
     void start(Contestant &c, int round, bool counted)
@@ -194,6 +210,7 @@ public:
         }
         killTree(rootPid_);
         browser.waitForFinished(5000);
+        killTree(::getpid(), busPid_);
         rootPid_ = 0;
         waitingToken_.clear();
 
@@ -258,6 +275,7 @@ private:
     QElapsedTimer clock_;
     QByteArray waitingToken_;
     qint64 rootPid_ = 0;
+    qint64 busPid_ = 0;
     double frameMs_ = -1, imageMs_ = -1;
 };
 
@@ -281,7 +299,7 @@ void printRatio(const char *figure, double a, double b, const char *goal)
         return;
     }
     const double ratio = a / b;
-    std::printf("sidebyside.ratio.%s %.2f x\n", figure, ratio);
+    std::printf("sidebyside.ratio.%s %.3f x\n", figure, ratio);
     if (*goal)
         std::printf("#   goal %s: %s\n", goal, ratio <= std::atof(goal + 2) ? "met" : "NOT met");
 }
@@ -291,6 +309,8 @@ void printRatio(const char *figure, double a, double b, const char *goal)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // What a browser leaves running when it is killed comes to us, not init.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     int rounds = 5, warmup = 1;
     bool keep = false;
     QStringList only;
@@ -374,6 +394,7 @@ int main(int argc, char *argv[])
     }
 
     Bench bench(root.path(), base);
+    bench.keepRunning(bus.processId());
     if (!bench.open()) {
         std::fprintf(stderr, "cannot listen on loopback or watch the X display\n");
         return 1;

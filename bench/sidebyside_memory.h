@@ -32,10 +32,16 @@ struct TreeMemory {
     double unsharedMb = -1;
 };
 
-// The given process and all its descendants that are alive now.
-inline QList<qint64> processTree(qint64 root)
+struct ProcessTree {
+    QList<qint64> alive;    // the root and its descendants that run
+    QList<qint64> zombies;  // those that ended and wait to be reaped
+};
+
+// The given process and all its descendants.
+inline ProcessTree processTree(qint64 root)
 {
     QHash<qint64, QList<qint64>> children;
+    QSet<qint64> ended;
     for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         bool ok = false;
         const qint64 pid = entry.toLongLong(&ok);
@@ -47,15 +53,20 @@ inline QList<qint64> processTree(qint64 root)
         // "pid (name) state ppid ...": the name may hold spaces and parentheses.
         const QByteArray text = stat.readAll();
         const QList<QByteArray> rest = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (rest.size() > 1)
-            children[rest[1].toLongLong()].append(pid);
+        if (rest.size() < 2)
+            continue;
+        children[rest[1].toLongLong()].append(pid);
+        if (rest[0] == "Z")
+            ended.insert(pid);
     }
-    QList<qint64> tree;
-    if (!QFile::exists(QStringLiteral("/proc/%1").arg(root)))
-        return tree;
-    tree.append(root);
-    for (qsizetype i = 0; i < tree.size(); ++i)
-        tree += children.value(tree[i]);
+    QList<qint64> all;
+    if (QFile::exists(QStringLiteral("/proc/%1").arg(root)))
+        all.append(root);
+    for (qsizetype i = 0; i < all.size(); ++i)
+        all += children.value(all[i]);
+    ProcessTree tree;
+    for (qint64 pid : all)
+        (ended.contains(pid) ? tree.zombies : tree.alive).append(pid);
     return tree;
 }
 
@@ -118,7 +129,7 @@ inline bool countPages(qint64 pid, QHash<std::uint64_t, int> &counts)
 inline TreeMemory treeMemory(qint64 root)
 {
     TreeMemory memory;
-    const QList<qint64> tree = processTree(root);
+    const QList<qint64> tree = processTree(root).alive;
     QHash<std::uint64_t, int> counts;
     bool framesShown = true;
     for (qint64 pid : tree) {
