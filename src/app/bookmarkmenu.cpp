@@ -36,18 +36,26 @@ void TBookmarkMenu::ReadBookMarkFolder(xmlNode *Folder, QAction *ParentItem)
     }
 }
 
+BookmarkItem TBookmarkMenu::itemOf(const QAction *item)
+{
+    return item->data().value<BookmarkItem>();
+}
+
+QString TBookmarkMenu::caption(const QString &name)
+{
+    return QStringLiteral("&") + name;
+}
+
 // One entry's item: the folder image and no address, or the bookmark image
-// and the address in its hint.
+// and its address.
 QAction *TBookmarkMenu::addBookmarkItem(QMenu *Parent, xmlNode *entry, int Index)
 {
-    QAction *item = AddMenuItem(Parent, QStringLiteral("&") + bookmarks::entryName(entry), Index);
-    int image = FolderImage;
-    if (!bookmarks::isFolder(entry)) {
-        item->setProperty("Hint", bookmarks::entryAddress(entry));
-        image = BookmarkImage;
-    }
-    item->setProperty("ImageIndex", image);
-    item->setIcon(images_.value(image));
+    QAction *item = AddMenuItem(Parent, caption(bookmarks::entryName(entry)), Index);
+    BookmarkItem what{FolderImage, {}};
+    if (!bookmarks::isFolder(entry))
+        what = {BookmarkImage, bookmarks::entryAddress(entry)};
+    item->setData(QVariant::fromValue(what));
+    item->setIcon(images_.value(what.image));
     QObject::connect(item, &QAction::triggered, owner_, [this, item](bool) { chosen_(item); });
     return item;
 }

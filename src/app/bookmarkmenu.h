@@ -4,6 +4,8 @@
 
 #include <QIcon>
 #include <QList>
+#include <QMetaType>
+#include <QString>
 #include <functional>
 
 class QAction;
@@ -11,14 +13,26 @@ class QMenu;
 class QWidget;
 struct _xmlNode;
 
+// What an item of the menu stands for, kept in the item's data.
+struct BookmarkItem {
+    int image = 0;    // TBookmarkMenu::FolderImage or BookmarkImage
+    QString address;  // a bookmark's; a folder has none
+};
+Q_DECLARE_METATYPE(BookmarkItem)
+
 class TBookmarkMenu {
 public:
     // The images of a folder's item and a bookmark's item.
     static constexpr int FolderImage = 11;
     static constexpr int BookmarkImage = 12;
 
+    // What item stands for; an item of no bookmark stands for nothing.
+    static BookmarkItem itemOf(const QAction *item);
+    // A name as an item's caption, after the menus' leading "&".
+    static QString caption(const QString &name);
+
     // Items go into menu, owned by owner, with images from images; choosing
-    // one calls chosen with the item (a bookmark's address is its "Hint").
+    // one calls chosen with the item.
     TBookmarkMenu(QMenu *menu, QWidget *owner, const QList<QIcon> &images, std::function<void(QAction *)> chosen);
 
     // Adds the file's entries after the menu's first two items. A file that

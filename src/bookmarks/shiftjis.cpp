@@ -7,6 +7,8 @@
 #include <cstring>
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlstring.h>
 #include <vector>
 
 namespace {
@@ -61,30 +63,6 @@ unsigned encodeCharacter(char32_t codePoint)
     return unsigned(known);
 }
 
-int writeUtf8(char32_t cp, unsigned char *out)
-{
-    if (cp < 0x80) {
-        out[0] = uchar(cp);
-        return 1;
-    }
-    if (cp < 0x800) {
-        out[0] = uchar(0xC0 | (cp >> 6));
-        out[1] = uchar(0x80 | (cp & 0x3F));
-        return 2;
-    }
-    if (cp < 0x10000) {
-        out[0] = uchar(0xE0 | (cp >> 12));
-        out[1] = uchar(0x80 | ((cp >> 6) & 0x3F));
-        out[2] = uchar(0x80 | (cp & 0x3F));
-        return 3;
-    }
-    out[0] = uchar(0xF0 | (cp >> 18));
-    out[1] = uchar(0x80 | ((cp >> 12) & 0x3F));
-    out[2] = uchar(0x80 | ((cp >> 6) & 0x3F));
-    out[3] = uchar(0x80 | (cp & 0x3F));
-    return 4;
-}
-
 // libxml2 calls a converter without input to reset it: nothing to keep.
 bool isReset(const unsigned char *in, int *outlen, int *inlen)
 {
@@ -126,7 +104,7 @@ int shiftJisToUtf8(unsigned char *out, int *outlen, const unsigned char *in, int
             cp = decodeCharacter(c);
         }
         unsigned char utf8[4];
-        const int n = writeUtf8(cp, utf8);
+        const int n = xmlCopyCharMultiByte(utf8, int(cp));
         if (written + n > outSize)
             break;
         std::memcpy(out + written, utf8, size_t(n));
@@ -161,13 +139,12 @@ int utf8ToShiftJis(unsigned char *out, int *outlen, const unsigned char *in, int
             ++read;
             continue;
         }
-        const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
-        if (read + length > inSize)
+        int length = xmlUTF8Size(in + read);
+        if (length > 0 && read + length > inSize)
             break;  // the rest of the character comes with the next chunk
-        char32_t cp = c & (0x3F >> (length - 1));
-        for (int k = 1; k < length; ++k)
-            cp = (cp << 6) | (in[read + k] & 0x3F);
-        const unsigned code = encodeCharacter(cp);
+        // What is no character is refused as one CP932 cannot hold.
+        const int cp = length > 0 ? xmlGetUTF8Char(in + read, &length) : -1;
+        const unsigned code = cp < 0 ? 0 : encodeCharacter(char32_t(cp));
         if (code == 0) {
             result = -2;
             break;

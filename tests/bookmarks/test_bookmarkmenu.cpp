@@ -1,6 +1,7 @@
 // The bookmark menu: its items from the bookmark file, what choosing one
 // opens and where, opening the editor, and start-up with a bad file.
 
+#include "app/bookmarkmenu.h"
 #include "app/forms.h"
 #include "app/mainform.h"
 #include "bookmarks/bmedit.h"
@@ -48,14 +49,15 @@ QString menuText(const QList<QAction *> &items)
 {
     QStringList parts;
     for (QAction *a : items) {
-        const int image = a->property("ImageIndex").toInt();
+        const BookmarkItem what = TBookmarkMenu::itemOf(a);
+        const int image = what.image;
         const QString name = a->text().startsWith('&') ? a->text().mid(1) : "<no &>" + a->text();
         if (a->icon().cacheKey() != MainForm->ImageList1.value(image).cacheKey() || a->parent() != MainForm)
             parts << "<wrong icon or owner>";
         if (image == 11)
             parts << name + "[" + (a->menu() ? menuText(a->menu()->actions()) : QString()) + "]";
         else if (image == 12 && !a->menu())
-            parts << name + "=" + a->property("Hint").toString();
+            parts << name + "=" + what.address;
         else
             parts << "<image " + QString::number(image) + ">";
     }
