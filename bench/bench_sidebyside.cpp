@@ -7,7 +7,9 @@
 //     bench/install-peers                # once: Falkon and GNOME Web from Debian
 //     scripts/bench --peers sidebyside   # builds, installs the peers, runs this alone
 //     xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" build/bin/bench_sidebyside
-//         [--rounds 5] [--warmup 1] [--only vexel_ie,falkon] [--keep]
+//         [--rounds 5] [--warmup 1] [--only vexel_ie,falkon] [--bin DIR] [--keep]
+// --bin takes Vexel and the bare windows from another build's bin folder
+// (today's, to see that a change made nothing slower).
 // A peer that is not installed is left out and said so. Run as root for the
 // memory counted on physical pages (see sidebyside_memory.h); others get the
 // plain Pss sum only. --keep leaves the run's folders (with each start's
@@ -50,6 +52,7 @@
 #include <cmath>
 #include <csignal>
 #include <functional>
+#include <memory>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -314,6 +317,8 @@ int main(int argc, char *argv[])
     int rounds = 5, warmup = 1;
     bool keep = false;
     QStringList only;
+    // Where vexel and the bare windows are: another build's to compare with.
+    QString bin = QCoreApplication::applicationDirPath();
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--rounds") && i + 1 < args.size())
@@ -322,10 +327,12 @@ int main(int argc, char *argv[])
             warmup = std::max(0, args[++i].toInt());
         else if (args[i] == QLatin1String("--only") && i + 1 < args.size())
             only = args[++i].split(QLatin1Char(','));
+        else if (args[i] == QLatin1String("--bin") && i + 1 < args.size())
+            bin = QDir(args[++i]).absolutePath();
         else if (args[i] == QLatin1String("--keep"))
             keep = true;
         else {
-            std::fprintf(stderr, "usage: bench_sidebyside [--rounds N] [--warmup N] [--only KEY,...] [--keep]\n");
+            std::fprintf(stderr, "usage: bench_sidebyside [--rounds N] [--warmup N] [--only KEY,...] [--bin DIR] [--keep]\n");
             return 2;
         }
     }
@@ -334,9 +341,12 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    const QString bin = QCoreApplication::applicationDirPath();
-    // Beside the build, so that Vexel's program folders are hard links.
-    QTemporaryDir root(bin + QStringLiteral("/../sidebyside-XXXXXX"));
+    // Beside the build, so that Vexel's program folders are hard links;
+    // where that cannot be written, in the temporary folder, as copies.
+    auto rootDir = std::make_unique<QTemporaryDir>(bin + QStringLiteral("/../sidebyside-XXXXXX"));
+    if (!rootDir->isValid())
+        rootDir = std::make_unique<QTemporaryDir>();
+    QTemporaryDir &root = *rootDir;
     if (!root.isValid()) {
         std::fprintf(stderr, "cannot make the run's folder\n");
         return 1;
@@ -387,7 +397,9 @@ int main(int argc, char *argv[])
             continue;
         const QString exe = c.vexelSlot.isEmpty() ? c.program : c.program + QStringLiteral("/vexel");
         if (c.program.isEmpty() || !QFileInfo(exe).isExecutable()) {
-            std::printf("# %s: not installed (bench/install-peers installs Falkon and GNOME Web)\n", c.key.constData());
+            const bool ours = c.program.startsWith(bin);
+            std::printf("# %s: %s\n", c.key.constData(),
+                        ours ? "not built" : "not installed (bench/install-peers installs Falkon and GNOME Web)");
             continue;
         }
         field.append(&c);
