@@ -43,7 +43,7 @@ BookmarkItem TBookmarkMenu::itemOf(const QAction *item)
 
 QString TBookmarkMenu::caption(const QString &name)
 {
-    return QStringLiteral("&") + name;
+    return QStringLiteral("&") + QString(name).replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
 // One entry's item: the folder image and no address, or the bookmark image

@@ -28,7 +28,8 @@ public:
 
     // What item stands for; an item of no bookmark stands for nothing.
     static BookmarkItem itemOf(const QAction *item);
-    // A name as an item's caption, after the menus' leading "&".
+    // A name as an item's caption: the menus' leading "&", and the name's
+    // own "&" shown as itself rather than taken as an access key.
     static QString caption(const QString &name);
 
     // Items go into menu, owned by owner, with images from images; choosing

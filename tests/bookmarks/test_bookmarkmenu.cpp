@@ -51,7 +51,8 @@ QString menuText(const QList<QAction *> &items)
     for (QAction *a : items) {
         const BookmarkItem what = TBookmarkMenu::itemOf(a);
         const int image = what.image;
-        const QString name = a->text().startsWith('&') ? a->text().mid(1) : "<no &>" + a->text();
+        const QString name =
+            a->text().startsWith('&') ? a->text().mid(1).replace("&&", "&") : "<no &>" + a->text();
         if (a->icon().cacheKey() != MainForm->ImageList1.value(image).cacheKey() || a->parent() != MainForm)
             parts << "<wrong icon or owner>";
         if (image == 11)
@@ -70,6 +71,8 @@ class TestBookmarkMenu : public QObject {
     Q_OBJECT
 private slots:
     void itemsImagesAndSubmenus();
+    void captionsKeepTheNamesAmpersands_data();
+    void captionsKeepTheNamesAmpersands();
     void lastNodeAndManyEntries();
     void choosingABookmark_data();
     void choosingABookmark();
@@ -88,12 +91,28 @@ void TestBookmarkMenu::itemsImagesAndSubmenus()
     QCOMPARE(all.size(), 5);
     QCOMPARE(all[0], MainForm->mnuEdit);
     QVERIFY(all[1]->isSeparator());
-    // The name's own ampersand is left as it is; the empty folder has no submenu.
+    // The name's own ampersand shows as itself; the empty folder has no submenu.
     QCOMPARE(menuText(bookmarkItems()), QString("A=http://a/ B&C=http://b/ F[D=http://d/ E[]]"));
-    QCOMPARE(all[3]->text(), QString("&B&C"));
+    QCOMPARE(all[3]->text(), QString("&B&&C"));
     QVERIFY(!item("&E", item("&F")->menu())->menu());
     for (QAction *a : bookmarkItems() + item("&F")->menu()->actions())
         QVERIFY(a->isVisible() && a->isEnabled());
+}
+
+void TestBookmarkMenu::captionsKeepTheNamesAmpersands_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("inside") << "二ページ目 & more" << "&二ページ目 && more";
+    QTest::newRow("leading, doubled") << "&&x&" << "&&&&&x&&";
+    QTest::newRow("none") << "" << "&";
+}
+
+void TestBookmarkMenu::captionsKeepTheNamesAmpersands()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QCOMPARE(TBookmarkMenu::caption(name), caption);
 }
 
 void TestBookmarkMenu::lastNodeAndManyEntries()
