@@ -159,6 +159,7 @@ public:
 
     bool open() { return server_.listen() && watcher_.open(); }
     void keepRunning(qint64 bus) { busPid_ = bus; }
+    void keepFolders(bool keep) { keepFolders_ = keep; }
 
     // One start of c: its figures appended, or a line saying what failed.
     void start(Contestant &c, int round, bool counted)
@@ -216,6 +217,9 @@ public:
         killTree(::getpid(), busPid_);
         rootPid_ = 0;
         waitingToken_.clear();
+        // Profiles and caches add up over many rounds.
+        if (!keepFolders_)
+            QDir(dir).removeRecursively();
 
         std::fprintf(stderr, "# %-12s round %d%s: frame %.0f ms, first page %.0f ms, further %.0f ms, %.0f MB (tree), %.0f MB (unshared), %.0f MB (pss)\n",
                      c.key.constData(), round, counted ? "" : " (warm-up)", frame, first, further, memory.treeMb,
@@ -279,6 +283,7 @@ private:
     QByteArray waitingToken_;
     qint64 rootPid_ = 0;
     qint64 busPid_ = 0;
+    bool keepFolders_ = false;
     double frameMs_ = -1, imageMs_ = -1;
 };
 
@@ -407,6 +412,7 @@ int main(int argc, char *argv[])
 
     Bench bench(root.path(), base);
     bench.keepRunning(bus.processId());
+    bench.keepFolders(keep);
     if (!bench.open()) {
         std::fprintf(stderr, "cannot listen on loopback or watch the X display\n");
         return 1;
