@@ -160,6 +160,7 @@ public:
     bool open() { return server_.listen() && watcher_.open(); }
     void keepRunning(qint64 bus) { busPid_ = bus; }
     void keepFolders(bool keep) { keepFolders_ = keep; }
+    bool anyFailed() const { return failed_; }
 
     // One start of c: its figures appended, or a line saying what failed.
     void start(Contestant &c, int round, bool counted)
@@ -217,8 +218,11 @@ public:
         killTree(::getpid(), busPid_);
         rootPid_ = 0;
         waitingToken_.clear();
-        // Profiles and caches add up over many rounds.
-        if (!keepFolders_)
+        // Profiles and caches add up over many rounds; a failed start's stay
+        // to be looked into.
+        if (!shown || (c.furtherArgs && further < 0))
+            failed_ = true;
+        else if (!keepFolders_)
             QDir(dir).removeRecursively();
 
         std::fprintf(stderr, "# %-12s round %d%s: frame %.0f ms, first page %.0f ms, further %.0f ms, %.0f MB (tree), %.0f MB (unshared), %.0f MB (pss)\n",
@@ -284,6 +288,7 @@ private:
     qint64 rootPid_ = 0;
     qint64 busPid_ = 0;
     bool keepFolders_ = false;
+    bool failed_ = false;
     double frameMs_ = -1, imageMs_ = -1;
 };
 
@@ -423,6 +428,10 @@ int main(int argc, char *argv[])
             bench.start(*field[(round + i) % field.size()], round, round >= warmup);
     }
     const QByteArray loadEnd = loadAverage();
+    if (bench.anyFailed()) {
+        root.setAutoRemove(false);
+        std::printf("# a start failed: its folder and the logs stay in %s\n", qPrintable(root.path()));
+    }
 
     for (const Contestant *c : field) {
         if (c->first.size() < rounds)
