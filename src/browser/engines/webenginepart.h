@@ -20,8 +20,7 @@ struct Part {
     std::function<void(browsingdata::Kinds, const browsingdata::Scope &, const browsingdata::Done &,
                        const QStringList &known)>
         clear;
-    // Starts the engine: its profile, and a first page process the first
-    // window finds ready.
+    // Starts the engine and makes its shared profile.
     std::function<void()> warm;
     // At the program's end, after every window has gone.
     std::function<void()> release;

@@ -4,48 +4,26 @@
 #include "browser/engines/webengine/webenginecontrol.h"
 #include "browser/engines/webengine/webenginedata.h"
 
-#include <QPointer>
-#include <QWebEnginePage>
-
 namespace {
-
-// A page on about:blank that starts the engine's processes before the first
-// window asks for them; it goes once that window has its page.
-QPointer<QWebEnginePage> warmPage;
-
-void dropWarmPage()
-{
-    delete warmPage.data();
-}
 
 EngineControl *create(QWidget *parent)
 {
-    auto *control = new WebEngineControl(parent);
-    if (warmPage) {
-        QObject::connect(control->page(), &QWebEnginePage::loadFinished, warmPage, &QObject::deleteLater);
-        QObject::connect(control, &QObject::destroyed, warmPage, &QObject::deleteLater);
-    }
-    return control;
+    return new WebEngineControl(parent);
 }
 
+// Making the profile starts the engine: its browser side, the zygote the
+// page processes fork from and the network service. A hidden page to start
+// a page process as well was tried and dropped: the first window's page
+// gets a process of its own anyway, and on two busy cores the spare one
+// only competes with it.
 void warm()
 {
-    QWebEngineProfile *profile = WebEngineControl::sharedProfile();
-    if (warmPage)
-        return;
-    warmPage = new QWebEnginePage(profile);
-    warmPage->load(QUrl(QStringLiteral("about:blank")));
-}
-
-void release()
-{
-    // The profile outlives no page of its own.
-    dropWarmPage();
-    WebEngineControl::releaseSharedProfile();
+    WebEngineControl::sharedProfile();
 }
 
 const bool provided = [] {
-    webenginepart::provide({create, webenginedata::list, webenginedata::clear, warm, release});
+    webenginepart::provide(
+        {create, webenginedata::list, webenginedata::clear, warm, &WebEngineControl::releaseSharedProfile});
     return true;
 }();
 
