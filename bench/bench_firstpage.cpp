@@ -71,7 +71,7 @@ QString vexelCopy(const QString &root, const QString &name, const QByteArray &en
     const QString bin = QCoreApplication::applicationDirPath();
     const QString dir = root + QLatin1Char('/') + name;
     QDir().mkpath(dir);
-    for (const char *file : {"vexel", "vexel-webkit"})
+    for (const char *file : {"vexel", "vexel-webengine.so", "vexel-webkit"})
         QFile::copy(bin + QLatin1Char('/') + QLatin1String(file), dir + QLatin1Char('/') + QLatin1String(file));
     writeBenchFile(dir + QStringLiteral("/config.ini"),
                    "[General]\r\nLastEngine=" + engine + "\r\n[Option_Main]\r\nMozilla=1\r\n");

@@ -25,6 +25,7 @@ expected=(
   ./usr/share/metainfo/io.github.vexel.Vexel.metainfo.xml
   ./usr/share/man/man1/vexel.1.gz
   ./usr/share/doc/vexel/changelog.gz
+  ./usr/share/doc/vexel/copyright
 )
 if [ -x "$build/bin/vexel-webkit" ]; then
   expected+=(./usr/lib/vexel/vexel-webkit ./usr/lib/vexel/webkit-extensions/vexel-webkit-blocker.so)

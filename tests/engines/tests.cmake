@@ -11,6 +11,8 @@ function(vexel_engine_test name)
 endfunction()
 
 vexel_engine_test(test_engine_contract)
+target_sources(test_engine_contract PRIVATE ${CMAKE_CURRENT_LIST_DIR}/test_engine_contract_dialogs.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/enginecontract.h)
 # The downloads list and window, on local servers.
 vexel_engine_test(test_downloads)
 # Our error pages, on local servers.
@@ -31,3 +33,13 @@ vexel_engine_test(test_sitedata)
 vexel_engine_test(test_contentblocking)
 # Private windows leave no file changed and no data for other windows.
 vexel_engine_test(test_private)
+# What a window reports of a PDF or an image.
+vexel_engine_test(test_documentviews)
+# A page in both engines side by side, linked.
+vexel_engine_test(test_linkedpair)
+# Engine rules per site take a typed address, a bookmark and a link to
+# the other engine, on a local server.
+vexel_engine_test(test_siteengines)
+# At the frame's scale factor 2: pages in both engines, the bookmark editor.
+vexel_engine_test(test_scaled)
+set_tests_properties(test_scaled PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=xcb;QT_SCALE_FACTOR=2")
