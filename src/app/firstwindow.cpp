@@ -3,6 +3,7 @@
 #include "core/programdir.h"
 #include "app/sessionfile.h"
 #include "app/windowsession.h"
+#include "browser/enginerules.h"
 #include "settings/config.h"
 
 #include <QFile>
@@ -11,8 +12,14 @@ FirstWindow firstWindowEngine(const QStringList &addresses)
 {
     const QString ini = configPath(programDirectory());
     // As the frame reads them when its windows open.
-    if (!addresses.isEmpty())
-        return config::lastEngineIsIE(ini) ? FirstWindow::InternetExplorer : FirstWindow::Gecko;
+    if (!addresses.isEmpty()) {
+        // Gecko switched off opens every window in Internet Explorer; a rule
+        // for the first address may name the other engine.
+        const bool gecko = config::mozilla(ini) != 0;
+        const bool ie = config::lastEngineIsIE(ini) || !gecko;
+        return enginerules::choose(addresses.first(), ie, gecko).ie ? FirstWindow::InternetExplorer
+                                                                   : FirstWindow::Gecko;
+    }
     QFile file(TWindowSession::filePath());
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return FirstWindow::None;

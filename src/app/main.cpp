@@ -1,15 +1,19 @@
 // Vexel: a multiple-document web browser frame over two web engines.
 
 #include "app/commandline.h"
+#include "app/firstwindow.h"
 #include "app/forms.h"
 #include "app/instancelink.h"
 #include "app/mainform.h"
 #include "app/windowsession.h"
 #include "core/programdir.h"
+#include "core/renderpath.h"
 #include "browser/enginecontrol.h"
-#include "browser/engines/webengine/webenginecontrol.h"
+#include "browser/engines/webenginepart.h"
+#include "browser/engines/webkitgtk/webkithost.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -49,10 +53,9 @@ int main(int argc, char *argv[])
     if (commandLine.privateWindows && addresses.isEmpty())
         addresses.append(QString());
 
-    // Qt WebEngine shares its GL context with the widgets; this must precede
-    // the application object.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    WebEngineControl::prepareProcess();
+    // Hardware or software drawing; this must precede the application object.
+    rendering::applyBeforeApplication();
+    webenginepart::prepareProcess();
     // The Gekko slot embeds X windows: on a Wayland desktop run on XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         !qEnvironmentVariableIsEmpty("DISPLAY"))
@@ -82,8 +85,18 @@ int main(int argc, char *argv[])
             break;
         }
     }
+    // The first window's engine starts while the frame is built.
+    const FirstWindow firstWindow = firstWindowEngine(addresses);
+    if (firstWindow == FirstWindow::Gecko)
+        WebKitHost::startEarly(!commandLine.privateWindows);
     engines::registerBuiltInEngines();
     createForms();
+    if (firstWindow == FirstWindow::InternetExplorer) {
+        // The frame goes to the screen first: loading Qt WebEngine and
+        // starting its processes takes longer than building the frame.
+        QGuiApplication::sync();
+        webenginepart::warmUp(commandLine.privateWindows);
+    }
     InstanceLink link;
     link.listen();
     // Queued: a question about many windows is not asked from inside the
@@ -95,6 +108,6 @@ int main(int argc, char *argv[])
     QObject::connect(MainForm, &TMainForm::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     const int rc = app.exec();
     destroyForms();
-    WebEngineControl::releaseSharedProfile();
+    webenginepart::release();
     return rc;
 }

@@ -1,11 +1,14 @@
 #include "webkithost.h"
 
 #include "core/errors.h"
+#include "core/renderpath.h"
 #include "browser/enginecontrol.h"
 #include "protocol.h"
 #include "webkitblocking.h"
+#include "webkitrules.h"
 #include "webkitcontrol.h"
 #include "webkitdownloads.h"
+#include "webkitscale.h"
 #include "xembed.h"
 
 #include <QCoreApplication>
@@ -126,15 +129,37 @@ void WebKitHost::start(const QString &program)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Its views are X windows, also in a Wayland session.
     environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("x11"));
+    // Its pages as large as the frame's: GDK scales by whole factors only,
+    // the views' zoom does the rest.
+    scale_ = webkitscale::hostScale();
+    environment.insert(QStringLiteral("GDK_SCALE"), QString::number(scale_));
     process_.setProcessEnvironment(environment);
     // Holds no directory of the user's.
     process_.setWorkingDirectory(QDir::rootPath());
-    process_.start(program, QStringList());
+    // Without a GPU its views draw without compositing, as the frame does.
+    QStringList arguments;
+    if (rendering::current() == rendering::Path::Software)
+        arguments << QStringLiteral("--no-compositing");
+    process_.start(program, arguments);
     // Before any view: its web process starts with the filters.
     webkitblocking::follow(this);
+    webkitrules::follow(this);
     // A host that cannot start (no program, a library missing) ends at once;
     // one that never says it is ready is let go.
     awaitAnswer();
+}
+
+void WebKitHost::startEarly(bool warmPage)
+{
+    WebKitHost *host = nullptr;
+    try {
+        host = running();
+    } catch (const VexelError &) {
+        return;
+    }
+    // After the filters (sent at start): the process starts with them.
+    if (warmPage)
+        host->send(0, VEXEL_VERB_PREWARM);
 }
 
 int WebKitHost::requestView(WebKitControl *control)

@@ -44,6 +44,11 @@ public:
     // program, "OLE コントロールのアクティベートに失敗しました" when its
     // views cannot be embedded here (no X display). Does not wait for it.
     static WebKitHost *running();
+    // Starts the host now, while the frame is still being built, when the
+    // first window will be a Gecko one; warmPage (not for a private window)
+    // has it start the first page's web process too. Nothing when no host
+    // can run here: the window says so itself when it opens.
+    static void startEarly(bool warmPage);
 
     // Asks for a view for control and returns its number at once. The
     // answer comes later: control->viewArrived(plug), or
@@ -54,6 +59,8 @@ public:
     void releaseView(int view);
 
     bool isAlive() const { return !gone_; }
+    // The window scale its views draw at (GDK's, whole numbers only).
+    int scale() const { return scale_; }
     // It has said "ready" with the right protocol version.
     bool isReady() const { return ready_; }
     // Fields as text; the codec escapes them. False when the line could not
@@ -72,6 +79,7 @@ signals:
     void hostMessage(const QByteArray &verb, const QList<QByteArray> &fields);
 
 private:
+    int scale_ = 1;
     WebKitHost();
     void start(const QString &program);
     void read();

@@ -6,6 +6,8 @@
 #include "hostblocking.h"
 #include "hostdata.h"
 #include "hostdownload.h"
+#include "hostrules.h"
+#include "hoststart.h"
 #include "hostview.h"
 
 #include <errno.h>
@@ -75,6 +77,10 @@ static void handle_line(const char *line, size_t length)
         download_cancel(message.fields, (guint)message.count);
     else if (message.view == 0 && strcmp(message.verb, VEXEL_VERB_BLOCKING) == 0)
         blocking_request(message.fields, (guint)message.count);
+    else if (message.view == 0 && strcmp(message.verb, VEXEL_VERB_RULES) == 0)
+        rules_request(message.fields, (guint)message.count);
+    else if (message.view == 0 && strcmp(message.verb, VEXEL_VERB_PREWARM) == 0)
+        start_prewarm();
     else if (message.view == 0)
         (void)data_request(message.verb, message.fields, (guint)message.count);
     if (message.view > 0) {
@@ -164,6 +170,7 @@ int main(int argc, char *argv[])
     g_setenv("LANGUAGE", "ja", TRUE);
 
     follow_input_method();
+    start_read_arguments(argc, argv);
 
     /* The views are embedded as X windows, also in a Wayland session. */
     gdk_set_allowed_backends("x11");
