@@ -45,7 +45,7 @@ void TMainForm::applyBandOrder(const QList<TBandToolBar *> &order, bool secondBr
 
 void TMainForm::BandPositionRead()
 {
-    const QString ini = configPath(ProgramDir);
+    const QString ini = iniPath();
     const config::Band stored[2] = {config::band(ini, 0), config::band(ini, 1)};
 
     struct Band {
@@ -80,7 +80,7 @@ void TMainForm::BandPositionRead()
 
 void TMainForm::BandPositionWrite()
 {
-    const QString ini = configPath(ProgramDir);
+    const QString ini = iniPath();
     const QList<TBandToolBar *> order = bandOrder();
     const bool breaks[2] = {firstBandBreak_, secondBandBreaks()};
     for (int n = 0; n < 2; ++n)

@@ -8,6 +8,7 @@
 #include "app/forms.h"
 #include "app/framekeys.h"
 #include "app/fullscreen.h"
+#include "app/linkedpairs.h"
 #include "app/mainform.h"
 #include "app/searchengines.h"
 #include "app/windowsession.h"
@@ -17,6 +18,7 @@
 #include "browser/childie.h"
 #include "browser/childmoz.h"
 #include "browser/downloadlist.h"
+#include "browser/enginerules.h"
 #include "browser/sitepermissions.h"
 #include "browser/enginecontrol.h"
 #include "core/errors.h"
@@ -54,11 +56,31 @@ int directoryErrorCode(int err)
     }
 }
 
+// An engine's own caption follows the engine a site's rule chose.
+QString captionOn(bool ie, const QString &caption)
+{
+    if (caption != Tfrm_IE::Caption && caption != Tfrm_MZ::Caption)
+        return caption;
+    return ie ? Tfrm_IE::Caption : Tfrm_MZ::Caption;
+}
+
+// A rule the window could not follow is explained in its status text.
+void explainRule(TBrowserWindow *window, const enginerules::Choice &engine)
+{
+    if (window && engine.geckoRefused)
+        emit window->control()->StatusMessage(enginerules::geckoOffText());
+}
+
 }  // namespace
 
 void TMainForm::OpenBrowserWindow(const QString &Caption, const QString &Address)
 {
-    openWindowOn(IE_item->isChecked(), Caption, Address);
+    // A site with a rule opens in the engine the rule names.
+    const bool chosen = IE_item->isChecked();
+    const enginerules::Choice engine = enginerules::choose(Address, chosen, Moz_Item->isEnabled());
+    // Without a rule the caption stays what the caller gave.
+    openWindowOn(engine.ie, engine.ie == chosen ? Caption : captionOn(engine.ie, Caption), Address);
+    explainRule(ActiveMDIChild(), engine);
 }
 
 void TMainForm::OpenInOtherEngine(TBrowserWindow *window)
@@ -74,18 +96,20 @@ void TMainForm::OpenInOtherEngine(TBrowserWindow *window)
 
 void TMainForm::OpenPrivateWindow(const QString &Address)
 {
-    const bool ie = IE_item->isChecked();
+    const enginerules::Choice engine = enginerules::choose(Address, IE_item->isChecked(), Moz_Item->isEnabled());
+    const bool ie = engine.ie;
     if (Address.isEmpty())
         openWindowOn(ie, ie ? Tfrm_IE::Caption : Tfrm_MZ::Caption, ie ? QString() : QStringLiteral("about:blank"), {},
                      true);
     else
         openWindowOn(ie, ie ? Tfrm_IE::Caption : Tfrm_MZ::Caption, Address, {}, true);
+    explainRule(ActiveMDIChild(), engine);
 }
 
 void TMainForm::openWindowOn(bool ie, const QString &Caption, const QString &Address, const QByteArray &history,
                              bool privateWindow)
 {
-    const QString ini = configPath(ProgramDir);
+    const QString ini = iniPath();
     const QString mozPath = config::frameMozPath(ini);
     if (config::switchedOn(config::frameMozilla(ini))) {
         if (::chdir(QFile::encodeName(mozPath).constData()) != 0)
@@ -141,18 +165,19 @@ void TMainForm::connectWindow(TBrowserWindow *window)
             if (auto *bar = findChild<TFindBar *>())
                 bar->showResult(active, count);
     });
-    connect(
-        window, &TBrowserWindow::newWindowRequested, this,
-        [this, window](const QString &caption, const QString &address, bool &opened) {
-            // What a private page opens is private too.
-            opened = runGuarded([&] {
-                if (window->isPrivate())
-                    openWindowOn(IE_item->isChecked(), caption, address, {}, true);
-                else
-                    OpenBrowserWindow(caption, address);
+    connect(window, &TBrowserWindow::newWindowRequested, this,
+            [this, window](const QString &caption, const QString &address, NewWindowRequest request) {
+                // What a private page opens is private too.
+                const bool opened = runGuarded([&] {
+                    if (window->isPrivate())
+                        openWindowOn(
+                            enginerules::choose(address, IE_item->isChecked(), Moz_Item->isEnabled()).ie,
+                            caption, address, {}, true);
+                    else
+                        OpenBrowserWindow(caption, address);
+                });
+                opened ? request.accept() : request.ignore();
             });
-        },
-        Qt::DirectConnection);
     if (!window->isPrivate())
         history_->watch(window);
     else
@@ -171,6 +196,20 @@ void TMainForm::connectWindow(TBrowserWindow *window)
     }));
     connect(window, &TBrowserWindow::otherEngineRequested, this,
             guarded([this, window] { OpenInOtherEngine(window); }));
+    // A rule chosen for the other engine moves the page there too.
+    connect(window->control(), &EngineControl::SiteEngineRequested, this,
+            guarded([this, window](const QString &engine) {
+                enginerules::setSiteEngine(QUrl(window->control()->LocationURL()), engine);
+                if (!engine.isEmpty() && (engine == engines::IE_CLSID) != bool(qobject_cast<Tfrm_IE *>(window)))
+                    OpenInOtherEngine(window);
+            }));
+    // A link to a site of the other engine opens there; this page stays.
+    connect(window->control(), &EngineControl::RuleNavigationRequested, this,
+            guarded([this, window](const QString &address) {
+                openWindowOn(!qobject_cast<Tfrm_IE *>(window), QString(), address, {}, window->isPrivate());
+            }));
+    connect(window->control(), &EngineControl::SideBySideRequested, this,
+            guarded([this, window] { Keys->LinkedPairs->OpenSideBySide(window); }));
     connect(window->control(), &EngineControl::FullScreenRequested, this,
             guarded([this, window](bool on) { Keys->FullScreen->PageFullScreen(window, on); }));
     // An Internet Explorer page goes to a Gecko window only where that
@@ -219,14 +258,14 @@ void TMainForm::openAddresses(const QStringList &addresses, bool privateWindows)
         runGuarded([&] {
             if (privateWindows)
                 OpenPrivateWindow(address.isEmpty() ? QString()
-                                                    : SearchEngines::addressFor(configPath(ProgramDir), address,
+                                                    : SearchEngines::addressFor(iniPath(), address,
                                                                                 engines::RelativeFiles::Ignore));
             else if (address.isEmpty())
                 FileNew1Execute();
             else
                 // Read where it was given: a relative file here is not one.
                 OpenBrowserWindow(IE_item->isChecked() ? Tfrm_IE::Caption : Tfrm_MZ::Caption,
-                                  SearchEngines::addressFor(configPath(ProgramDir), address,
+                                  SearchEngines::addressFor(iniPath(), address,
                                                             engines::RelativeFiles::Ignore));
         });
     if (isMinimized())
@@ -276,7 +315,7 @@ void TMainForm::withActivePage(void (EngineControl::*command)())
 
 void TMainForm::btnMoveClick()
 {
-    openOrNavigate(config::addressBarWindow(configPath(ProgramDir)), txtAddress->text());
+    openOrNavigate(config::addressBarWindow(iniPath()), txtAddress->text());
 }
 
 void TMainForm::txtAddressKeyDown(QKeyEvent *event)
@@ -302,13 +341,22 @@ void TMainForm::txtAddressKeyDown(QKeyEvent *event)
 
 void TMainForm::openOrNavigate(int windowSetting, const QString &typed)
 {
-    const QString address = SearchEngines::addressFor(configPath(ProgramDir), typed);
+    const QString address = SearchEngines::addressFor(iniPath(), typed);
     if (config::switchedOn(windowSetting) || MDIClient->subWindowList().isEmpty()) {
         OpenBrowserWindow(QString(), address);
         return;
     }
-    if (TBrowserWindow *w = ActiveMDIChild())
-        w->control()->Navigate(address);
+    if (TBrowserWindow *w = ActiveMDIChild()) {
+        // A site whose rule names the other engine opens in a window of that
+        // one; this window keeps its page.
+        const bool ie = qobject_cast<Tfrm_IE *>(w) != nullptr;
+        const enginerules::Choice engine = enginerules::choose(address, ie, Moz_Item->isEnabled());
+        if (engine.ie != ie)
+            openWindowOn(engine.ie, QString(), address, {}, w->isPrivate());
+        else
+            w->control()->Navigate(address);
+        explainRule(ActiveMDIChild(), engine);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -322,12 +370,13 @@ void TMainForm::ReadBookMark()
 void TMainForm::iventMenuClick(QAction *item)
 {
     // A folder's item holds no address: choosing it opens nothing.
-    if (item->property("ImageIndex").toInt() == TBookmarkMenu::FolderImage)
+    const BookmarkItem chosen = TBookmarkMenu::itemOf(item);
+    if (chosen.image == TBookmarkMenu::FolderImage)
         return;
-    const QString address = item->property("Hint").toString();
+    const QString address = chosen.address;
     if (!address.isEmpty())
         txtAddress->setText(address);
-    openOrNavigate(config::bookmarkWindow(configPath(ProgramDir)), txtAddress->text());
+    openOrNavigate(config::bookmarkWindow(iniPath()), txtAddress->text());
 }
 
 void TMainForm::mnuEditClick()

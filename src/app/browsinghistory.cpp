@@ -84,7 +84,7 @@ void TBrowsingHistory::showHistory()
         // A page from the history opens as a bookmark would.
         connect(form_, &THistoryForm::openRequested, this, guarded([this](const QString &address) {
             frame_->txtAddress->setText(address);
-            frame_->openOrNavigate(config::bookmarkWindow(configPath(frame_->ProgramDir)), address);
+            frame_->openOrNavigate(config::bookmarkWindow(frame_->iniPath()), address);
         }));
     }
     form_->show();

@@ -5,7 +5,9 @@
 #include "app/findbar.h"
 #include "app/fullscreen.h"
 #include "app/keylistform.h"
+#include "app/linkedpairs.h"
 #include "app/mainform.h"
+#include "browser/enginerulesform.h"
 #include "browser/browserwindow.h"
 #include "browser/pageprinter.h"
 #include "browser/childie.h"
@@ -48,6 +50,12 @@ TFrameKeys::TFrameKeys(TMainForm *frame) : QObject(frame), frame_(frame)
                               QStringLiteral("新しいプライベート ウィンドウ"));
     ClearDataAction =
         key("ClearDataAction", {Qt::CTRL | Qt::SHIFT | Qt::Key_Delete}, QStringLiteral("閲覧データを消去"));
+    EngineRulesAction = key("EngineRulesAction", {Qt::CTRL | Qt::SHIFT | Qt::Key_G}, QStringLiteral("エンジンのルール"));
+    SideBySideAction = key("SideBySideAction", {Qt::CTRL | Qt::SHIFT | Qt::Key_B},
+                           QStringLiteral("両方のエンジンで並べて表示"));
+    BothEnginesShotAction = key("BothEnginesShotAction", {Qt::CTRL | Qt::SHIFT | Qt::Key_S},
+                                QStringLiteral("並べた両方のページの画像を保存"));
+    LinkedPairs = new TLinkedPairs(frame_);
     FullScreen = new TFullScreen(frame_);
     FullScreen->setParent(this);  // goes before the frame's parts it watches
 
@@ -75,7 +83,12 @@ TFrameKeys::TFrameKeys(TMainForm *frame) : QObject(frame), frame_(frame)
     }));
     connect(PrivateWindowAction, &QAction::triggered, this, guarded([this](bool) { frame_->OpenPrivateWindow(); }));
     connect(DownloadsAction, &QAction::triggered, this, guarded([this](bool) { TDownloadsForm::showFor(frame_); }));
+    connect(SideBySideAction, &QAction::triggered, this,
+            guarded([this](bool) { LinkedPairs->OpenSideBySide(frame_->ActiveMDIChild()); }));
+    connect(BothEnginesShotAction, &QAction::triggered, this,
+            guarded([this](bool) { LinkedPairs->SaveSnapshot(frame_->ActiveMDIChild()); }));
     connect(ClearDataAction, &QAction::triggered, this, guarded([this](bool) { TClearingForm::showFor(frame_); }));
+    connect(EngineRulesAction, &QAction::triggered, this, guarded([this](bool) { EngineRulesForm::showFor(frame_); }));
     connect(FullScreenAction, &QAction::triggered, this, guarded([this](bool) { FullScreen->ToggleFrame(); }));
     connect(SourceAction, &QAction::triggered, this,
             guarded([this](bool) { frame_->withActivePage(&EngineControl::ViewSource); }));

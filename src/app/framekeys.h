@@ -13,6 +13,7 @@ class QWidget;
 class TBrowserWindow;
 class TFullScreen;
 class TKeyListForm;
+class TLinkedPairs;
 class TMainForm;
 
 class TFrameKeys : public QObject {
@@ -25,7 +26,10 @@ public:
     QAction *ReopenAction, *BookmarkAction, *KeyListAction;
     QAction *FullScreenAction, *SourceAction, *InspectorAction, *DownloadsAction, *PrintAction;
     QAction *PrivateWindowAction, *ClearDataAction;
+    QAction *EngineRulesAction;
+    QAction *SideBySideAction, *BothEnginesShotAction;
     TFullScreen *FullScreen;
+    TLinkedPairs *LinkedPairs;
 
     // One line of the key list: the keys as the user presses them and
     // what they do.

@@ -157,7 +157,7 @@ void TMainForm::createBands()
     ToolBar3->addWidget(btnMove);
     connect(btnMove, &QPushButton::clicked, this, guarded([this](bool) { btnMoveClick(); }));
     txtAddress->installEventFilter(this);
-    new SearchEngines(txtAddress, [this] { return configPath(ProgramDir); });
+    new SearchEngines(txtAddress, [this] { return iniPath(); });
 
     // Edit commands on the address field, with their enabled rules.
     EditCut1->setShortcutContext(Qt::WidgetShortcut);
@@ -225,7 +225,7 @@ void TMainForm::FormCreate()
     show();
     runGuarded([this] { WindowSession->ask(); });
     ReadBookMark();
-    const QString ini = configPath(ProgramDir);
+    const QString ini = iniPath();
     if (!QFileInfo::exists(ini))
         mnuOptionClick();
     const bool ie = config::lastEngineIsIE(ini);
@@ -237,7 +237,7 @@ void TMainForm::FormCreate()
 
 void TMainForm::FormClose()
 {
-    config::writeLastEngine(configPath(ProgramDir), IE_item->isChecked());
+    config::writeLastEngine(iniPath(), IE_item->isChecked());
     BandPositionWrite();
 }
 

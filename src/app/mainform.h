@@ -5,6 +5,7 @@
 
 #include "app/toolbars.h"
 #include "browser/browserwindow.h"
+#include "core/programdir.h"
 
 #include <QFileDialog>
 #include <QIcon>
@@ -32,11 +33,14 @@ class TMainForm : public QMainWindow {
     Q_OBJECT
     friend class TWindowSession;  // reopens windows on their own engine
     friend class TFrameKeys;      // reopens a closed window on its own engine
+    friend class TLinkedPairs;    // opens a page beside itself in the other engine
 public:
     explicit TMainForm(QWidget *parent = nullptr);
     ~TMainForm() override;
 
     QString ProgramDir;
+    // The settings file of the program directory.
+    QString iniPath() const { return configPath(ProgramDir); }
 
     // Menu bar and menus. A menu item that names a command shows that
     // command's caption, shortcut and state, and runs it.

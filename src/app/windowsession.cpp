@@ -5,6 +5,7 @@
 #include "browser/browserwindow.h"
 #include "browser/childie.h"
 #include "browser/childmoz.h"
+#include "browser/enginerules.h"
 #include "core/atomicfile.h"
 #include "core/errors.h"
 #include "core/placement.h"
@@ -253,7 +254,10 @@ void TWindowSession::restore()
     for (const Entry &entry : offered.windows) {
         // Gecko may be switched off since: its page then opens in Internet
         // Explorer rather than being lost.
-        const bool ie = entry.ie || !frame_->Moz_Item->isEnabled();
+        // A site with a rule comes back in the engine the rule names.
+        const bool ie = enginerules::choose(entry.address, entry.ie || !frame_->Moz_Item->isEnabled(),
+                                            frame_->Moz_Item->isEnabled())
+                            .ie;
         const qsizetype before = frame_->browserWindows().size();
         runGuarded([&] {
             const QString caption =

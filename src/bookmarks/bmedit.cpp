@@ -9,10 +9,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeWidget>
 #include <functional>
 
@@ -46,8 +48,16 @@ Tfrm_BMEdit::Tfrm_BMEdit(const QString &fileName, QWidget *parent)
     setObjectName(QStringLiteral("frm_BMEdit"));
     setWindowTitle(QStringLiteral("ブックマークの編集"));
     setFont(formFont());
-    move(254, 120);
     resize(460, 288);
+    // Where it has always opened, unless a large scale factor leaves the
+    // screen too small for that: then as far up and left as it must.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        move(qMax(available.left(), qMin(254, available.right() + 1 - width())),
+             qMax(available.top(), qMin(120, available.bottom() + 1 - height())));
+    } else {
+        move(254, 120);
+    }
     ImageList1 = {QIcon(QStringLiteral(":/icons/bmedit0.png")), QIcon(QStringLiteral(":/icons/bmedit1.png"))};
 
     auto label = [this](const char *name, const QString &caption, const QRect &geometry) {

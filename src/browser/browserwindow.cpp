@@ -158,16 +158,29 @@ TBrowserWindow::~TBrowserWindow() = default;
 
 QString TBrowserWindow::pageCaption() const
 {
-    return private_ ? windowTitle().chopped(PrivateSuffix.size()) : windowTitle();
+    QString caption = private_ ? windowTitle().chopped(PrivateSuffix.size()) : windowTitle();
+    if (linked_ && caption.startsWith(LinkedMark))
+        caption.remove(0, LinkedMark.size());
+    return caption;
+}
+
+void TBrowserWindow::setLinked(bool on)
+{
+    if (on == linked_)
+        return;
+    const QString caption = pageCaption();
+    linked_ = on;
+    const QScopedValueRollback marking(marking_, true);
+    setWindowTitle((linked_ ? LinkedMark : QString()) + caption + (private_ ? PrivateSuffix : QString()));
 }
 
 bool TBrowserWindow::event(QEvent *event)
 {
     // Whoever sets the caption (the page's title, the frame), a private
-    // window's ends in its mark.
-    if (event->type() == QEvent::WindowTitleChange && private_ && !marking_) {
+    // window's ends in its mark, and a linked one's begins with its own.
+    if (event->type() == QEvent::WindowTitleChange && (private_ || linked_) && !marking_) {
         const QScopedValueRollback marking(marking_, true);
-        setWindowTitle(windowTitle() + PrivateSuffix);
+        setWindowTitle((linked_ ? LinkedMark : QString()) + windowTitle() + (private_ ? PrivateSuffix : QString()));
     }
     // The caption is the page's title. Qt shows a caption too long for its
     // bar as a tooltip and would read it as markup: shown here as it stands.
@@ -270,12 +283,13 @@ void TBrowserWindow::setShownProgress(int position)
     ShownProgress = qBound(0, position, 100);
 }
 
-void TBrowserWindow::commandStateChanged(int command, bool enable)
+void TBrowserWindow::commandStateChanged(EngineControl::NavigationCommand command, bool enable)
 {
-    // The states go into the window whose engine raised the change.
-    if (command == 1)
+    // The states go into the window whose engine raised the change; a value
+    // naming neither command still saves the states.
+    if (command == EngineControl::NavigationCommand::Forward)
         ForwardEnabled = enable;
-    else if (command == 2)
+    else if (command == EngineControl::NavigationCommand::Back)
         BackEnabled = enable;
     ReloadEnabled = true;
     publish(WindowState::Buttons);
@@ -288,12 +302,11 @@ void TBrowserWindow::titleChanged(const QString &text)
     publish(WindowState::Address);
 }
 
-void TBrowserWindow::pageAsksForWindow(const QString &caption, const QString &address, bool &cancel)
+void TBrowserWindow::pageAsksForWindow(const QString &caption, const NewWindowRequest &request)
 {
     // The address the page asked for; the status text only when the engine
     // gives none. A window that could not be opened leaves the request to
     // the engine.
-    bool opened = false;
-    emit newWindowRequested(caption, address.isEmpty() ? LastStatusText : address, opened);
-    cancel = opened;
+    const QString address = request.address();
+    emit newWindowRequested(caption, address.isEmpty() ? LastStatusText : address, request);
 }

@@ -39,8 +39,13 @@ public:
     // and frame say so.
     bool isPrivate() const { return private_; }
     static inline const QString PrivateSuffix = QStringLiteral("（プライベート）");
-    // The caption without what marks a private window.
+    // The caption without what marks a private or a linked window.
     QString pageCaption() const;
+    // Linked with a window of the other engine showing the same page: its
+    // caption begins with LinkedMark while the link lasts.
+    static inline const QString LinkedMark = QStringLiteral("⇔ ");
+    bool isLinked() const { return linked_; }
+    void setLinked(bool on);
 
     // Fields, in their order after the control.
     QString LastStatusText;
@@ -48,7 +53,6 @@ public:
     bool ForwardEnabled = false;
     bool StopEnabled = false;
     bool ReloadEnabled = false;
-    int Tag = 0;  // the last Progress received, unscaled
 
     // The bar position this window's progress rule last gave; what the frame
     // shows when the window becomes active again.
@@ -75,9 +79,9 @@ signals:
     void stateChanged(int parts);
     // The window is closing: the frame clears what it showed for it.
     void closing();
-    // The page asks for a new window; opened tells whether one was opened.
-    // Connect directly: opened is read back when the signal returns.
-    void newWindowRequested(const QString &caption, const QString &address, bool &opened);
+    // The page asks for a new window on address; the frame accepts request
+    // when it opened one, and ignores it otherwise.
+    void newWindowRequested(const QString &caption, const QString &address, const NewWindowRequest &request);
     // The page's menu asks for the find bar, or for the page in the other engine.
     void findRequested();
     void otherEngineRequested();
@@ -96,29 +100,26 @@ protected:
     // inside the error-reporting wrapper.
     template <class Kind>
     void bindHandlers(Kind *kind, void (Kind::*status)(const QString &), void (Kind::*progress)(int, int),
-                      void (Kind::*command)(int, bool), void (Kind::*title)(const QString &),
-                      void (Kind::*newWindow)(const QString &, bool &))
+                      void (Kind::*command)(EngineControl::NavigationCommand, bool),
+                      void (Kind::*title)(const QString &), void (Kind::*newWindow)(const NewWindowRequest &))
     {
         connect(control_, &EngineControl::StatusTextChange, this,
                 guarded([kind, status](const QString &t) { (kind->*status)(t); }));
         connect(control_, &EngineControl::ProgressChange, this,
                 guarded([kind, progress](int p, int max) { (kind->*progress)(p, max); }));
         connect(control_, &EngineControl::CommandStateChange, this,
-                guarded([kind, command](int c, bool e) { (kind->*command)(c, e); }));
+                guarded([kind, command](EngineControl::NavigationCommand c, bool e) { (kind->*command)(c, e); }));
         connect(control_, &EngineControl::TitleChange, this,
                 guarded([kind, title](const QString &t) { (kind->*title)(t); }));
-        // Direct: the engine reads Cancel back when the signal returns.
-        connect(
-            control_, &EngineControl::NewWindow2, this,
-            [kind, newWindow](const QString &a, bool &cancel) { runGuarded([&] { (kind->*newWindow)(a, cancel); }); },
-            Qt::DirectConnection);
+        connect(control_, &EngineControl::NewWindow2, this,
+                guarded([kind, newWindow](const NewWindowRequest &r) { (kind->*newWindow)(r); }));
     }
 
     // The shared bodies of the event handlers.
     void statusTextChanged(const QString &text);
-    void commandStateChanged(int command, bool enable);
+    void commandStateChanged(EngineControl::NavigationCommand command, bool enable);
     void titleChanged(const QString &text);
-    void pageAsksForWindow(const QString &caption, const QString &address, bool &cancel);
+    void pageAsksForWindow(const QString &caption, const NewWindowRequest &request);
     // Remembers the bar position the window's progress rule gives (held
     // within 0 to 100); publish() shows it while the window is active.
     void setShownProgress(int position);
@@ -142,5 +143,6 @@ private:
     int hangWatchHeld_ = 0;   // dialogs shown for the page now
     bool pageAnswers_ = true; // as the engine last reported
     const bool private_;
-    bool marking_ = false;    // the private suffix is being put on the caption
+    bool marking_ = false;    // the private suffix or linked mark is being put on the caption
+    bool linked_ = false;
 };

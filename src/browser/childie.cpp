@@ -4,7 +4,7 @@
 #include "enginecontrol.h"
 
 Tfrm_IE::Tfrm_IE(const WindowState &frameShows, bool privateWindow)
-    : TBrowserWindow(engines::IE_CLSID, QStringLiteral("frm_IE"), frameShows, privateWindow), TWeb_IE(control_)
+    : TBrowserWindow(engines::IE_CLSID, QStringLiteral("frm_IE"), frameShows, privateWindow)
 {
     bindHandlers(this, &Tfrm_IE::TWeb_IEStatusTextChange, &Tfrm_IE::TWeb_IEProgressChange,
                  &Tfrm_IE::TWeb_IECommandStateChange, &Tfrm_IE::TWeb_IETitleChange, &Tfrm_IE::TWeb_IENewWindow2);
@@ -18,7 +18,6 @@ void Tfrm_IE::TWeb_IEStatusTextChange(const QString &Text)
 
 void Tfrm_IE::TWeb_IEProgressChange(int Progress, int ProgressMax)
 {
-    Tag = Progress;
     if (ProgressMax != 0)
         setShownProgress(int(qint64(Progress) * 100 / ProgressMax));
     else if (Progress == 0)
@@ -31,7 +30,7 @@ void Tfrm_IE::TWeb_IEProgressChange(int Progress, int ProgressMax)
     publish(WindowState::Progress | WindowState::Buttons);
 }
 
-void Tfrm_IE::TWeb_IECommandStateChange(int Command, bool Enable)
+void Tfrm_IE::TWeb_IECommandStateChange(EngineControl::NavigationCommand Command, bool Enable)
 {
     commandStateChanged(Command, Enable);
 }
@@ -41,7 +40,7 @@ void Tfrm_IE::TWeb_IETitleChange(const QString &Text)
     titleChanged(Text);
 }
 
-void Tfrm_IE::TWeb_IENewWindow2(const QString &Address, bool &Cancel)
+void Tfrm_IE::TWeb_IENewWindow2(const NewWindowRequest &request)
 {
-    pageAsksForWindow(Caption, Address, Cancel);
+    pageAsksForWindow(Caption, request);
 }

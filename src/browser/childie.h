@@ -10,11 +10,9 @@ public:
     // The caption File > New gives a window of this kind.
     static inline const QString Caption = QStringLiteral("Internet Explorer");
 
-    EngineControl *TWeb_IE;
-
     void TWeb_IEStatusTextChange(const QString &Text);
     void TWeb_IEProgressChange(int Progress, int ProgressMax);
-    void TWeb_IECommandStateChange(int Command, bool Enable);
+    void TWeb_IECommandStateChange(EngineControl::NavigationCommand Command, bool Enable);
     void TWeb_IETitleChange(const QString &Text);
-    void TWeb_IENewWindow2(const QString &Address, bool &Cancel);
+    void TWeb_IENewWindow2(const NewWindowRequest &request);
 };

@@ -4,7 +4,7 @@
 #include "enginecontrol.h"
 
 Tfrm_MZ::Tfrm_MZ(const WindowState &frameShows, bool privateWindow)
-    : TBrowserWindow(engines::MOZILLA_CLSID, QStringLiteral("frm_MZ"), frameShows, privateWindow), TWeb_MZ(control_)
+    : TBrowserWindow(engines::MOZILLA_CLSID, QStringLiteral("frm_MZ"), frameShows, privateWindow)
 {
     bindHandlers(this, &Tfrm_MZ::TWeb_MZStatusTextChange, &Tfrm_MZ::TWeb_MZProgressChange,
                  &Tfrm_MZ::TWeb_MZCommandStateChange, &Tfrm_MZ::TWeb_MZTitleChange, &Tfrm_MZ::TWeb_MZNewWindow2);
@@ -31,7 +31,6 @@ void Tfrm_MZ::TWeb_MZStatusTextChange(const QString &Text)
 
 void Tfrm_MZ::TWeb_MZProgressChange(int Progress, int ProgressMax)
 {
-    Tag = Progress;
     int position = ShownProgress;
     if (Progress != 0 && ProgressMax != 0)
         position = qBound(0, int(qint64(Progress) * 100 / ProgressMax), 100);
@@ -44,7 +43,7 @@ void Tfrm_MZ::TWeb_MZProgressChange(int Progress, int ProgressMax)
     publish(WindowState::Progress | WindowState::Buttons);
 }
 
-void Tfrm_MZ::TWeb_MZCommandStateChange(int Command, bool Enable)
+void Tfrm_MZ::TWeb_MZCommandStateChange(EngineControl::NavigationCommand Command, bool Enable)
 {
     commandStateChanged(Command, Enable);
 }
@@ -54,7 +53,7 @@ void Tfrm_MZ::TWeb_MZTitleChange(const QString &Text)
     titleChanged(Text);
 }
 
-void Tfrm_MZ::TWeb_MZNewWindow2(const QString &Address, bool &Cancel)
+void Tfrm_MZ::TWeb_MZNewWindow2(const NewWindowRequest &request)
 {
-    pageAsksForWindow(QStringLiteral("Mozilla"), Address, Cancel);
+    pageAsksForWindow(QStringLiteral("Mozilla"), request);
 }

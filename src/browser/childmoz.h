@@ -10,14 +10,12 @@ public:
     // The caption a Gecko window gives itself, and File > New gives it.
     static inline const QString Caption = QStringLiteral("Gecko");
 
-    EngineControl *TWeb_MZ;
-
     void FormCreate() override;
     void FormActivate() override;
 
     void TWeb_MZStatusTextChange(const QString &Text);
     void TWeb_MZProgressChange(int Progress, int ProgressMax);
-    void TWeb_MZCommandStateChange(int Command, bool Enable);
+    void TWeb_MZCommandStateChange(EngineControl::NavigationCommand Command, bool Enable);
     void TWeb_MZTitleChange(const QString &Text);
-    void TWeb_MZNewWindow2(const QString &Address, bool &Cancel);
+    void TWeb_MZNewWindow2(const NewWindowRequest &request);
 };

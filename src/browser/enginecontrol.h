@@ -3,6 +3,9 @@
 // address and five events. Every engine, real or scripted, is a widget that
 // fills its window's client area. An operation that fails throws VexelError.
 
+#include "browser/newwindowrequest.h"
+
+#include <QImage>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -18,6 +21,10 @@ class EngineControl : public QWidget {
     Q_OBJECT
 public:
     using QWidget::QWidget;
+
+    // The history commands whose state CommandStateChange reports.
+    enum class NavigationCommand { Forward = 1, Back = 2 };
+    Q_ENUM(NavigationCommand)
 
     // A private window's page keeps its cookies, storage and cache in
     // memory only, apart from every other window's; fixed at its making.
@@ -75,19 +82,39 @@ public:
     // each new top-level page).
     int BlockedCount() const { return blockedCount_; }
 
+    // Linking two windows of one page. While watched, the page reports
+    // where it is scrolled as ScrollPositionChange; ScrollTo puts another
+    // page at a reported place. A place is the element at the top of the
+    // page ("#id" or a path of child indexes like "/1/0/3"), how far into
+    // that element the top lies (0..1), and the fraction of the page's
+    // height, used when the element is not found. A scroll made by ScrollTo
+    // is not reported back.
+    virtual void WatchScrolling(bool on) { Q_UNUSED(on); }
+    virtual void ScrollTo(const QString &anchor, qreal within, qreal fraction)
+    {
+        Q_UNUSED(anchor);
+        Q_UNUSED(within);
+        Q_UNUSED(fraction);
+    }
+    // The page's pixels as shown now.
+    virtual QImage PageSnapshot() { return grab().toImage(); }
+    // Whether engine rules per site may send this page's own navigations
+    // elsewhere; a linked window's never go.
+    void setFollowsEngineRules(bool on) { followsEngineRules_ = on; }
+    bool followsEngineRules() const { return followsEngineRules_; }
+
 signals:
     void StatusTextChange(const QString &Text);
     void ProgressChange(int Progress, int ProgressMax);
-    // Command 1: forward possible or not; 2: back possible or not.
-    void CommandStateChange(int Command, bool Enable);
+    // Whether Command (forward or back) is possible now.
+    void CommandStateChange(EngineControl::NavigationCommand Command, bool Enable);
     void TitleChange(const QString &Text);
     // A load ended: ok when the page is shown, false when it failed (an
     // error page, a stopped load, a refused certificate).
     void LoadFinished(bool ok);
-    // A page asks for a new window on address (empty when the engine does not
-    // say). Setting Cancel keeps the engine from opening one of its own.
-    // Connect directly: Cancel is read back when the signal returns.
-    void NewWindow2(const QString &address, bool &Cancel);
+    // A page asks for a new window; the frame accepts the request when it
+    // opened one, which keeps the engine from opening one of its own.
+    void NewWindow2(const NewWindowRequest &request);
 
     // The page closes its window (window.close()).
     void CloseRequested();
@@ -103,6 +130,12 @@ signals:
     void ZoomRequested(int step);
     // The page's context menu asks for the page in the other engine.
     void OtherEngineRequested();
+    // The page's context menu asks that its site always open in the engine
+    // of engineClassId (empty: that the site's rule go).
+    void SiteEngineRequested(const QString &engineClassId);
+    // The page's own navigation to address (a link, a form) was held back
+    // because a site rule names the other engine: the frame opens it there.
+    void RuleNavigationRequested(const QString &address);
 
     // The page's scripts stopped answering (false) or answer again (true).
     void PageResponsiveChange(bool responsive);
@@ -117,6 +150,12 @@ signals:
     // The page enters (a video's full-screen button) or leaves full screen.
     void FullScreenRequested(bool on);
     void BlockedCountChange(int count);
+    // The page's context menu asks for the page in both engines side by side.
+    void SideBySideRequested();
+    // Where the watched page is scrolled now (see WatchScrolling).
+    void ScrollPositionChange(const QString &anchor, qreal within, qreal fraction);
+    // SetZoomFactor changed the page's zoom.
+    void ZoomFactorChange(qreal factor);
 
 protected:
     void setBlockedCount(int count)
@@ -129,6 +168,7 @@ protected:
 
 private:
     int blockedCount_ = 0;
+    bool followsEngineRules_ = true;
     const bool private_ = engines::makingPrivate();
 };
 

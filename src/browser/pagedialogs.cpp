@@ -71,9 +71,14 @@ bool prompt(QWidget *page, const QString &message, const QString &defaultValue, 
     return ok;
 }
 
+QString leavingQuestion()
+{
+    return QStringLiteral("このページから移動しますか？ 行った変更は保存されない可能性があります。");
+}
+
 bool confirmLeaving(QWidget *page)
 {
-    return confirm(page, QStringLiteral("このページから移動しますか？ 行った変更は保存されない可能性があります。"));
+    return confirm(page, leavingQuestion());
 }
 
 bool askCredentials(QWidget *page, const QString &who, const QString &realm, QString *user, QString *password)

@@ -17,6 +17,7 @@ bool confirm(QWidget *page, const QString &message);
 bool prompt(QWidget *page, const QString &message, const QString &defaultValue, QString *result);
 // The question before a page with unsaved input is left or closed.
 bool confirmLeaving(QWidget *page);
+QString leavingQuestion();
 
 // Asks for a user name and password; false when the user cancels.
 // who: the host (or "プロキシ host"), realm: as the server names it.

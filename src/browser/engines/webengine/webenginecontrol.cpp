@@ -8,8 +8,11 @@
 #include "core/placement.h"
 #include "webenginepermissions.h"
 #include "browser/engines/webengine/webengineblocking.h"
+#include "browser/engines/webengine/webenginerules.h"
 #include "browser/engines/webengine/webenginedata.h"
 #include "browser/engines/webengine/webenginedownloads.h"
+#include "browser/engines/webengine/webengineleaving.h"
+#include "browser/engines/webenginepart.h"
 #include "core/errors.h"
 #include "core/plaintext.h"
 
@@ -53,6 +56,7 @@
 
 WebEnginePage::WebEnginePage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
 {
+    webengineleaving::installTranslation();
     // The standard actions the page's context menu offers, in the frame's language.
     const std::pair<WebAction, const char *> texts[] = {
         {Back, "戻る"},
@@ -99,13 +103,9 @@ void WebEnginePage::javaScriptAlert(const QUrl &, const QString &msg)
 
 bool WebEnginePage::javaScriptConfirm(const QUrl &, const QString &msg)
 {
-    // The engine asks "leave this page?" (beforeunload) through here too,
-    // with its own English text and no translation installed for it.
-    static const QString leaving =
-        QStringLiteral("Are you sure you want to leave this page? Changes that you made may not be saved.");
-    return asking([&](QWidget *view) {
-        return msg == leaving ? pagedialogs::confirmLeaving(view) : pagedialogs::confirm(view, msg);
-    });
+    // The engine's "leave this page?" comes here too, already in our words
+    // (webengineleaving.h).
+    return asking([&](QWidget *view) { return pagedialogs::confirm(view, msg); });
 }
 
 bool WebEnginePage::javaScriptPrompt(const QUrl &, const QString &msg, const QString &defaultValue,
@@ -122,14 +122,7 @@ QStringList WebEnginePage::chooseFiles(FileSelectionMode mode, const QStringList
 
 void WebEngineControl::prepareProcess()
 {
-    // IBus's Qt module passes keys on without waiting for the input method's
-    // answer. The engine keeps the GUI thread busy after each pre-edit, so
-    // keys typed meanwhile reach the input method in one go, and Anthy
-    // (which works a conversion out later, when idle) then commits an empty
-    // word for a Return right after Space. Waiting for each answer keeps
-    // the keys apart. A user's own setting stands.
-    if (!qEnvironmentVariableIsSet("IBUS_ENABLE_SYNC_MODE"))
-        qputenv("IBUS_ENABLE_SYNC_MODE", "1");
+    webenginepart::prepareProcess();
 }
 
 static QWebEngineProfile *theProfile = nullptr;
@@ -239,6 +232,7 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     setFocusProxy(view_);
     webenginepermissions::attach(page_, this);
     webengineblocking::attach(page_, [this](int count) { setBlockedCount(count); });
+    webenginerules::follow(this, page_);
 
     connect(page_, &QWebEnginePage::linkHovered, this, [this](const QString &url) { emit StatusTextChange(url); });
     connect(page_, &QWebEnginePage::loadStarted, this, [this] { emit ProgressChange(0, 100); });
@@ -253,25 +247,26 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     // Like the control the frame was made for, report both history states
     // after each navigation, not only when one of them flips.
     connect(page_, &QWebEnginePage::urlChanged, this, [this] {
-        emit CommandStateChange(1, page_->action(QWebEnginePage::Forward)->isEnabled());
-        emit CommandStateChange(2, page_->action(QWebEnginePage::Back)->isEnabled());
+        emit CommandStateChange(NavigationCommand::Forward, page_->action(QWebEnginePage::Forward)->isEnabled());
+        emit CommandStateChange(NavigationCommand::Back, page_->action(QWebEnginePage::Back)->isEnabled());
     });
     // While our error page shows, the window goes by the address asked for.
     connect(page_, &QWebEnginePage::titleChanged, this,
             [this](const QString &t) { emit TitleChange(showsErrorPage() ? errorPage_->address() : t); });
     QAction *back = page_->action(QWebEnginePage::Back);
     QAction *forward = page_->action(QWebEnginePage::Forward);
-    connect(back, &QAction::changed, this, [this, back] { emit CommandStateChange(2, back->isEnabled()); });
+    connect(back, &QAction::changed, this,
+            [this, back] { emit CommandStateChange(NavigationCommand::Back, back->isEnabled()); });
     connect(forward, &QAction::changed, this,
-            [this, forward] { emit CommandStateChange(1, forward->isEnabled()); });
+            [this, forward] { emit CommandStateChange(NavigationCommand::Forward, forward->isEnabled()); });
     connect(page_, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest &request) {
         // A page opens a window only in answer to the user's click or key.
         if (!request.isUserInitiated()) {
             emit StatusMessage(pagedialogs::popupBlockedText());
             return;
         }
-        bool cancel = false;
-        emit NewWindow2(request.requestedUrl().toString(), cancel);
+        // Unless the frame opens it there, the page gets no window.
+        emit NewWindow2(NewWindowRequest(request.requestedUrl().toString()));
     });
 
     connect(page_, &QWebEnginePage::windowCloseRequested, this, [this] { emit CloseRequested(); });
@@ -298,6 +293,10 @@ WebEngineControl::WebEngineControl(QWidget *parent)
     // shows a page becomes a history entry at its address, so Back leads to
     // the page before and Reload tries the address again.
     page_->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
+    // A PDF shows in the window, as in the other engine, rather than being
+    // saved: the engine's viewer is a plug-in.
+    page_->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true);
+    page_->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
     connect(page_, &QWebEnginePage::loadingChanged, this,
             guarded([this](const QWebEngineLoadingInfo &info) { loadingChanged(info); }));
     connect(page_, &QWebEnginePage::certificateError, this,
@@ -413,6 +412,10 @@ void WebEngineControl::showContextMenu(const QPoint &pos)
     QAction *other = menu->addAction(QStringLiteral("もう一方のエンジンで開く"), this, [this] { emit OtherEngineRequested(); });
     other->setObjectName(QStringLiteral("otherEngineAction"));
     other->setEnabled(!OtherEngineAvailable || OtherEngineAvailable());
+    QAction *both = menu->addAction(QStringLiteral("両方のエンジンで並べて表示"), this, [this] { emit SideBySideRequested(); });
+    both->setObjectName(QStringLiteral("sideBySideAction"));
+    both->setEnabled(other->isEnabled());
+    webenginerules::addMenu(menu, this, page_->url());
     QAction *siteSettings = menu->addAction(QStringLiteral("サイトの設定"), this, [this] {
         SiteSettingsForm::showFor(this, sitepermissions::siteOf(page_->url()));
     });
@@ -761,6 +764,7 @@ qreal WebEngineControl::ZoomFactor() const
 void WebEngineControl::SetZoomFactor(qreal factor)
 {
     page_->setZoomFactor(factor);
+    emit ZoomFactorChange(factor);
 }
 
 // --- Loads that fail ----------------------------------------------------------

@@ -72,6 +72,10 @@ public:
     bool RestoreHistory(const QByteArray &state) override;
     void ViewSource() override;
     void ShowInspector() override;
+    // Linking with a window of the other engine (webenginescroll.cpp).
+    void WatchScrolling(bool on) override;
+    void ScrollTo(const QString &anchor, qreal within, qreal fraction) override;
+    QImage PageSnapshot() override;
 
     QWebEngineView *view() const { return view_; }
     // The developer tools' window while it is open.
@@ -124,6 +128,7 @@ private:
 
     QWebEngineView *view_;
     WebEnginePage *page_;
+    QMetaObject::Connection scrollWatch_;  // while the page's scrolls are reported
     QLabel *crashNotice_;
     ErrorPage *errorPage_;
     // The certificate last refused, for the page of the load it failed.

@@ -31,6 +31,8 @@
           none)                             (after each navigation)
    <v> exitfullscreen                 <v> fullscreen <1|0>    (the page enters or
                                             leaves full screen)
+   0 prewarm  (a web process started
+         before the first view)
                                       <v> composing <0|1>     (the page has an
                                             input method's composition)
                                       <v> history <back 0|1> <forward 0|1>
@@ -102,6 +104,19 @@
                                            <v> filterlists      (フィルター リスト...)
    A page refused by the filters fails as "failed blocked <uri> ...".
 
+   A window linked to one of the other engine (scrollsync.h):
+   <v> scrollwatch <0|1>                   <v> scrolled <anchor> <within> <fraction>
+         (1: report each scroll)                 (the page scrolled, not by scrollto)
+   <v> scrollto <anchor> <within> <fraction>
+   and from the page's context menu:       <v> sidebyside
+
+   Engine rules per site (a leading "." on a host takes in its subdomains):
+   0 rules <"host ie|gecko host ...">      <v> rulenavigation <uri>  (a link or form
+         (at start and on every change)          of the page goes to a site of the other
+                                                 engine; held until answered by
+                                                 <v> ruleanswer <1 the frame opens it|0 go on>)
+   and from the page's context menu:       <v> siteengine <ie|gecko|"" (remove the rule)>
+
    Keyboard focus travels as XEmbed messages on the plug window; keys the
    plug receives directly are sent back to the frame's window, which hands
    them to the plug again only while the page has the focus. */
@@ -110,7 +125,7 @@
 
 /* Raised whenever a line changes its meaning; a frame and a host of
    different versions do not talk. */
-#define VEXEL_PROTO_VERSION "6"
+#define VEXEL_PROTO_VERSION "7"
 
 /* frame -> host */
 #define VEXEL_VERB_CREATE "create"
@@ -143,6 +158,11 @@
 #define VEXEL_VERB_SITEDATA "sitedata"
 #define VEXEL_VERB_CLEARDATA "cleardata"
 #define VEXEL_VERB_REMOVEDATA "removedata"
+#define VEXEL_VERB_PREWARM "prewarm"
+#define VEXEL_VERB_SCROLLWATCH "scrollwatch"
+#define VEXEL_VERB_SCROLLTO "scrollto"
+#define VEXEL_VERB_RULES "rules"
+#define VEXEL_VERB_RULEANSWER "ruleanswer"
 
 /* host -> frame */
 #define VEXEL_VERB_READY "ready"
@@ -192,3 +212,7 @@
 #define VEXEL_VERB_SITE "site"
 #define VEXEL_VERB_SITEDATAEND "sitedataend"
 #define VEXEL_VERB_DATACLEARED "datacleared"
+#define VEXEL_VERB_SCROLLED "scrolled"
+#define VEXEL_VERB_SIDEBYSIDE "sidebyside"
+#define VEXEL_VERB_RULENAVIGATION "rulenavigation"
+#define VEXEL_VERB_SITEENGINE "siteengine"

@@ -108,6 +108,16 @@ void WebKitControl::embed()
     host_ = host;
     state_ = State::Creating;
     stack_->setCurrentWidget(blankPage_);
+    // Requests go at once, before the view has arrived: the host handles
+    // them in order, after the view it makes first. The encoding and zoom
+    // come before any page.
+    if (const QString charset = pageencoding::systemDefault(); !charset.isEmpty())
+        host_->send(view_, VEXEL_VERB_CHARSET, {charset.toUtf8()});
+    if (const QByteArray zoom = zoomField(); zoom != "1")
+        host_->send(view_, VEXEL_VERB_ZOOM, {zoom});
+    // What the last host was asked before it went, asked again.
+    for (const auto &[verb, fields] : std::as_const(queued_))
+        host_->send(view_, verb, fields);
 }
 
 void WebKitControl::viewArrived(quint32 plug)
@@ -136,14 +146,8 @@ void WebKitControl::viewArrived(quint32 plug)
     stack_->setCurrentWidget(container_);
     if (hasFocus())
         tellFocus(Qt::OtherFocusReason);
-    if (zoom_ != 1.0)
-        send(VEXEL_VERB_ZOOM, {QByteArray::number(zoom_)});
-    if (const QString charset = pageencoding::systemDefault(); !charset.isEmpty())
-        send(VEXEL_VERB_CHARSET, {charset.toUtf8()});
-    // In the order they were asked for.
-    const auto queued = std::exchange(queued_, {});
-    for (const auto &[verb, fields] : queued)
-        send(verb, fields);
+    // All of it already went to the host.
+    queued_.clear();
 }
 
 void WebKitControl::viewFailed(const QString &message, bool hostWent)
@@ -232,9 +236,11 @@ bool WebKitControl::revive()
 
 void WebKitControl::send(const char *verb, const QList<QByteArray> &fields)
 {
+    // Kept while the view is on its way, for the next host should this
+    // one go before it answers.
     if (state_ == State::Creating)
         queued_.append({verb, fields});
-    else if (host_)
+    if (host_)
         host_->send(view_, verb, fields);
 }
 
@@ -263,8 +269,8 @@ void WebKitControl::showCrash(const QString &why)
         emit StatusTextChange(QString());
     }
     // Also enables Reload, which brings the page back.
-    emit CommandStateChange(2, canGoBack_);
-    emit CommandStateChange(1, canGoForward_);
+    emit CommandStateChange(NavigationCommand::Back, canGoBack_);
+    emit CommandStateChange(NavigationCommand::Forward, canGoForward_);
 }
 
 // --- Operations -------------------------------------------------------------
@@ -346,8 +352,8 @@ void WebKitControl::SetZoomFactor(qreal factor)
     if (!(factor > 0))
         return;
     zoom_ = factor;
-    if (state_ != State::Creating)
-        send(VEXEL_VERB_ZOOM, {QByteArray::number(factor)});
+    send(VEXEL_VERB_ZOOM, {zoomField()});
+    emit ZoomFactorChange(factor);
 }
 
 bool WebKitControl::RequestClose()
@@ -435,6 +441,10 @@ const QHash<QByteArray, WebKitControl::Handler> &WebKitControl::handlers()
         {VEXEL_VERB_BLOCKED, &WebKitControl::onBlocked},
         {VEXEL_VERB_EXEMPT, &WebKitControl::onExempt},
         {VEXEL_VERB_FILTERLISTS, &WebKitControl::onFilterLists},
+        {VEXEL_VERB_RULENAVIGATION, &WebKitControl::onRuleNavigation},
+        {VEXEL_VERB_SITEENGINE, &WebKitControl::onSiteEngine},
+        {VEXEL_VERB_SCROLLED, &WebKitControl::onScrolled},
+        {VEXEL_VERB_SIDEBYSIDE, &WebKitControl::onSideBySide},
     };
     return table;
 }
@@ -501,15 +511,14 @@ void WebKitControl::onHistory(const QList<QByteArray> &fields)
 {
     canGoBack_ = fields.value(0) == "1";
     canGoForward_ = fields.value(1) == "1";
-    emit CommandStateChange(2, canGoBack_);
-    emit CommandStateChange(1, canGoForward_);
+    emit CommandStateChange(NavigationCommand::Back, canGoBack_);
+    emit CommandStateChange(NavigationCommand::Forward, canGoForward_);
 }
 
 void WebKitControl::onNewWindow(const QList<QByteArray> &fields)
 {
     // The host has already refused the engine's own window.
-    bool cancel = false;
-    emit NewWindow2(textField(fields, 0), cancel);
+    emit NewWindow2(NewWindowRequest(textField(fields, 0)));
 }
 
 void WebKitControl::onPopupBlocked(const QList<QByteArray> &)

@@ -46,6 +46,10 @@ public:
     bool RestoreHistory(const QByteArray &state) override;
     void ViewSource() override;
     void ShowInspector() override;
+    // Linking with a window of the other engine (webkitscroll.cpp).
+    void WatchScrolling(bool on) override;
+    void ScrollTo(const QString &anchor, qreal within, qreal fraction) override;
+    QImage PageSnapshot() override;
     // Whether the host has the page's inspector window open.
     bool showsInspector() const { return inspectorShown_; }
 
@@ -101,6 +105,10 @@ private:
     // a view that has to be made again.
     void reload(const char *verb);
     void tellFocus(Qt::FocusReason reason);
+    // The zoom the view is given: the user's with the rest of the window's
+    // scale factor (webkitscale.cpp); sent again when the screen changes.
+    QByteArray zoomField() const;
+    void followScale();
     void leaveToFrame(bool next);
     // Shows one of the page's questions (a modal dialog) and sends the
     // answer it returns, unless the control went meanwhile. The window does
@@ -159,6 +167,10 @@ private:
     void onBlocked(const QList<QByteArray> &fields);
     void onExempt(const QList<QByteArray> &fields);
     void onFilterLists(const QList<QByteArray> &fields);
+    void onRuleNavigation(const QList<QByteArray> &fields);  // webkitrules.cpp
+    void onSiteEngine(const QList<QByteArray> &fields);
+    void onScrolled(const QList<QByteArray> &fields);
+    void onSideBySide(const QList<QByteArray> &fields);
 
     QPointer<WebKitHost> host_;
     int view_ = 0;
@@ -172,7 +184,8 @@ private:
     State state_ = State::Creating;
     bool hadView_ = false;  // a view has arrived once: a later failure keeps the window
     bool retried_ = false;  // this request already tried a second host
-    // What was asked of the view before it arrived, sent when it does.
+    // What was asked of the view before it arrived (sent at once), asked
+    // again of the next host should this one go before answering.
     QList<QPair<const char *, QList<QByteArray>>> queued_;
     QString location_;
     QString status_;

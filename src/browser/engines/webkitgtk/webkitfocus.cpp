@@ -77,6 +77,8 @@ bool WebKitControl::event(QEvent *event)
             return true;
         }
     }
+    if (event->type() == QEvent::ScreenChangeInternal)
+        followScale();
     return EngineControl::event(event);
 }
 

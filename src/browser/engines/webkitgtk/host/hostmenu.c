@@ -1,6 +1,7 @@
 #include "hostmenu.h"
 
 #include "hostblocking.h"
+#include "hostrules.h"
 
 #include <string.h>
 
@@ -118,6 +119,13 @@ static void other_engine(GSimpleAction *action, GVariant *parameter, gpointer da
     host_send(((HostView *)data)->id, VEXEL_VERB_OTHERENGINE, NULL);
 }
 
+static void side_by_side(GSimpleAction *action, GVariant *parameter, gpointer data)
+{
+    (void)action;
+    (void)parameter;
+    host_send(((HostView *)data)->id, VEXEL_VERB_SIDEBYSIDE, NULL);
+}
+
 /* The frame's window of remembered decisions, on this page's site. */
 static void site_settings(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
@@ -174,6 +182,7 @@ static const GActionEntry actions[] = {
     {.name = "zoom-out", .activate = zoom_out},
     {.name = "zoom-reset", .activate = zoom_reset},
     {.name = "other-engine", .activate = other_engine},
+    {.name = "side-by-side", .activate = side_by_side},
     {.name = "site-settings", .activate = site_settings},
     /* A state makes WebKit show a check mark. */
     {.name = "charset-auto", .activate = choose_encoding, .state = "false"},
@@ -262,6 +271,8 @@ static gboolean on_context_menu(WebKitWebView *web, WebKitContextMenu *menu, Gdk
     add_encodings(menu, v);
     add_separator(menu);
     add(menu, v, "other-engine", "もう一方のエンジンで開く", NULL);
+    rules_menu(menu, v);
+    add(menu, v, "side-by-side", "両方のエンジンで並べて表示", NULL);
     add_separator(menu);
     add(menu, v, "save-page", "ページを保存", NULL);
     add(menu, v, "view-source", "ソースを表示", NULL);

@@ -10,6 +10,8 @@
 #include "hostpermission.h"
 #include "hostfullscreen.h"
 #include "hostprint.h"
+#include "hostrules.h"
+#include "hostscroll.h"
 #include "hostsource.h"
 #include "hostview.h"
 
@@ -197,6 +199,7 @@ void requests_attach(HostView *v)
     fullscreen_attach(v);
     inspector_attach(v);
     blocking_attach(v);
+    rules_attach(v);
 }
 
 /* --- The others --------------------------------------------------------------- */
@@ -232,9 +235,12 @@ static const struct {
     {VEXEL_VERB_ALLOWCERT, view_allow_certificate},
     {VEXEL_VERB_PRINTPDF, print_to_pdf},
     {VEXEL_VERB_RELEASE, request_release},
+    {VEXEL_VERB_RULEANSWER, rules_answer},
     {VEXEL_VERB_SOURCE, source_request},
     {VEXEL_VERB_SAVEPAGEAS, source_save_page},
     {VEXEL_VERB_INSPECT, inspector_request},
+    {VEXEL_VERB_SCROLLWATCH, scroll_watch},
+    {VEXEL_VERB_SCROLLTO, scroll_to},
 };
 
 /* Requests without fields that WebKit answers by itself. "tryclose" lets the

@@ -2,12 +2,15 @@
 
 #include "hostask.h"
 #include "hostblocking.h"
+#include "hostdocument.h"
 #include "hostdownload.h"
 #include "hostencoding.h"
+#include "hostexpose.h"
 #include "hostdevtools.h"
 #include "hostmenu.h"
 #include "hostpermission.h"
 #include "hostprint.h"
+#include "hoststart.h"
 
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
@@ -108,7 +111,9 @@ static void on_uri(WebKitWebView *web, GParamSpec *pspec, HostView *v)
 static void on_title(WebKitWebView *web, GParamSpec *pspec, HostView *v)
 {
     (void)pspec;
-    host_send(v->id, VEXEL_VERB_TITLE, host_text(webkit_web_view_get_title(web)), NULL);
+    char *title = document_title(web);
+    host_send(v->id, VEXEL_VERB_TITLE, title, NULL);
+    g_free(title);
 }
 
 static void on_progress(WebKitWebView *web, GParamSpec *pspec, HostView *v)
@@ -142,6 +147,10 @@ static void on_load_changed(WebKitWebView *web, WebKitLoadEvent event, HostView 
     /* Both states after every navigation, also one within the history. */
     else if (event == WEBKIT_LOAD_COMMITTED) {
         send_history(v);
+        /* A document without a title of its own (a PDF, an image) is named
+           once its type is known. */
+        if (!*host_text(webkit_web_view_get_title(web)))
+            on_title(web, NULL, v);
         /* An encoding chosen is for its page; WebKit would read every page
            after it so, declared UTF-8 ones too. Read again as it comes (from
            the cache). */
@@ -607,7 +616,7 @@ void view_create(guint id, gboolean private_window)
 
     v->private_window = private_window;
     private_views += private_window ? 1 : 0;
-    v->web = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(views_context(private_window)));
+    v->web = start_new_view(private_window);
     /* Every window.open reaches on_create, which refuses the ones without
        a user's action (WebKit's own blocking would refuse them silently). */
     webkit_settings_set_javascript_can_open_windows_automatically(webkit_web_view_get_settings(v->web), TRUE);
@@ -642,6 +651,7 @@ void view_create(guint id, gboolean private_window)
     /* Shown but not mapped: a plug waits for its embedder to map it. */
     gtk_widget_show_all(v->plug);
     gtk_widget_grab_focus(GTK_WIDGET(v->web));
+    expose_attach(v);
     g_hash_table_insert(views, GUINT_TO_POINTER(id), v);
 
     char xid[32];
