@@ -90,6 +90,9 @@ void applyBeforeApplication()
     // without a GPU process. A user's own setting stands.
     setUnlessSet("QT_XCB_GL_INTEGRATION", "none");
     setUnlessSet("QT_QUICK_BACKEND", "software");
+    // Widgets flushed through GL (which a Vexel on the GL path sets for
+    // itself, and its children inherit) find no GL here: windows stay blank.
+    qunsetenv("QT_WIDGETS_RHI");
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     if (!flags.split(' ').contains("--disable-gpu")) {
         flags = (flags.trimmed() + " --disable-gpu").trimmed();

@@ -61,13 +61,15 @@ void TestRenderPath::decide()
 }
 
 // Applied before the application (main below): the user's own settings
-// stand, and Chromium's flags gain the one they lack, once.
+// stand, Chromium's flags gain the one they lack, once, and a GL flush of
+// the widgets inherited from a Vexel on the GL path goes.
 void TestRenderPath::softwareKeepsUsersSettings()
 {
     QCOMPARE(rendering::current(), Path::Software);
     QCOMPARE(qgetenv("QT_XCB_GL_INTEGRATION"), QByteArray("xcb_egl"));
     QCOMPARE(qgetenv("QT_QUICK_BACKEND"), QByteArray("software"));
     QCOMPARE(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), QByteArray("--lang=ja --disable-gpu"));
+    QVERIFY(!qEnvironmentVariableIsSet("QT_WIDGETS_RHI"));
 }
 
 int main(int argc, char *argv[])
@@ -78,6 +80,7 @@ int main(int argc, char *argv[])
         qputenv("QT_XCB_GL_INTEGRATION", "xcb_egl");
         qunsetenv("QT_QUICK_BACKEND");
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--lang=ja");
+        qputenv("QT_WIDGETS_RHI", "1");
         rendering::applyBeforeApplication();
         // Applying twice adds nothing twice.
         rendering::applyBeforeApplication();
