@@ -12,6 +12,7 @@
 #include "whenopen.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMessageBox>
@@ -111,7 +112,11 @@ struct RunningVexel {
         // Whatever an earlier case left would be asked about first.
         QFile::remove(TWindowSession::filePath());
         const QString program = dirs.programDir() + "vexel";
-        if (!QFileInfo::exists(program) && !QFile::copy(VEXEL_PROGRAM, program))
+        // The Internet Explorer slot's part goes with the program.
+        const QString part = dirs.programDir() + "vexel-webengine.so";
+        const QString built = QFileInfo(VEXEL_PROGRAM).dir().filePath("vexel-webengine.so");
+        if ((!QFileInfo::exists(program) && !QFile::copy(VEXEL_PROGRAM, program)) ||
+            (!QFileInfo::exists(part) && !QFile::copy(built, part)))
             qFatal("cannot copy the program");
         for (const char *name : {"one", "two"}) {
             const QString page = dirs.writePage(QStringLiteral("%1.html").arg(name),
