@@ -18,6 +18,10 @@
 #include <QThread>
 #include <QUrl>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace {
 
 const char *const kPackagedRoot = "/usr/share/chromium/extensions/ublock-origin/assets/thirdparties/";
@@ -252,6 +256,10 @@ void ContentBlocking::start()
     const QString folder = cacheFolder();
     QPointer<ContentBlocking> self(this);
     QThread *thread = QThread::create([self, lists, folder] {
+        // Compiling the lists takes a core for a while: the pages being
+        // loaded meanwhile come first (a nice thread still gets its turn on
+        // a busy machine, unlike an idle-class one).
+        setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
         Loaded result = loadFilters(lists, folder);
         QMetaObject::invokeMethod(
             qApp, [self, result] {
@@ -261,7 +269,7 @@ void ContentBlocking::start()
             Qt::QueuedConnection);
     });
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    thread->start(QThread::LowPriority);
+    thread->start();
 }
 
 void ContentBlocking::reload()
