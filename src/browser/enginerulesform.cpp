@@ -91,8 +91,12 @@ EngineRulesForm::EngineRulesForm(QWidget *parent)
     }));
     connect(btnImport, &QPushButton::clicked, this, guarded([this](bool) {
         const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("インポート"), QString(), filter);
-        if (!path.isEmpty())
-            QMessageBox::information(this, windowTitle(), importFile(path));
+        if (path.isEmpty())
+            return;
+        QMessageBox box(QMessageBox::Information, windowTitle(), QString(), QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);  // never read as markup, whatever the text holds
+        box.setText(importFile(path));
+        box.exec();
     }));
     connect(btnExport, &QPushButton::clicked, this, guarded([this](bool) {
         const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("エクスポート"),
