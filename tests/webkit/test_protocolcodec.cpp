@@ -1,4 +1,5 @@
-// The codec of the pipe between the frame and vexel-webkit: every field
+// The codec of the pipe between the frame and vexel-webkit: every verb and
+// field value of the protocol crosses both ways, every field
 // survives the trip whatever it holds, a line that no encoder writes is
 // refused with its reason, and lines end at "\n" only, never longer than
 // the cap. No X server, no host.
@@ -7,11 +8,17 @@
 #include "browser/engines/webkitgtk/protocolcodec.h"
 #include "browser/engines/webkitgtk/webkithost.h"
 
+#include <QSet>
 #include <QTest>
+
+#include <cstdlib>
 
 class TestProtocolCodec : public QObject {
     Q_OBJECT
 private slots:
+    void everyKeywordCrosses_data();
+    void everyKeywordCrosses();
+    void verbsAreDistinct();
     void fieldsSurviveTheTrip_data();
     void fieldsSurviveTheTrip();
     void linesNoEncoderWrites_data();
@@ -24,6 +31,58 @@ private slots:
 };
 
 using Fields = QList<QByteArray>;
+
+void TestProtocolCodec::everyKeywordCrosses_data()
+{
+    QTest::addColumn<QByteArray>("verb");
+    QTest::addColumn<QByteArray>("value");
+    for (const char *verb : {VEXEL_ALL_VERBS})
+        QTest::addRow("verb %s", verb) << QByteArray(verb) << QByteArray(VEXEL_YES);
+    for (const char *value : {VEXEL_ALL_FIELD_VALUES})
+        QTest::addRow("value \"%s\"", value) << QByteArray(VEXEL_VERB_FAILED) << QByteArray(value);
+}
+
+// Each verb and field value crosses the pipe both ways: written by the
+// frame's side and read by the host's codec, and the other way round. A verb
+// the codec cannot carry (upper case, a dash, too long) fails here, not in
+// a page.
+void TestProtocolCodec::everyKeywordCrosses()
+{
+    QFETCH(QByteArray, verb);
+    QFETCH(QByteArray, value);
+    const QByteArray frameLine = webkitprotocol::encode(7, verb.constData(), {value, value});
+    QVERIFY(!frameLine.isEmpty());
+    VexelProtoMessage host;
+    QCOMPARE(vexel_proto_decode_line(frameLine.constData(), size_t(frameLine.size() - 1), &host), int(VEXEL_PROTO_OK));
+    const QByteArray hostVerb(host.verb);
+    const Fields hostFields{QByteArray(host.fields[0], qsizetype(host.lengths[0])),
+                            QByteArray(host.fields[1], qsizetype(host.lengths[1]))};
+    vexel_proto_message_clear(&host);
+    QCOMPARE(hostVerb, verb);
+    QCOMPARE(hostFields, (Fields{value, value}));
+
+    const char *fields[] = {value.constData()};
+    char *hostLine = nullptr;
+    size_t length = 0;
+    QCOMPARE(vexel_proto_encode_line(7, verb.constData(), fields, nullptr, 1, &hostLine, &length), int(VEXEL_PROTO_OK));
+    WebKitMessage frame;
+    const int decoded = webkitprotocol::decode(QByteArray(hostLine, qsizetype(length) - 1), &frame);
+    free(hostLine);
+    QCOMPARE(decoded, int(VEXEL_PROTO_OK));
+    QCOMPARE(frame.view, 7u);
+    QCOMPARE(frame.verb, verb);
+    QCOMPARE(frame.fields, Fields{value});
+}
+
+// Two verbs of one word would reach the same handler.
+void TestProtocolCodec::verbsAreDistinct()
+{
+    QSet<QByteArray> seen;
+    for (const char *verb : {VEXEL_ALL_VERBS}) {
+        QVERIFY2(!seen.contains(verb), verb);
+        seen.insert(verb);
+    }
+}
 
 void TestProtocolCodec::fieldsSurviveTheTrip_data()
 {
