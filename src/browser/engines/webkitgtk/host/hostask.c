@@ -93,7 +93,7 @@ void give_up_number(guint view, QuestionKind kind, const char *number)
 
 static gboolean yes_field(const char *const *fields, guint count, guint index)
 {
-    return index < count && strcmp(fields[index], "1") == 0;
+    return index < count && strcmp(fields[index], VEXEL_YES) == 0;
 }
 
 /* --- The page's own dialogs ---------------------------------------------- */
@@ -105,17 +105,17 @@ gboolean ask_script_dialog(WebKitWebView *web, WebKitScriptDialog *dialog, HostV
     const char *proposed = "";
     switch (webkit_script_dialog_get_dialog_type(dialog)) {
     case WEBKIT_SCRIPT_DIALOG_ALERT:
-        type = "alert";
+        type = VEXEL_DIALOG_ALERT;
         break;
     case WEBKIT_SCRIPT_DIALOG_CONFIRM:
-        type = "confirm";
+        type = VEXEL_DIALOG_CONFIRM;
         break;
     case WEBKIT_SCRIPT_DIALOG_PROMPT:
-        type = "prompt";
+        type = VEXEL_DIALOG_PROMPT;
         proposed = webkit_script_dialog_prompt_get_default_text(dialog);
         break;
     case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
-        type = "leave";
+        type = VEXEL_DIALOG_LEAVE;
         break;
     default:
         return FALSE;
@@ -175,7 +175,7 @@ gboolean ask_credentials(WebKitWebView *web, WebKitAuthenticationRequest *reques
     char number[16];
     g_snprintf(number, sizeof number, "%u", question_add(v->id, QUESTION_AUTH, g_object_ref(request)));
     const char *realm = webkit_authentication_request_get_realm(request);
-    if (!host_send(v->id, VEXEL_VERB_AUTH, number, webkit_authentication_request_is_for_proxy(request) ? "proxy" : "site",
+    if (!host_send(v->id, VEXEL_VERB_AUTH, number, webkit_authentication_request_is_for_proxy(request) ? VEXEL_AUTH_PROXY : VEXEL_AUTH_SITE,
                    host_text(webkit_authentication_request_get_host(request)), host_text(realm), NULL))
         give_up_number(v->id, QUESTION_AUTH, number);
     return TRUE;

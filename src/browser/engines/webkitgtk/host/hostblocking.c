@@ -82,7 +82,7 @@ static void send_count(ViewBlocking *b)
    the address stays, Back leads to the page before, Reload tries again. */
 static void show_refused(HostView *v, ViewBlocking *b, const char *uri)
 {
-    host_send(v->id, VEXEL_VERB_FAILED, "blocked", uri, "", "", "", NULL);
+    host_send(v->id, VEXEL_VERB_FAILED, VEXEL_FAILED_BLOCKED, uri, "", "", "", NULL);
     g_free(b->refused_page);
     b->refused_page = g_strdup(uri);
     b->stand_in = TRUE;
@@ -170,7 +170,7 @@ static void toggle_exempt(GSimpleAction *action, GVariant *parameter, gpointer d
     HostView *v = view_by_id(GPOINTER_TO_UINT(data));
     char *host = v ? page_host(v->web) : NULL;
     if (host)
-        host_send(v->id, VEXEL_VERB_EXEMPT, host, is_exempt(host) ? "0" : "1", NULL);
+        host_send(v->id, VEXEL_VERB_EXEMPT, host, is_exempt(host) ? VEXEL_NO : VEXEL_YES, NULL);
     g_free(host);
 }
 

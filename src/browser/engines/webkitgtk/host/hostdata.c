@@ -17,7 +17,7 @@ static const struct {
     WebKitWebsiteDataTypes type;
     const char *word;
 } type_words[] = {
-    {WEBKIT_WEBSITE_DATA_COOKIES, "cookies"},
+    {WEBKIT_WEBSITE_DATA_COOKIES, VEXEL_DATA_COOKIES},
     {WEBKIT_WEBSITE_DATA_LOCAL_STORAGE, "localstorage"},
     {WEBKIT_WEBSITE_DATA_SESSION_STORAGE, "sessionstorage"},
     {WEBKIT_WEBSITE_DATA_INDEXEDDB_DATABASES, "indexeddb"},
@@ -25,7 +25,7 @@ static const struct {
     {WEBKIT_WEBSITE_DATA_DOM_CACHE, "cachestorage"},
     {WEBKIT_WEBSITE_DATA_OFFLINE_APPLICATION_CACHE, "appcache"},
     {WEBKIT_WEBSITE_DATA_WEBSQL_DATABASES, "websql"},
-    {WEBKIT_WEBSITE_DATA_DISK_CACHE, "cache"},
+    {WEBKIT_WEBSITE_DATA_DISK_CACHE, VEXEL_DATA_CACHE},
 };
 
 static WebKitWebsiteDataManager *manager(void)
@@ -37,13 +37,13 @@ static WebKitWebsiteDataManager *manager(void)
 static WebKitWebsiteDataTypes types_of(const char *words)
 {
     WebKitWebsiteDataTypes types = 0;
-    char **list = g_strsplit(words, ",", -1);
+    char **list = g_strsplit(words, VEXEL_LIST_SEPARATOR, -1);
     for (char **w = list; *w; ++w) {
-        if (strcmp(*w, "cookies") == 0)
+        if (strcmp(*w, VEXEL_DATA_COOKIES) == 0)
             types |= WEBKIT_WEBSITE_DATA_COOKIES;
-        else if (strcmp(*w, "storage") == 0)
+        else if (strcmp(*w, VEXEL_DATA_STORAGE) == 0)
             types |= STORAGE_TYPES;
-        else if (strcmp(*w, "cache") == 0)
+        else if (strcmp(*w, VEXEL_DATA_CACHE) == 0)
             types |= CACHE_TYPES;
     }
     g_strfreev(list);
@@ -55,7 +55,7 @@ static char *words_of(WebKitWebsiteDataTypes types)
     GString *words = g_string_new(NULL);
     for (gsize i = 0; i < G_N_ELEMENTS(type_words); ++i)
         if (types & type_words[i].type)
-            g_string_append_printf(words, "%s%s", words->len ? "," : "", type_words[i].word);
+            g_string_append_printf(words, "%s%s", words->len ? VEXEL_LIST_SEPARATOR : "", type_words[i].word);
     return g_string_free(words, FALSE);
 }
 
@@ -89,7 +89,7 @@ static void request_free(Request *r)
 
 static void answer_cleared(Request *r, GError *error)
 {
-    host_send(0, VEXEL_VERB_DATACLEARED, r->number, error ? "0" : "1", error ? error->message : "", NULL);
+    host_send(0, VEXEL_VERB_DATACLEARED, r->number, error ? VEXEL_NO : VEXEL_YES, error ? error->message : "", NULL);
     request_free(r);
 }
 
@@ -129,7 +129,7 @@ static void on_cookies(GObject *source, GAsyncResult *result, gpointer data)
         g_free(words);
     }
     g_list_free_full(cookies, (GDestroyNotify)soup_cookie_free);
-    host_send(0, VEXEL_VERB_SITEDATAEND, r->number, "1", NULL);
+    host_send(0, VEXEL_VERB_SITEDATAEND, r->number, VEXEL_YES, NULL);
     request_free(r);
 }
 
@@ -139,7 +139,7 @@ static void on_fetched_for_list(GObject *source, GAsyncResult *result, gpointer 
     GError *error = NULL;
     r->records = webkit_website_data_manager_fetch_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result, &error);
     if (error) {
-        host_send(0, VEXEL_VERB_SITEDATAEND, r->number, "0", NULL);
+        host_send(0, VEXEL_VERB_SITEDATAEND, r->number, VEXEL_NO, NULL);
         g_error_free(error);
         request_free(r);
         return;

@@ -56,7 +56,7 @@ static gboolean on_open_window(WebKitWebInspector *inspector, gpointer id)
         g_signal_connect(window, "delete-event", G_CALLBACK(on_window_delete), inspector);
         g_object_set_data(G_OBJECT(inspector), WINDOW_KEY, window);
         show_title(inspector, GPOINTER_TO_UINT(id));
-        host_send(GPOINTER_TO_UINT(id), VEXEL_VERB_INSPECTOR, "1", NULL);
+        host_send(GPOINTER_TO_UINT(id), VEXEL_VERB_INSPECTOR, VEXEL_YES, NULL);
     }
     gtk_widget_show_all(GTK_WIDGET(window));
     gtk_window_present(window);
@@ -86,7 +86,7 @@ static void on_closed(WebKitWebInspector *inspector, gpointer id)
         return;
     gtk_widget_destroy(window);
     if (view_by_id(GPOINTER_TO_UINT(id)))
-        host_send(GPOINTER_TO_UINT(id), VEXEL_VERB_INSPECTOR, "0", NULL);
+        host_send(GPOINTER_TO_UINT(id), VEXEL_VERB_INSPECTOR, VEXEL_NO, NULL);
 }
 
 void inspector_attach(HostView *v)

@@ -114,13 +114,13 @@ static void on_failed(WebKitDownload *download, GError *error, gpointer data)
        said so), or there was no one to ask. */
     if (!d->view || (cancelled && !d->name))
         return;
-    const char *reason = "other";
+    const char *reason = VEXEL_DOWNLOAD_OTHER;
     if (cancelled)
-        reason = "cancelled";
+        reason = VEXEL_DOWNLOAD_CANCELLED;
     else if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_DESTINATION))
-        reason = "destination";
+        reason = VEXEL_DOWNLOAD_DESTINATION;
     else if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_NETWORK))
-        reason = "network";
+        reason = VEXEL_DOWNLOAD_NETWORK;
     char *name = d->name ? g_strdup(d->name) : name_from_request(download);
     host_send(report_to(d), VEXEL_VERB_DOWNLOADFAILED, name, reason, d->number, NULL);
     g_free(name);

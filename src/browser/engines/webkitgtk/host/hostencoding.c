@@ -77,7 +77,7 @@ static gboolean response_undeclared(WebKitWebResource *resource)
 
 static void send_loaded(HostView *v)
 {
-    host_send(v->id, VEXEL_VERB_LOADED, "1", NULL);
+    host_send(v->id, VEXEL_VERB_LOADED, VEXEL_YES, NULL);
 }
 
 static void on_data(GObject *source, GAsyncResult *result, gpointer data)

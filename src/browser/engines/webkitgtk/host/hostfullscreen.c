@@ -6,14 +6,14 @@
 static gboolean on_enter(WebKitWebView *web, HostView *v)
 {
     (void)web;
-    host_send(v->id, VEXEL_VERB_FULLSCREEN, "1", NULL);
+    host_send(v->id, VEXEL_VERB_FULLSCREEN, VEXEL_YES, NULL);
     return TRUE;
 }
 
 static gboolean on_leave(WebKitWebView *web, HostView *v)
 {
     (void)web;
-    host_send(v->id, VEXEL_VERB_FULLSCREEN, "0", NULL);
+    host_send(v->id, VEXEL_VERB_FULLSCREEN, VEXEL_NO, NULL);
     return TRUE;
 }
 

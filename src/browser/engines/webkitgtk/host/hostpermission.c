@@ -9,23 +9,23 @@
 static const char *kind_of(WebKitPermissionRequest *request)
 {
     if (WEBKIT_IS_GEOLOCATION_PERMISSION_REQUEST(request))
-        return "geolocation";
+        return VEXEL_PERMISSION_GEOLOCATION;
     if (WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(request))
-        return "notifications";
+        return VEXEL_PERMISSION_NOTIFICATIONS;
     if (WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(request)) {
         WebKitUserMediaPermissionRequest *media = WEBKIT_USER_MEDIA_PERMISSION_REQUEST(request);
         if (webkit_user_media_permission_is_for_display_device(media))
-            return "screen";
+            return VEXEL_PERMISSION_SCREEN;
         const gboolean audio = webkit_user_media_permission_is_for_audio_device(media);
         const gboolean video = webkit_user_media_permission_is_for_video_device(media);
         if (audio && video)
-            return "camera-microphone";
-        return video ? "camera" : audio ? "microphone" : NULL;
+            return VEXEL_PERMISSION_CAMERA_MICROPHONE;
+        return video ? VEXEL_PERMISSION_CAMERA : audio ? VEXEL_PERMISSION_MICROPHONE : NULL;
     }
     if (WEBKIT_IS_CLIPBOARD_PERMISSION_REQUEST(request))
-        return "clipboard-read";
+        return VEXEL_PERMISSION_CLIPBOARD_READ;
     if (WEBKIT_IS_POINTER_LOCK_PERMISSION_REQUEST(request))
-        return "pointer-lock";
+        return VEXEL_PERMISSION_POINTER_LOCK;
     return NULL;
 }
 
@@ -48,7 +48,7 @@ void answer_permission(HostView *v, const char *const *fields, guint count)
     WebKitPermissionRequest *request = question_take(view_number_field(fields, count, 0), v->id, QUESTION_PERMISSION);
     if (!request)
         return;
-    if (count > 1 && strcmp(fields[1], "1") == 0)
+    if (count > 1 && strcmp(fields[1], VEXEL_YES) == 0)
         webkit_permission_request_allow(request);
     else
         webkit_permission_request_deny(request);

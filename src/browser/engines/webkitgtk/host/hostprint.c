@@ -19,7 +19,7 @@ static void on_print_finished(WebKitPrintOperation *operation, PrintJob *job)
 {
     /* A file the print could not fill is no page. */
     const gboolean ok = !job->failed && g_file_test(job->path, G_FILE_TEST_IS_REGULAR);
-    host_send(job->id, VEXEL_VERB_PRINTED, job->path, ok ? "1" : "0", NULL);
+    host_send(job->id, VEXEL_VERB_PRINTED, job->path, ok ? VEXEL_YES : VEXEL_NO, NULL);
     g_free(job->path);
     g_free(job);
     g_object_unref(operation);
@@ -30,7 +30,7 @@ void print_to_pdf(HostView *v, const char *const *fields, guint count)
     char *path = view_text_field(fields, count, 0);
     char *uri = g_path_is_absolute(path) ? g_filename_to_uri(path, NULL, NULL) : NULL;
     if (!uri) {
-        host_send(v->id, VEXEL_VERB_PRINTED, path, "0", NULL);
+        host_send(v->id, VEXEL_VERB_PRINTED, path, VEXEL_NO, NULL);
         g_free(path);
         return;
     }

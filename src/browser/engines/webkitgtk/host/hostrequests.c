@@ -86,7 +86,7 @@ static void request_find(HostView *v, const char *const *fields, guint count)
 {
     char *text = view_text_field(fields, count, 1);
     WebKitFindController *find = webkit_web_view_get_find_controller(v->web);
-    const gboolean backward = count > 0 && strcmp(fields[0], "b") == 0;
+    const gboolean backward = count > 0 && strcmp(fields[0], VEXEL_FIND_BACKWARD) == 0;
     const char *current = webkit_find_controller_get_search_text(find);
     if (!*text) {
         webkit_find_controller_search_finish(find);
@@ -182,7 +182,7 @@ static void on_preedit_changed(WebKitInputMethodContext *im, HostView *v)
     if (composing == v->composing)
         return;
     v->composing = composing;
-    host_send(v->id, VEXEL_VERB_COMPOSING, composing ? "1" : "0", NULL);
+    host_send(v->id, VEXEL_VERB_COMPOSING, composing ? VEXEL_YES : VEXEL_NO, NULL);
 }
 
 void requests_attach(HostView *v)

@@ -40,7 +40,7 @@ static const char *rule_for(const char *uri)
             engine = rules[i + 1];
             break;
         }
-        if (*name != '.' || strlen(name) <= best)
+        if (*name != VEXEL_SUBDOMAINS_MARK[0] || strlen(name) <= best)
             continue;
         const gsize hl = strlen(host), nl = strlen(name);
         if (strcmp(name + 1, host) == 0 || (hl > nl && strcmp(host + hl - nl, name) == 0)) {
@@ -76,7 +76,7 @@ static gboolean on_decide_policy(WebKitWebView *web, WebKitPolicyDecision *decis
         return FALSE;
     WebKitURIRequest *request = webkit_navigation_action_get_request(action);
     const char *uri = webkit_uri_request_get_uri(request);
-    if (g_strcmp0(rule_for(uri), "ie") != 0)
+    if (g_strcmp0(rule_for(uri), VEXEL_ENGINE_IE) != 0)
         return FALSE;
     /* One navigation waits at a time; a newer one supersedes it. */
     if (r->held) {
@@ -93,7 +93,7 @@ void rules_answer(HostView *v, const char *const *fields, guint count)
     ViewRules *r = rules_of(v);
     if (!r || !r->held)
         return;
-    if (count > 0 && strcmp(fields[0], "1") == 0)
+    if (count > 0 && strcmp(fields[0], VEXEL_YES) == 0)
         webkit_policy_decision_ignore(r->held);
     else
         webkit_policy_decision_use(r->held);
@@ -108,7 +108,7 @@ static void choose(GSimpleAction *action, GVariant *parameter, gpointer data)
     if (!r)
         return;
     /* Choosing the rule already chosen takes it away. */
-    const char *word = action == r->remove ? "" : action == r->ie ? "ie" : "gecko";
+    const char *word = action == r->remove ? "" : action == r->ie ? VEXEL_ENGINE_IE : VEXEL_ENGINE_GECKO;
     GVariant *state = g_action_get_state(G_ACTION(action));
     if (state && g_variant_get_boolean(state))
         word = "";
@@ -162,8 +162,8 @@ void rules_menu(WebKitContextMenu *menu, HostView *v)
     g_simple_action_set_enabled(r->gecko, named);
     g_simple_action_set_enabled(r->ie, named);
     g_simple_action_set_enabled(r->remove, engine != NULL);
-    g_simple_action_set_state(r->gecko, g_variant_new_boolean(g_strcmp0(engine, "gecko") == 0));
-    g_simple_action_set_state(r->ie, g_variant_new_boolean(g_strcmp0(engine, "ie") == 0));
+    g_simple_action_set_state(r->gecko, g_variant_new_boolean(g_strcmp0(engine, VEXEL_ENGINE_GECKO) == 0));
+    g_simple_action_set_state(r->ie, g_variant_new_boolean(g_strcmp0(engine, VEXEL_ENGINE_IE) == 0));
     webkit_context_menu_append(menu, webkit_context_menu_item_new_from_gaction(G_ACTION(r->gecko),
                                                                                "このサイトを常に Gecko で開く", NULL));
     webkit_context_menu_append(menu, webkit_context_menu_item_new_from_gaction(

@@ -24,7 +24,7 @@ static void on_source_data(GObject *source, GAsyncResult *result, gpointer data)
     const gboolean ok =
         !error && g_file_set_contents(job->path, bytes ? (const char *)bytes : "", (gssize)length, NULL);
     if (view_by_id(job->view))
-        host_send(job->view, VEXEL_VERB_SOURCEREADY, job->path, ok ? "1" : "0", job->charset,
+        host_send(job->view, VEXEL_VERB_SOURCEREADY, job->path, ok ? VEXEL_YES : VEXEL_NO, job->charset,
                   host_text(webkit_web_resource_get_uri(resource)), NULL);
     g_clear_error(&error);
     g_free(bytes);
@@ -35,7 +35,7 @@ static void on_source_data(GObject *source, GAsyncResult *result, gpointer data)
 static void send_failure(SourceJob *job)
 {
     if (view_by_id(job->view))
-        host_send(job->view, VEXEL_VERB_SOURCEREADY, job->path, "0", "", "", NULL);
+        host_send(job->view, VEXEL_VERB_SOURCEREADY, job->path, VEXEL_NO, "", "", NULL);
     job_free(job);
 }
 
@@ -79,7 +79,7 @@ static void on_page_saved(GObject *source, GAsyncResult *result, gpointer data)
     SaveJob *job = data;
     const gboolean ok = webkit_web_view_save_to_file_finish(WEBKIT_WEB_VIEW(source), result, NULL);
     if (view_by_id(job->view))
-        host_send(job->view, VEXEL_VERB_PAGESAVED, job->path, ok ? "1" : "0", NULL);
+        host_send(job->view, VEXEL_VERB_PAGESAVED, job->path, ok ? VEXEL_YES : VEXEL_NO, NULL);
     g_free(job->path);
     g_free(job);
 }

@@ -124,8 +124,8 @@ static void on_progress(WebKitWebView *web, GParamSpec *pspec, HostView *v)
 
 static void send_history(HostView *v)
 {
-    host_send(v->id, VEXEL_VERB_HISTORY, webkit_web_view_can_go_back(v->web) ? "1" : "0",
-              webkit_web_view_can_go_forward(v->web) ? "1" : "0", NULL);
+    host_send(v->id, VEXEL_VERB_HISTORY, webkit_web_view_can_go_back(v->web) ? VEXEL_YES : VEXEL_NO,
+              webkit_web_view_can_go_forward(v->web) ? VEXEL_YES : VEXEL_NO, NULL);
 }
 
 static void on_history(WebKitBackForwardList *list, WebKitBackForwardListItem *added, gpointer removed, HostView *v)
@@ -164,7 +164,7 @@ static void on_load_changed(WebKitWebView *web, WebKitLoadEvent event, HostView 
     else if (event == WEBKIT_LOAD_FINISHED) {
         send_progress(v, 100);
         if (v->load_failed || !encoding_check_loaded(v))
-            host_send(v->id, VEXEL_VERB_LOADED, v->load_failed ? "0" : "1", NULL);
+            host_send(v->id, VEXEL_VERB_LOADED, v->load_failed ? VEXEL_NO : VEXEL_YES, NULL);
     }
 }
 
@@ -226,20 +226,20 @@ static gboolean on_tls_errors(WebKitWebView *web, const char *uri, GTlsCertifica
         GTlsCertificateFlags flag;
         const char *word;
     } words[] = {
-        {G_TLS_CERTIFICATE_UNKNOWN_CA, "unknown-ca"},   {G_TLS_CERTIFICATE_BAD_IDENTITY, "bad-identity"},
-        {G_TLS_CERTIFICATE_NOT_ACTIVATED, "not-activated"}, {G_TLS_CERTIFICATE_EXPIRED, "expired"},
-        {G_TLS_CERTIFICATE_REVOKED, "revoked"},         {G_TLS_CERTIFICATE_INSECURE, "insecure"},
+        {G_TLS_CERTIFICATE_UNKNOWN_CA, VEXEL_CERT_UNKNOWN_CA},   {G_TLS_CERTIFICATE_BAD_IDENTITY, VEXEL_CERT_BAD_IDENTITY},
+        {G_TLS_CERTIFICATE_NOT_ACTIVATED, VEXEL_CERT_NOT_ACTIVATED}, {G_TLS_CERTIFICATE_EXPIRED, VEXEL_CERT_EXPIRED},
+        {G_TLS_CERTIFICATE_REVOKED, VEXEL_CERT_REVOKED},         {G_TLS_CERTIFICATE_INSECURE, VEXEL_CERT_INSECURE},
     };
     GString *problems = g_string_new(NULL);
     for (guint i = 0; i < G_N_ELEMENTS(words); ++i) {
         if (errors & words[i].flag) {
             if (problems->len)
-                g_string_append_c(problems, ',');
+                g_string_append(problems, VEXEL_LIST_SEPARATOR);
             g_string_append(problems, words[i].word);
         }
     }
     if (!problems->len)
-        g_string_append(problems, "other");
+        g_string_append(problems, VEXEL_CERT_OTHER);
     host_send(v->id, VEXEL_VERB_CERTIFICATE, problems->str, NULL);
     g_free(v->tls_pem);
     v->tls_pem = NULL;
@@ -254,27 +254,27 @@ static gboolean on_tls_errors(WebKitWebView *web, const char *uri, GTlsCertifica
 static const char *failure_kind(const GError *error)
 {
     if (error->domain == G_RESOLVER_ERROR)
-        return "name";
+        return VEXEL_FAILED_NAME;
     if (error->domain == G_IO_ERROR) {
         switch (error->code) {
         case G_IO_ERROR_CONNECTION_REFUSED:
-            return "refused";
+            return VEXEL_FAILED_REFUSED;
         case G_IO_ERROR_CONNECTION_CLOSED:
-            return "reset";
+            return VEXEL_FAILED_RESET;
         case G_IO_ERROR_TIMED_OUT:
-            return "timeout";
+            return VEXEL_FAILED_TIMEOUT;
         case G_IO_ERROR_NETWORK_UNREACHABLE:
         case G_IO_ERROR_HOST_UNREACHABLE:
-            return "offline";
+            return VEXEL_FAILED_OFFLINE;
         case G_IO_ERROR_NOT_FOUND:
-            return "file";
+            return VEXEL_FAILED_FILE;
         default:
-            return "other";
+            return VEXEL_FAILED_OTHER;
         }
     }
     if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_FILE_DOES_NOT_EXIST))
-        return "file";
-    return "other";
+        return VEXEL_FAILED_FILE;
+    return VEXEL_FAILED_OTHER;
 }
 
 /* A load failed: the frame shows its own page, in Japanese, over the view.
@@ -302,7 +302,7 @@ static gboolean on_load_failed(WebKitWebView *web, WebKitLoadEvent event, const 
     for (guint i = 0; i < G_N_ELEMENTS(domains) && message == error->message; ++i)
         message = g_dgettext(domains[i], error->message);
     const gboolean tls = problems != NULL;
-    host_send(v->id, VEXEL_VERB_FAILED, tls ? "tls" : failure_kind(error), host_text(uri), message,
+    host_send(v->id, VEXEL_VERB_FAILED, tls ? VEXEL_FAILED_TLS : failure_kind(error), host_text(uri), message,
               host_text(problems), host_text(pem), NULL);
     g_free(pem);
     g_free(problems);
@@ -340,7 +340,7 @@ static void send_responsive(HostView *v)
     if (hung == v->hung)
         return;
     v->hung = hung;
-    host_send(v->id, VEXEL_VERB_RESPONSIVE, hung ? "0" : "1", NULL);
+    host_send(v->id, VEXEL_VERB_RESPONSIVE, hung ? VEXEL_NO : VEXEL_YES, NULL);
 }
 
 static void on_responsive(WebKitWebView *web, GParamSpec *pspec, HostView *v)
@@ -396,9 +396,9 @@ static void on_web_process_terminated(WebKitWebView *web, WebKitWebProcessTermin
     v->hung = FALSE;
     v->page_gone = TRUE;
     host_send(v->id, VEXEL_VERB_CRASHED,
-              reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "memory"
-              : reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API  ? "requested"
-                                                                : "crashed",
+              reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? VEXEL_CRASH_MEMORY
+              : reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API  ? VEXEL_CRASH_REQUESTED
+                                                                : VEXEL_CRASH_CRASHED,
               NULL);
 }
 
@@ -585,8 +585,8 @@ static gboolean on_focus_leaves(GtkWidget *plug, GtkDirectionType direction, Hos
 {
     (void)plug;
     host_send(v->id, VEXEL_VERB_LEAVE,
-              direction == GTK_DIR_TAB_BACKWARD || direction == GTK_DIR_UP || direction == GTK_DIR_LEFT ? "prev"
-                                                                                                       : "next",
+              direction == GTK_DIR_TAB_BACKWARD || direction == GTK_DIR_UP || direction == GTK_DIR_LEFT ? VEXEL_LEAVE_PREV
+                                                                                                       : VEXEL_LEAVE_NEXT,
               NULL);
     return FALSE;
 }
