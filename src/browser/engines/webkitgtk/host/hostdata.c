@@ -1,5 +1,6 @@
 #include "hostdata.h"
 
+#include "hostcontext.h"
 #include "hostview.h"
 
 #include <libsoup/soup.h>

@@ -9,6 +9,7 @@
 #include "hostdevtools.h"
 #include "hostpermission.h"
 #include "hostfullscreen.h"
+#include "hostload.h"
 #include "hostprint.h"
 #include "hostrules.h"
 #include "hostscroll.h"

@@ -1,5 +1,6 @@
 #include "hoststart.h"
 
+#include "hostcontext.h"
 #include "hostview.h"
 
 #include <string.h>

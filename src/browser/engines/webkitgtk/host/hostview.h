@@ -23,7 +23,7 @@ typedef struct {
     char *tls_pem;        /* the certificate a load was refused for, until its failure is sent */
     char *tls_problems;   /* and why, as words of the "failed" message */
     /* A composition WebKit ended itself, while the input method's commit
-       of the same text is awaited (see hold_composition): */
+       of the same text is awaited (see hostcompose.h): */
     char *kept;           /* that text, NULL when none is awaited */
     GArray *held;         /* the page's commit handlers blocked meanwhile */
     gulong commit_watch;  /* our own handler of commits */
@@ -49,10 +49,6 @@ static inline const char *host_text(const char *text)
 }
 
 void views_init(void);
-/* The web context of normal views, with its data in the user's data and
-   cache folders under Vexel/webkit (made at the first call); or the one of
-   private views, keeping everything in memory until its last view goes. */
-WebKitWebContext *views_context(gboolean private_window);
 
 /* Makes view id and answers "plug <xid>" (or "error <text>"). */
 void view_create(guint id, gboolean private_window);
@@ -62,6 +58,8 @@ gboolean view_request(guint id, const char *verb, const char *const *fields, gui
 HostView *view_of(WebKitWebView *web);
 /* View id, NULL when there is none (or no longer). */
 HostView *view_by_id(guint id);
+/* Calls each for every view; it must not make or release one. */
+void views_foreach(void (*each)(HostView *v));
 /* Ends a view: its page, its plug, what it still waited for. */
 void view_release(HostView *v);
 
@@ -73,7 +71,3 @@ void requests_attach(HostView *v);
    number (0 when missing or not one). */
 char *view_text_field(const char *const *fields, guint count, guint index);
 guint view_number_field(const char *const *fields, guint count, guint index);
-
-/* "allowcert <host> <pem>": the user accepts the certificate for the host,
-   for as long as this process runs. */
-void view_allow_certificate(HostView *v, const char *const *fields, guint count);
