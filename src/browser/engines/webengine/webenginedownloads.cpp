@@ -1,7 +1,10 @@
 #include "webenginedownloads.h"
 
 #include "browser/downloadlist.h"
+#include "browser/engines/webengine/webenginecontrol.h"
+#include "browser/pagedialogs.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QPointer>
 #include <QWebEngineDownloadRequest>
@@ -94,3 +97,54 @@ void follow(QWebEngineDownloadRequest *request, const QString &path)
 }
 
 }  // namespace webenginedownloads
+
+// --- A page's downloads: the user places them, the status bar follows them ---
+
+void WebEngineControl::handleDownload(QWebEngineDownloadRequest *download)
+{
+    // The engine's name for a saved page is made of the address ("x_html.mhtml").
+    const QString suggested = download->isSavePageDownload()
+                                  ? pagedialogs::savedPageName(page_->title(), page_->url())
+                                  : download->suggestedFileName();
+    // One the engine resumes after an interruption goes on where it was placed.
+    QString path = webenginedownloads::placedPath(download);
+    if (path.isEmpty())
+        path = pagedialogs::chooseDownloadPath(this, suggested);
+    if (path.isEmpty()) {
+        download->cancel();
+        emit StatusMessage(pagedialogs::downloadCancelledText(QString()));
+        return;
+    }
+    const QFileInfo target(path);
+    download->setDownloadDirectory(target.absolutePath());
+    download->setDownloadFileName(target.fileName());
+    const QString name = target.fileName();
+    webenginedownloads::follow(download, target.absoluteFilePath());
+    connect(download, &QWebEngineDownloadRequest::receivedBytesChanged, this, [this, download, name] {
+        emit StatusMessage(pagedialogs::downloadProgressText(name, download->receivedBytes(), download->totalBytes()));
+    });
+    // An interrupted download that could be resumed is not "finished"; the
+    // user still needs to hear that it stopped.
+    connect(download, &QWebEngineDownloadRequest::stateChanged, this, [this, download, name] {
+        switch (download->state()) {
+        case QWebEngineDownloadRequest::DownloadRequested:
+        case QWebEngineDownloadRequest::DownloadInProgress:
+            break;
+        case QWebEngineDownloadRequest::DownloadCompleted:
+            emit StatusMessage(pagedialogs::downloadFinishedText(name));
+            break;
+        case QWebEngineDownloadRequest::DownloadCancelled:
+            emit StatusMessage(pagedialogs::downloadCancelledText(name));
+            break;
+        case QWebEngineDownloadRequest::DownloadInterrupted:
+            emit StatusMessage(pagedialogs::downloadFailedText(name, download->interruptReasonString()));
+            break;
+        }
+    });
+    download->accept();
+}
+
+void WebEngineControl::Download(const QUrl &address)
+{
+    page_->download(address);
+}
