@@ -21,6 +21,9 @@
 #include <string.h>
 
 static GHashTable *views; /* id -> HostView */
+/* The HostView on its web view: a download asks by web view, which may
+   outlive its view. */
+#define VIEW_KEY "vexel-view"
 
 void views_init(void)
 {
@@ -30,13 +33,7 @@ void views_init(void)
 
 HostView *view_of(WebKitWebView *web)
 {
-    GHashTableIter it;
-    gpointer key, value;
-    g_hash_table_iter_init(&it, views);
-    while (g_hash_table_iter_next(&it, &key, &value))
-        if (((HostView *)value)->web == web)
-            return value;
-    return NULL;
+    return g_object_get_data(G_OBJECT(web), VIEW_KEY);
 }
 
 void views_foreach(void (*each)(HostView *v))
@@ -142,6 +139,7 @@ void view_create(guint id, gboolean private_window)
     gtk_widget_grab_focus(GTK_WIDGET(v->web));
     expose_attach(v);
     g_hash_table_insert(views, GUINT_TO_POINTER(id), v);
+    g_object_set_data(G_OBJECT(v->web), VIEW_KEY, v);
 
     char xid[32];
     g_snprintf(xid, sizeof xid, "%lu", (unsigned long)gtk_plug_get_id(GTK_PLUG(v->plug)));
@@ -151,6 +149,7 @@ void view_create(guint id, gboolean private_window)
 void view_release(HostView *v)
 {
     g_hash_table_remove(views, GUINT_TO_POINTER(v->id));
+    g_object_set_data(G_OBJECT(v->web), VIEW_KEY, NULL);
     menu_detach(v);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(v->web), v);
     g_signal_handlers_disconnect_by_data(v->web, v);
