@@ -44,7 +44,7 @@ void WebKitControl::onExempt(const QList<QByteArray> &fields)
     site.setHost(textField(fields, 0));
     if (!site.isValid() || site.host().isEmpty() || site.host().contains(QLatin1Char(' ')))
         return;
-    ContentBlocking::instance().setExempt(site.host(), fields.value(1) == "1");
+    ContentBlocking::instance().setExempt(site.host(), isYes(fields.value(1)));
     // The page again, filtered (or not) as now chosen.
     Refresh();
 }

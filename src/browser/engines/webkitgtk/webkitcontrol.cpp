@@ -51,15 +51,15 @@ const QString hostGoneText = QStringLiteral("Gecko エンジンのプロセス�
 QString certificateProblems(const QByteArray &words)
 {
     static const QHash<QByteArray, QString> texts = {
-        {"unknown-ca", QStringLiteral("発行元を確認できない証明書です")},
-        {"bad-identity", QStringLiteral("証明書がサイトの名前と一致しません")},
-        {"not-activated", QStringLiteral("証明書はまだ有効になっていません")},
-        {"expired", QStringLiteral("証明書の有効期限が切れています")},
-        {"revoked", QStringLiteral("証明書は失効しています")},
-        {"insecure", QStringLiteral("証明書の署名方式が安全ではありません")},
+        {VEXEL_CERT_UNKNOWN_CA, QStringLiteral("発行元を確認できない証明書です")},
+        {VEXEL_CERT_BAD_IDENTITY, QStringLiteral("証明書がサイトの名前と一致しません")},
+        {VEXEL_CERT_NOT_ACTIVATED, QStringLiteral("証明書はまだ有効になっていません")},
+        {VEXEL_CERT_EXPIRED, QStringLiteral("証明書の有効期限が切れています")},
+        {VEXEL_CERT_REVOKED, QStringLiteral("証明書は失効しています")},
+        {VEXEL_CERT_INSECURE, QStringLiteral("証明書の署名方式が安全ではありません")},
     };
     QStringList problems;
-    for (const QByteArray &word : words.split(','))
+    for (const QByteArray &word : words.split(VEXEL_LIST_SEPARATOR[0]))
         if (const QString text = texts.value(word); !text.isEmpty() && !problems.contains(text))
             problems << text;
     return problems.isEmpty() ? QStringLiteral("証明書を検証できません") : problems.join(QStringLiteral("、"));
@@ -339,7 +339,7 @@ QString WebKitControl::LocationURL() const
 void WebKitControl::FindText(const QString &text, bool backward)
 {
     if (state_ == State::Live)
-        send(VEXEL_VERB_FIND, {backward ? QByteArray("b") : QByteArray("f"), text.toUtf8()});
+        send(VEXEL_VERB_FIND, {backward ? VEXEL_FIND_BACKWARD : VEXEL_FIND_FORWARD, text.toUtf8()});
 }
 
 qreal WebKitControl::ZoomFactor() const
@@ -490,9 +490,10 @@ void WebKitControl::onTitle(const QList<QByteArray> &fields)
 void WebKitControl::onLoaded(const QList<QByteArray> &fields)
 {
     // A page that loads replaces our error page.
-    if (fields.value(0) == "1")
+    const bool ok = isYes(fields.value(0));
+    if (ok)
         hideErrorPage();
-    emit LoadFinished(fields.value(0) == "1");
+    emit LoadFinished(ok);
 }
 
 void WebKitControl::onProgress(const QList<QByteArray> &fields)
@@ -509,8 +510,8 @@ void WebKitControl::onStatus(const QList<QByteArray> &fields)
 
 void WebKitControl::onHistory(const QList<QByteArray> &fields)
 {
-    canGoBack_ = fields.value(0) == "1";
-    canGoForward_ = fields.value(1) == "1";
+    canGoBack_ = isYes(fields.value(0));
+    canGoForward_ = isYes(fields.value(1));
     emit CommandStateChange(NavigationCommand::Back, canGoBack_);
     emit CommandStateChange(NavigationCommand::Forward, canGoForward_);
 }
@@ -529,7 +530,7 @@ void WebKitControl::onPopupBlocked(const QList<QByteArray> &)
 void WebKitControl::onLeave(const QList<QByteArray> &fields)
 {
     if (hasFocus())
-        leaveToFrame(fields.value(0) != "prev");
+        leaveToFrame(fields.value(0) != VEXEL_LEAVE_PREV);
 }
 
 void WebKitControl::onClose(const QList<QByteArray> &)
@@ -546,13 +547,13 @@ void WebKitControl::onCrashed(const QList<QByteArray> &fields)
         return;
     state_ = State::PageGone;
     const QByteArray reason = fields.value(0);
-    showCrash(reason == "memory" ? QStringLiteral("メモリを使いすぎたため、ページを表示していたプロセスが終了しました。")
+    showCrash(reason == VEXEL_CRASH_MEMORY ? QStringLiteral("メモリを使いすぎたため、ページを表示していたプロセスが終了しました。")
                                  : QStringLiteral("ページを表示していたプロセスが異常終了しました。"));
 }
 
 void WebKitControl::onResponsive(const QList<QByteArray> &fields)
 {
-    const bool hung = fields.value(0) == "0";
+    const bool hung = fields.value(0) == VEXEL_NO;
     if (state_ == State::Live && hung != hung_) {
         hung_ = hung;
         emit PageResponsiveChange(!hung);
@@ -578,23 +579,29 @@ void WebKitControl::hideErrorPage()
 void WebKitControl::onFailed(const QList<QByteArray> &fields)
 {
     static const QHash<QByteArray, ErrorPage::Kind> kinds = {
-        {"name", ErrorPage::Kind::NameNotResolved}, {"refused", ErrorPage::Kind::Refused},
-        {"reset", ErrorPage::Kind::Reset},          {"timeout", ErrorPage::Kind::TimedOut},
-        {"offline", ErrorPage::Kind::Offline},      {"file", ErrorPage::Kind::FileNotFound},
-        {"blocked", ErrorPage::Kind::Blocked},
+        {VEXEL_FAILED_NAME, ErrorPage::Kind::NameNotResolved},
+        {VEXEL_FAILED_REFUSED, ErrorPage::Kind::Refused},
+        {VEXEL_FAILED_RESET, ErrorPage::Kind::Reset},
+        {VEXEL_FAILED_TIMEOUT, ErrorPage::Kind::TimedOut},
+        {VEXEL_FAILED_OFFLINE, ErrorPage::Kind::Offline},
+        {VEXEL_FAILED_FILE, ErrorPage::Kind::FileNotFound},
+        {VEXEL_FAILED_BLOCKED, ErrorPage::Kind::Blocked},
     };
     static const QHash<QByteArray, ErrorPage::Problem> problems = {
-        {"unknown-ca", ErrorPage::UnknownIssuer}, {"bad-identity", ErrorPage::WrongName},
-        {"not-activated", ErrorPage::NotYetValid}, {"expired", ErrorPage::Expired},
-        {"revoked", ErrorPage::Revoked},          {"insecure", ErrorPage::Insecure},
+        {VEXEL_CERT_UNKNOWN_CA, ErrorPage::UnknownIssuer},
+        {VEXEL_CERT_BAD_IDENTITY, ErrorPage::WrongName},
+        {VEXEL_CERT_NOT_ACTIVATED, ErrorPage::NotYetValid},
+        {VEXEL_CERT_EXPIRED, ErrorPage::Expired},
+        {VEXEL_CERT_REVOKED, ErrorPage::Revoked},
+        {VEXEL_CERT_INSECURE, ErrorPage::Insecure},
     };
     if (state_ != State::Live)
         return;
     const QString address = readable(textField(fields, 1));
     const QString message = textField(fields, 2);
-    if (fields.value(0) == "tls") {
+    if (fields.value(0) == VEXEL_FAILED_TLS) {
         ErrorPage::Problems found;
-        for (const QByteArray &word : fields.value(3).split(','))
+        for (const QByteArray &word : fields.value(3).split(VEXEL_LIST_SEPARATOR[0]))
             found |= problems.value(word, ErrorPage::Unverified);
         errorPage_->showCertificate(address, found, QSslCertificate(fields.value(4), QSsl::Pem), message);
     } else {
@@ -643,12 +650,12 @@ void WebKitControl::onSession(const QList<QByteArray> &fields)
 
 void WebKitControl::onComposing(const QList<QByteArray> &fields)
 {
-    composing_ = fields.value(0) == "1";
+    composing_ = isYes(fields.value(0));
 }
 
 void WebKitControl::onFullScreen(const QList<QByteArray> &fields)
 {
-    emit FullScreenRequested(fields.value(0) == "1");
+    emit FullScreenRequested(isYes(fields.value(0)));
 }
 
 void WebKitControl::ExitFullScreen()

@@ -20,6 +20,7 @@ namespace webkitdata {
 namespace {
 
 constexpr int kAnswerMs = 30000;  // a host that takes longer has failed us
+constexpr int kAllTime = 0;       // cleardata's age in seconds: 0 takes all of it
 
 QString failureText(const QString &why)
 {
@@ -101,12 +102,12 @@ QByteArray kindWords(Kinds kinds)
 {
     QByteArrayList words;
     if (kinds & browsingdata::Cookies)
-        words << "cookies";
+        words << VEXEL_DATA_COOKIES;
     if (kinds & browsingdata::Storage)
-        words << "storage";
+        words << VEXEL_DATA_STORAGE;
     if (kinds & browsingdata::Cache)
-        words << "cache";
-    return words.join(',');
+        words << VEXEL_DATA_CACHE;
+    return words.join(VEXEL_LIST_SEPARATOR);
 }
 
 }  // namespace
@@ -127,7 +128,7 @@ void list(const browsingdata::Listed &done)
             site.gecko = true;
             site.cookies = fields[2].toInt();
             site.bytes = fields[3].toLongLong();
-            for (const QByteArray &word : fields[1].split(','))
+            for (const QByteArray &word : fields[1].split(VEXEL_LIST_SEPARATOR[0]))
                 if (const QString label = storageLabel(word); !label.isEmpty())
                     site.storage << label;
             if (!site.host.isEmpty() && (site.cookies > 0 || !site.storage.isEmpty()))
@@ -158,14 +159,14 @@ void clear(Kinds kinds, const browsingdata::Scope &scope, const browsingdata::Do
             if (verb.isEmpty())
                 join->end({failureText(QStringLiteral("応答がありません"))});
             else if (verb == VEXEL_VERB_DATACLEARED)
-                join->end(answer.value(0) == "1" ? QStringList()
+                join->end(isYes(answer.value(0)) ? QStringList()
                                                  : QStringList{failureText(QString::fromUtf8(answer.value(1)))});
             return verb.isEmpty() || verb == VEXEL_VERB_DATACLEARED;
         });
     };
     const Kinds siteKinds = kinds & ~Kinds(browsingdata::Cache);
     if (kinds & browsingdata::Cache || (!scope && siteKinds))
-        ask(VEXEL_VERB_CLEARDATA, {kindWords(scope ? Kinds(browsingdata::Cache) : kinds), "0"});
+        ask(VEXEL_VERB_CLEARDATA, {kindWords(scope ? Kinds(browsingdata::Cache) : kinds), QByteArray::number(kAllTime)});
     if (scope && siteKinds) {
         QSet<QString> hosts;
         for (const QString &origin : *scope)

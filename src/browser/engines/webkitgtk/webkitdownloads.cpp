@@ -63,7 +63,7 @@ void report(WebKitHost *host, const QByteArray &verb, const QList<QByteArray> &f
     }
     running().remove(key);
     list.finish(entry, done                            ? DownloadList::State::Completed
-                       : fields.value(1) == "cancelled" ? DownloadList::State::Cancelled
+                       : fields.value(1) == VEXEL_DOWNLOAD_CANCELLED ? DownloadList::State::Cancelled
                                                         : DownloadList::State::Failed);
 }
 

@@ -168,7 +168,7 @@ int WebKitHost::requestView(WebKitControl *control)
     pending_.insert(view, control);
     // The pipe keeps the request while the host is still starting.
     // A private window's view keeps its data in memory only.
-    send(view, VEXEL_VERB_CREATE, {control->IsPrivate() ? QByteArrayLiteral("1") : QByteArrayLiteral("0")});
+    send(view, VEXEL_VERB_CREATE, {yesNo(control->IsPrivate())});
     awaitAnswer();
     return view;
 }

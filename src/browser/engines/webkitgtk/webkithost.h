@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QTimer>
 
+#include "protocol.h"
 #include "protocolcodec.h"
 
 class WebKitControl;
@@ -33,6 +34,16 @@ QByteArray encode(quint32 view, const char *verb, const QList<QByteArray> &field
 // VEXEL_PROTO_OK and *message, or the codec's error.
 int decode(const QByteArray &line, WebKitMessage *message);
 }  // namespace webkitprotocol
+
+// The pipe's yes and no fields: anything but a yes is a no.
+inline bool isYes(const QByteArray &field)
+{
+    return field == VEXEL_YES;
+}
+inline QByteArray yesNo(bool yes)
+{
+    return yes ? QByteArrayLiteral(VEXEL_YES) : QByteArrayLiteral(VEXEL_NO);
+}
 
 class WebKitHost : public QObject {
     Q_OBJECT

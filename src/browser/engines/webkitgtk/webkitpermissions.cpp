@@ -14,7 +14,7 @@ void WebKitControl::onPermission(const QList<QByteArray> &fields)
     const QString site = sitepermissions::siteOf(QUrl(textField(fields, 2)));
     ask(VEXEL_VERB_PERMIT, [&] {
         const bool allowed = kind && sitepermissions::decide(this, site, *kind);
-        return QList<QByteArray>{number, allowed ? "1" : "0"};
+        return QList<QByteArray>{number, yesNo(allowed)};
     });
 }
 

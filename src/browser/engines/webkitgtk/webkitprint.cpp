@@ -31,7 +31,7 @@ void WebKitControl::onPrinted(const QList<QByteArray> &fields)
     // Only what this control asked for: the host's word is no path of its own.
     if (!printing_.removeOne(path))
         return;
-    emit PdfPrinted(path, fields.value(1) == "1");
+    emit PdfPrinted(path, isYes(fields.value(1)));
 }
 
 void WebKitControl::failPrints()

@@ -16,9 +16,9 @@ namespace {
 
 QString downloadFailure(const QByteArray &reason)
 {
-    if (reason == "network")
+    if (reason == VEXEL_DOWNLOAD_NETWORK)
         return QStringLiteral("ネットワークエラー");
-    if (reason == "destination")
+    if (reason == VEXEL_DOWNLOAD_DESTINATION)
         return QStringLiteral("保存先に書き込めません");
     return QStringLiteral("不明なエラー");
 }
@@ -52,17 +52,17 @@ void WebKitControl::onDialog(const QList<QByteArray> &fields)
     ask(VEXEL_VERB_ANSWER, [&] {
         bool ok = true;
         QString text;
-        if (type == "alert")
+        if (type == VEXEL_DIALOG_ALERT)
             pagedialogs::alert(this, message);
-        else if (type == "confirm")
+        else if (type == VEXEL_DIALOG_CONFIRM)
             ok = pagedialogs::confirm(this, message);
-        else if (type == "prompt")
+        else if (type == VEXEL_DIALOG_PROMPT)
             ok = pagedialogs::prompt(this, message, proposed, &text);
-        else if (type == "leave")
+        else if (type == VEXEL_DIALOG_LEAVE)
             ok = pagedialogs::confirmLeaving(this);
         else
             ok = false;
-        return QList<QByteArray>{number, ok ? "1" : "0", text.toUtf8()};
+        return QList<QByteArray>{number, yesNo(ok), text.toUtf8()};
     });
 }
 
@@ -70,14 +70,14 @@ void WebKitControl::onAuth(const QList<QByteArray> &fields)
 {
     const QByteArray number = fields.value(0);
     const QString host = textField(fields, 2);
-    const QString who = fields.value(1) == "proxy" ? QStringLiteral("プロキシ %1").arg(host) : host;
+    const QString who = fields.value(1) == VEXEL_AUTH_PROXY ? QStringLiteral("プロキシ %1").arg(host) : host;
     const QString realm = textField(fields, 3);
     ask(VEXEL_VERB_CREDENTIALS, [&] {
         QString user, password;
         // Cancelled, the page shows what the server answers without them.
         if (!pagedialogs::askCredentials(this, who, realm, &user, &password))
-            return QList<QByteArray>{number, "0"};
-        return QList<QByteArray>{number, "1", user.toUtf8(), password.toUtf8()};
+            return QList<QByteArray>{number, VEXEL_NO};
+        return QList<QByteArray>{number, VEXEL_YES, user.toUtf8(), password.toUtf8()};
     });
 }
 
@@ -117,6 +117,6 @@ void WebKitControl::onDownloadFailed(const QList<QByteArray> &fields)
 {
     const QString name = textField(fields, 0);
     const QByteArray reason = fields.value(1);
-    emit StatusMessage(reason == "cancelled" ? pagedialogs::downloadCancelledText(name)
+    emit StatusMessage(reason == VEXEL_DOWNLOAD_CANCELLED ? pagedialogs::downloadCancelledText(name)
                                              : pagedialogs::downloadFailedText(name, downloadFailure(reason)));
 }

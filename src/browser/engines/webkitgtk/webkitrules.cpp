@@ -16,7 +16,7 @@ void follow(WebKitHost *host)
         // A message has few fields and a host holds no blank: the list is one.
         QByteArrayList words;
         for (const enginerules::Rule &rule : enginerules::rules())
-            words << (rule.subdomains ? "." : "") + rule.host.toUtf8() << enginerules::engineWord(rule.engine).toUtf8();
+            words << (rule.subdomains ? VEXEL_SUBDOMAINS_MARK : "") + rule.host.toUtf8() << enginerules::engineWord(rule.engine).toUtf8();
         host->send(0, VEXEL_VERB_RULES, {words.join(' ')});
     };
     send();
@@ -32,7 +32,7 @@ void WebKitControl::onRuleNavigation(const QList<QByteArray> &fields)
     const QString address = textField(fields, 0);
     const std::optional<enginerules::Rule> rule = enginerules::ruleFor(QUrl(address));
     const bool elsewhere = followsEngineRules() && rule && rule->engine == engines::IE_CLSID;
-    send(VEXEL_VERB_RULEANSWER, {elsewhere ? QByteArray("1") : QByteArray("0")});
+    send(VEXEL_VERB_RULEANSWER, {yesNo(elsewhere)});
     if (elsewhere)
         emit RuleNavigationRequested(address);
 }

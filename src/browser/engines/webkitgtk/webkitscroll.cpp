@@ -11,7 +11,7 @@
 
 void WebKitControl::WatchScrolling(bool on)
 {
-    send(VEXEL_VERB_SCROLLWATCH, {on ? QByteArrayLiteral("1") : QByteArrayLiteral("0")});
+    send(VEXEL_VERB_SCROLLWATCH, {yesNo(on)});
 }
 
 void WebKitControl::ScrollTo(const QString &anchor, qreal within, qreal fraction)

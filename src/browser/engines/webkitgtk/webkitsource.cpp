@@ -43,7 +43,7 @@ void WebKitControl::onSourceReady(const QList<QByteArray> &fields)
     if (!sourcesAsked_.remove(path))
         return;
     QFile file(path);
-    const bool ok = fields.value(1) == "1" && file.open(QIODevice::ReadOnly);
+    const bool ok = isYes(fields.value(1)) && file.open(QIODevice::ReadOnly);
     const QByteArray bytes = ok ? file.readAll() : QByteArray();
     file.close();
     QFile::remove(path);
@@ -75,7 +75,7 @@ void WebKitControl::onSavePage(const QList<QByteArray> &fields)
 void WebKitControl::onPageSaved(const QList<QByteArray> &fields)
 {
     const QString name = QFileInfo(textField(fields, 0)).fileName();
-    emit StatusMessage(fields.value(1) == "1"
+    emit StatusMessage(isYes(fields.value(1))
                            ? pagedialogs::downloadFinishedText(name)
                            : pagedialogs::downloadFailedText(name, QStringLiteral("保存先に書き込めません")));
 }
@@ -88,5 +88,5 @@ void WebKitControl::ShowInspector()
 
 void WebKitControl::onInspector(const QList<QByteArray> &fields)
 {
-    inspectorShown_ = fields.value(0) == "1";
+    inspectorShown_ = isYes(fields.value(0));
 }
