@@ -88,6 +88,8 @@ protected:
 private:
     // A field of a host's line as text.
     static QString textField(const QList<QByteArray> &fields, int index);
+    // An address as the user reads it (and as the other engine gives it).
+    static QString readable(const QString &uri);
 
     enum class State { Creating, Live, PageGone, HostGone, Failed };
     using Handler = void (WebKitControl::*)(const QList<QByteArray> &fields);
