@@ -46,14 +46,11 @@ std::string normalizedHost(std::string_view host)
     if (host.empty())
         return {};
     const std::string text(host);
-    char *ascii = g_hostname_to_ascii(text.c_str());
+    g_autofree char *ascii = g_hostname_to_ascii(text.c_str());
     if (!ascii)
         return {};
-    char *lower = g_ascii_strdown(ascii, -1);
-    std::string result(lower);
-    g_free(lower);
-    g_free(ascii);
-    return result;
+    g_autofree char *lower = g_ascii_strdown(ascii, -1);
+    return lower;
 }
 
 // Reads the cache at path, unless it is the file already loaded.
@@ -69,15 +66,15 @@ void loadFilters(const char *path)
         filters->modifiedNanoseconds == info.st_mtim.tv_nsec)
         return;
     filters.reset();
-    gchar *contents = nullptr;
+    g_autofree gchar *contents = nullptr;
     gsize length = 0;
     if (!g_file_get_contents(path, &contents, &length, nullptr))
         return;
     try {
         auto loaded = std::make_unique<Filters>();
         loaded->bytes.assign(contents, length);
-        g_free(contents);
-        contents = nullptr;
+        // The cache may be large: one copy of it at a time.
+        g_clear_pointer(&contents, g_free);
         loaded->engine = blocking::FilterEngine::deserialize(loaded->bytes);
         if (!loaded->engine)
             return;
@@ -90,7 +87,6 @@ void loadFilters(const char *path)
         filters = std::move(loaded);
     } catch (const std::exception &) {
         // Out of memory for it: the pages load unfiltered rather than not at all.
-        g_free(contents);
         filters.reset();
     }
 }
@@ -101,7 +97,7 @@ void configure(GVariant *settings)
     if (!settings || !g_variant_is_of_type(settings, G_VARIANT_TYPE("(sas)")))
         return;
     const char *path = nullptr;
-    GVariantIter *hosts = nullptr;
+    g_autoptr(GVariantIter) hosts = nullptr;
     g_variant_get(settings, "(&sas)", &path, &hosts);
     exemptHosts.clear();
     const char *host = nullptr;
@@ -110,7 +106,6 @@ void configure(GVariant *settings)
         if (!normal.empty())
             exemptHosts.insert(normal);
     }
-    g_variant_iter_free(hosts);
     loadFilters(path);
 }
 
@@ -217,20 +212,16 @@ void onWindowObjectCleared(WebKitScriptWorld *world, WebKitWebPage *page, WebKit
     }
     if (css.empty())
         return;
-    JSCContext *context = webkit_frame_get_js_context_for_script_world(frame, world);
+    g_autoptr(JSCContext) context = webkit_frame_get_js_context_for_script_world(frame, world);
     if (!context)
         return;
-    JSCValue *apply = jsc_context_evaluate(context, applyHiding, -1);
-    if (apply && jsc_value_is_function(apply)) {
-        JSCValue *result = jsc_value_function_call(apply, G_TYPE_STRING, css.c_str(), G_TYPE_NONE);
-        if (result)
-            g_object_unref(result);
-    }
-    if (apply)
-        g_object_unref(apply);
+    g_autoptr(JSCValue) apply = jsc_context_evaluate(context, applyHiding, -1);
+    // What the function returns is of no use, only released.
+    g_autoptr(JSCValue) result = apply && jsc_value_is_function(apply)
+                                     ? jsc_value_function_call(apply, G_TYPE_STRING, css.c_str(), G_TYPE_NONE)
+                                     : nullptr;
     // A failure in the page's context is not the page's exception.
     jsc_context_clear_exception(context);
-    g_object_unref(context);
 }
 
 void onPageCreated(WebKitWebExtension *, WebKitWebPage *page, gpointer)

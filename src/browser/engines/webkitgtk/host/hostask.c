@@ -67,7 +67,7 @@ void questions_drop_view(guint view)
         return;
     /* Out of the table first: giving up runs WebKit's handlers, which may
        ask again. */
-    GPtrArray *dropped = g_ptr_array_new_with_free_func(g_free);
+    g_autoptr(GPtrArray) dropped = g_ptr_array_new_with_free_func(g_free);
     GHashTableIter it;
     gpointer key, value;
     g_hash_table_iter_init(&it, questions);
@@ -79,7 +79,6 @@ void questions_drop_view(guint view)
     }
     for (guint i = 0; i < dropped->len; ++i)
         give_up(g_ptr_array_index(dropped, i));
-    g_ptr_array_free(dropped, TRUE);
 }
 
 void give_up_number(guint view, QuestionKind kind, const char *number)
@@ -144,9 +143,8 @@ void answer_dialog(HostView *v, const char *const *fields, guint count)
     case WEBKIT_SCRIPT_DIALOG_PROMPT:
         /* A prompt left without a text answers null, as cancelled. */
         if (ok) {
-            char *text = view_text_field(fields, count, 2);
+            g_autofree char *text = view_text_field(fields, count, 2);
             webkit_script_dialog_prompt_set_text(dialog, text);
-            g_free(text);
         }
         break;
     default:
@@ -187,14 +185,11 @@ void answer_credentials(HostView *v, const char *const *fields, guint count)
     if (!request)
         return;
     if (yes_field(fields, count, 1)) {
-        char *user = view_text_field(fields, count, 2);
-        char *password = view_text_field(fields, count, 3);
-        WebKitCredential *credential =
+        g_autofree char *user = view_text_field(fields, count, 2);
+        g_autofree char *password = view_text_field(fields, count, 3);
+        g_autoptr(WebKitCredential) credential =
             webkit_credential_new(user, password, WEBKIT_CREDENTIAL_PERSISTENCE_FOR_SESSION);
         webkit_authentication_request_authenticate(request, credential);
-        webkit_credential_free(credential);
-        g_free(password);
-        g_free(user);
     } else {
         /* Cancelled: on without credentials, so the page shows the server's
            own answer (its 401 page) rather than nothing. */

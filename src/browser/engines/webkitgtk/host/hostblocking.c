@@ -33,14 +33,11 @@ static void context_gone(gpointer data, GObject *context)
 void blocking_configure_context(WebKitWebContext *context)
 {
     /* The extension's folder sits beside this program, built or installed. */
-    char *self = g_file_read_link("/proc/self/exe", NULL);
+    g_autofree char *self = g_file_read_link("/proc/self/exe", NULL);
     if (self) {
-        char *folder = g_path_get_dirname(self);
-        char *extensions = g_build_filename(folder, "webkit-extensions", NULL);
+        g_autofree char *folder = g_path_get_dirname(self);
+        g_autofree char *extensions = g_build_filename(folder, "webkit-extensions", NULL);
         webkit_web_context_set_web_extensions_directory(context, extensions);
-        g_free(extensions);
-        g_free(folder);
-        g_free(self);
     }
     webkit_web_context_set_web_extensions_initialization_user_data(context, settings());
     if (!contexts)
@@ -54,9 +51,8 @@ void blocking_request(const char *const *fields, guint count)
     g_free(cache_path);
     cache_path = view_text_field(fields, count, 0);
     g_strfreev(exempt_hosts);
-    char *hosts = view_text_field(fields, count, 1);
+    g_autofree char *hosts = view_text_field(fields, count, 1);
     exempt_hosts = g_strsplit_set(g_strstrip(hosts), " ", -1);
-    g_free(hosts);
     for (guint i = 0; contexts && i < contexts->len; ++i) {
         WebKitWebContext *context = g_ptr_array_index(contexts, i);
         webkit_web_context_set_web_extensions_initialization_user_data(context, settings());
@@ -139,25 +135,20 @@ static char *page_host(WebKitWebView *web)
     const char *uri = webkit_web_view_get_uri(web);
     if (!uri || !(g_str_has_prefix(uri, "http:") || g_str_has_prefix(uri, "https:")))
         return NULL;
-    GUri *parsed = g_uri_parse(uri, G_URI_FLAGS_NONE, NULL);
-    char *host = parsed && g_uri_get_host(parsed) && *g_uri_get_host(parsed) ? g_strdup(g_uri_get_host(parsed)) : NULL;
-    if (parsed)
-        g_uri_unref(parsed);
-    return host;
+    g_autoptr(GUri) parsed = g_uri_parse(uri, G_URI_FLAGS_NONE, NULL);
+    return parsed && g_uri_get_host(parsed) && *g_uri_get_host(parsed) ? g_strdup(g_uri_get_host(parsed)) : NULL;
 }
 
 /* As the frame keeps them: an exempt site's subdomains are exempt with it. */
 static gboolean is_exempt(const char *host)
 {
-    char *ascii = g_hostname_to_ascii(host);
+    g_autofree char *ascii = g_hostname_to_ascii(host);
     gboolean exempt = FALSE;
     for (guint i = 0; ascii && exempt_hosts && exempt_hosts[i] && !exempt; ++i) {
-        char *other = *exempt_hosts[i] ? g_hostname_to_ascii(exempt_hosts[i]) : NULL;
+        g_autofree char *other = *exempt_hosts[i] ? g_hostname_to_ascii(exempt_hosts[i]) : NULL;
         for (const char *name = ascii; other && name && !exempt; name = strchr(name, '.') ? strchr(name, '.') + 1 : NULL)
             exempt = g_ascii_strcasecmp(name, other) == 0;
-        g_free(other);
     }
-    g_free(ascii);
     return exempt;
 }
 
@@ -168,10 +159,9 @@ static void toggle_exempt(GSimpleAction *action, GVariant *parameter, gpointer d
     (void)action;
     (void)parameter;
     HostView *v = view_by_id(GPOINTER_TO_UINT(data));
-    char *host = v ? page_host(v->web) : NULL;
+    g_autofree char *host = v ? page_host(v->web) : NULL;
     if (host)
         host_send(v->id, VEXEL_VERB_EXEMPT, host, is_exempt(host) ? VEXEL_NO : VEXEL_YES, NULL);
-    g_free(host);
 }
 
 static void open_lists(GSimpleAction *action, GVariant *parameter, gpointer data)
@@ -214,18 +204,15 @@ void blocking_menu(WebKitContextMenu *menu, HostView *v)
     ViewBlocking *b = blocking_of(v);
     if (!b)
         return;
-    char *host = page_host(v->web);
+    g_autofree char *host = page_host(v->web);
     g_simple_action_set_enabled(b->exempt, host != NULL);
     g_simple_action_set_state(b->exempt, g_variant_new_boolean(host && is_exempt(host)));
-    g_free(host);
-    WebKitContextMenu *submenu = webkit_context_menu_new();
+    g_autoptr(WebKitContextMenu) submenu = webkit_context_menu_new();
     webkit_context_menu_append(submenu,
                                webkit_context_menu_item_new_from_gaction(G_ACTION(b->exempt), "このサイトでは無効", NULL));
     webkit_context_menu_append(submenu,
                                webkit_context_menu_item_new_from_gaction(G_ACTION(b->lists), "フィルター リスト...", NULL));
-    char *label = g_strdup_printf("広告ブロック: %u", g_hash_table_size(b->refused));
+    g_autofree char *label = g_strdup_printf("広告ブロック: %u", g_hash_table_size(b->refused));
     /* The item holds a reference of its own. */
     webkit_context_menu_append(menu, webkit_context_menu_item_new_with_submenu(label, submenu));
-    g_free(label);
-    g_object_unref(submenu);
 }

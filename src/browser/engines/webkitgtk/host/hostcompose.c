@@ -72,10 +72,9 @@ static void on_preedit_changed(WebKitInputMethodContext *im, HostView *v)
 {
     if (!v->held)
         return;
-    char *preedit = preedit_of(im);
+    g_autofree char *preedit = preedit_of(im);
     if (preedit)
         stop_holding(v);
-    g_free(preedit);
 }
 
 /* Before WebKit's own handler, which ends the composition. */

@@ -36,20 +36,16 @@ WebKitWebContext *views_context(gboolean private_window)
         return private_context;
     }
     if (!normal_context) {
-        char *data = g_build_filename(g_get_user_data_dir(), "Vexel", "webkit", NULL);
-        char *cache = g_build_filename(g_get_user_cache_dir(), "Vexel", "webkit", NULL);
-        WebKitWebsiteDataManager *manager =
+        g_autofree char *data = g_build_filename(g_get_user_data_dir(), "Vexel", "webkit", NULL);
+        g_autofree char *cache = g_build_filename(g_get_user_cache_dir(), "Vexel", "webkit", NULL);
+        g_autoptr(WebKitWebsiteDataManager) manager =
             webkit_website_data_manager_new("base-data-directory", data, "base-cache-directory", cache, NULL);
         /* Cookies too, so a login survives a restart. */
-        char *cookies = g_build_filename(data, "cookies.sqlite", NULL);
+        g_autofree char *cookies = g_build_filename(data, "cookies.sqlite", NULL);
         g_mkdir_with_parents(data, 0700);
         webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager), cookies,
                                                      WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
         normal_context = webkit_web_context_new_with_website_data_manager(manager);
-        g_object_unref(manager);
-        g_free(cookies);
-        g_free(cache);
-        g_free(data);
         configure_context(normal_context);
     }
     return normal_context;

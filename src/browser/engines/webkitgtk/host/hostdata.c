@@ -73,9 +73,8 @@ static Request *request_new(const char *const *fields, guint count, guint types_
     Request *r = g_new0(Request, 1);
     r->number = view_text_field(fields, count, 0);
     if (types_field) {
-        char *words = view_text_field(fields, count, types_field);
+        g_autofree char *words = view_text_field(fields, count, types_field);
         r->types = types_of(words);
-        g_free(words);
     }
     return r;
 }
@@ -120,14 +119,11 @@ static void on_cookies(GObject *source, GAsyncResult *result, gpointer data)
             if (domain && g_ascii_strcasecmp(*domain == '.' ? domain + 1 : domain, name) == 0)
                 ++count;
         }
-        char *words = words_of(types);
-        char *cookies_text = g_strdup_printf("%u", count);
-        char *bytes = g_strdup_printf("%" G_GUINT64_FORMAT, webkit_website_data_get_size(record, types & ~WEBKIT_WEBSITE_DATA_COOKIES));
+        g_autofree char *words = words_of(types);
+        g_autofree char *cookies_text = g_strdup_printf("%u", count);
+        g_autofree char *bytes = g_strdup_printf("%" G_GUINT64_FORMAT, webkit_website_data_get_size(record, types & ~WEBKIT_WEBSITE_DATA_COOKIES));
         if (types & (WEBKIT_WEBSITE_DATA_COOKIES | STORAGE_TYPES))
             host_send(0, VEXEL_VERB_SITE, r->number, name, words, cookies_text, bytes, NULL);
-        g_free(bytes);
-        g_free(cookies_text);
-        g_free(words);
     }
     g_list_free_full(cookies, (GDestroyNotify)soup_cookie_free);
     host_send(0, VEXEL_VERB_SITEDATAEND, r->number, VEXEL_YES, NULL);
@@ -137,11 +133,10 @@ static void on_cookies(GObject *source, GAsyncResult *result, gpointer data)
 static void on_fetched_for_list(GObject *source, GAsyncResult *result, gpointer data)
 {
     Request *r = data;
-    GError *error = NULL;
+    g_autoptr(GError) error = NULL;
     r->records = webkit_website_data_manager_fetch_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result, &error);
     if (error) {
         host_send(0, VEXEL_VERB_SITEDATAEND, r->number, VEXEL_NO, NULL);
-        g_error_free(error);
         request_free(r);
         return;
     }
@@ -151,28 +146,25 @@ static void on_fetched_for_list(GObject *source, GAsyncResult *result, gpointer 
 
 static void on_cleared(GObject *source, GAsyncResult *result, gpointer data)
 {
-    GError *error = NULL;
+    g_autoptr(GError) error = NULL;
     webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result, &error);
     answer_cleared(data, error);
-    g_clear_error(&error);
 }
 
 static void on_removed(GObject *source, GAsyncResult *result, gpointer data)
 {
-    GError *error = NULL;
+    g_autoptr(GError) error = NULL;
     webkit_website_data_manager_remove_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result, &error);
     answer_cleared(data, error);
-    g_clear_error(&error);
 }
 
 static void on_fetched_for_removal(GObject *source, GAsyncResult *result, gpointer data)
 {
     Request *r = data;
-    GError *error = NULL;
+    g_autoptr(GError) error = NULL;
     GList *records = webkit_website_data_manager_fetch_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result, &error);
     if (error) {
         answer_cleared(r, error);
-        g_error_free(error);
         return;
     }
     /* The site's own records, and those of the domains whose cookies it

@@ -26,14 +26,13 @@ static void show_title(WebKitWebInspector *inspector, guint id)
         uri = v ? webkit_web_view_get_uri(v->web) : NULL;
     if (!window)
         return;
-    char *title = g_strdup_printf("Web インスペクター - %s", host_text(uri));
+    g_autofree char *title = g_strdup_printf("Web インスペクター - %s", host_text(uri));
     gtk_window_set_title(window, title);
-    g_free(title);
 }
 
-static void on_inspected_uri(WebKitWebInspector *inspector, GParamSpec *pspec, gpointer id)
+static void on_inspected_uri(WebKitWebInspector *inspector, GParamSpec *property, gpointer id)
 {
-    (void)pspec;
+    (void)property;
     show_title(inspector, GPOINTER_TO_UINT(id));
 }
 

@@ -11,20 +11,17 @@ static gboolean is_page(const char *mime)
 /* The address's last part, unescaped; NULL when it has none. */
 static char *file_name(const char *uri)
 {
-    GUri *parsed = uri ? g_uri_parse(uri, G_URI_FLAGS_NONE, NULL) : NULL;
+    g_autoptr(GUri) parsed = uri ? g_uri_parse(uri, G_URI_FLAGS_NONE, NULL) : NULL;
     if (!parsed)
         return NULL;
     const char *path = g_uri_get_path(parsed);
     const char *slash = strrchr(path, '/');
     const char *last = slash ? slash + 1 : path;
-    char *name = *last ? g_uri_unescape_string(last, NULL) : NULL;
-    g_uri_unref(parsed);
+    g_autofree char *name = *last ? g_uri_unescape_string(last, NULL) : NULL;
     /* A name made of what no title may hold is no name. */
-    if (name && (!g_utf8_validate(name, -1, NULL) || strpbrk(name, "\r\n"))) {
-        g_free(name);
+    if (name && (!g_utf8_validate(name, -1, NULL) || strpbrk(name, "\r\n")))
         return NULL;
-    }
-    return name;
+    return g_steal_pointer(&name);
 }
 
 char *document_title(WebKitWebView *web)

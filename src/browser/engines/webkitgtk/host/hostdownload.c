@@ -45,15 +45,13 @@ static void download_free(gpointer data)
 static char *name_from_request(WebKitDownload *download)
 {
     WebKitURIRequest *request = webkit_download_get_request(download);
-    GUri *uri = request ? g_uri_parse(webkit_uri_request_get_uri(request), G_URI_FLAGS_NONE, NULL) : NULL;
+    g_autoptr(GUri) uri = request ? g_uri_parse(webkit_uri_request_get_uri(request), G_URI_FLAGS_NONE, NULL) : NULL;
     char *name = NULL;
     if (uri) {
-        char *path = g_uri_unescape_string(g_uri_get_path(uri), NULL);
+        g_autofree char *path = g_uri_unescape_string(g_uri_get_path(uri), NULL);
         name = path && *path ? g_path_get_basename(path) : NULL;
         if (name && (strcmp(name, "/") == 0 || strcmp(name, ".") == 0))
             g_clear_pointer(&name, g_free);
-        g_free(path);
-        g_uri_unref(uri);
     }
     return name ? name : g_strdup("download");
 }
@@ -121,9 +119,8 @@ static void on_failed(WebKitDownload *download, GError *error, gpointer data)
         reason = VEXEL_DOWNLOAD_DESTINATION;
     else if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_NETWORK))
         reason = VEXEL_DOWNLOAD_NETWORK;
-    char *name = d->name ? g_strdup(d->name) : name_from_request(download);
+    g_autofree char *name = d->name ? g_strdup(d->name) : name_from_request(download);
     host_send(report_to(d), VEXEL_VERB_DOWNLOADFAILED, name, reason, d->number, NULL);
-    g_free(name);
 }
 
 static void on_finished(WebKitDownload *download, gpointer data)
@@ -166,17 +163,15 @@ void downloads_init(WebKitWebContext *context)
 
 void request_fetch(HostView *v, const char *const *fields, guint count)
 {
-    char *uri = view_text_field(fields, count, 0);
+    g_autofree char *uri = view_text_field(fields, count, 0);
     /* Only what a link could lead to. */
-    GUri *parsed = g_uri_parse(uri, G_URI_FLAGS_NONE, NULL);
+    g_autoptr(GUri) parsed = g_uri_parse(uri, G_URI_FLAGS_NONE, NULL);
     if (parsed) {
         const char *scheme = g_uri_get_scheme(parsed);
         if (g_ascii_strcasecmp(scheme, "http") == 0 || g_ascii_strcasecmp(scheme, "https") == 0 ||
             g_ascii_strcasecmp(scheme, "file") == 0)
             g_object_unref(webkit_web_view_download_uri(v->web, uri));
-        g_uri_unref(parsed);
     }
-    g_free(uri);
 }
 
 void download_cancel(const char *const *fields, guint count)
@@ -207,10 +202,11 @@ gboolean download_decide_policy(WebKitWebView *web, WebKitPolicyDecision *decisi
 
 void answer_download(HostView *v, const char *const *fields, guint count)
 {
-    WebKitDownload *download = question_take(view_number_field(fields, count, 0), v->id, QUESTION_DOWNLOAD);
+    g_autoptr(WebKitDownload) download =
+        question_take(view_number_field(fields, count, 0), v->id, QUESTION_DOWNLOAD);
     if (!download)
         return;
-    char *path = view_text_field(fields, count, 1);
+    g_autofree char *path = view_text_field(fields, count, 1);
     if (g_path_is_absolute(path)) {
         Download *d = state_of(download);
         d->name = g_path_get_basename(path);
@@ -220,6 +216,4 @@ void answer_download(HostView *v, const char *const *fields, guint count)
     } else {
         webkit_download_cancel(download);
     }
-    g_free(path);
-    g_object_unref(download);
 }

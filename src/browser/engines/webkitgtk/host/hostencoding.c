@@ -24,13 +24,10 @@ static gboolean declares_encoding(const guchar *data, gsize length)
 
 static gboolean decodes_as(const guchar *data, gsize length, const char *charset)
 {
-    GError *error = NULL;
+    g_autoptr(GError) error = NULL;
     gsize read = 0;
-    char *text = g_convert((const char *)data, (gssize)length, "UTF-8", charset, &read, NULL, &error);
-    const gboolean whole = text && !error && read == length;
-    g_free(text);
-    g_clear_error(&error);
-    return whole;
+    g_autofree char *text = g_convert((const char *)data, (gssize)length, "UTF-8", charset, &read, NULL, &error);
+    return text && !error && read == length;
 }
 
 /* The page's encoding where the bytes say it is not Shift_JIS; NULL when
@@ -83,15 +80,12 @@ static void send_loaded(HostView *v)
 static void on_data(GObject *source, GAsyncResult *result, gpointer data)
 {
     gsize length = 0;
-    guchar *bytes = webkit_web_resource_get_data_finish(WEBKIT_WEB_RESOURCE(source), result, &length, NULL);
+    g_autofree guchar *bytes = webkit_web_resource_get_data_finish(WEBKIT_WEB_RESOURCE(source), result, &length, NULL);
     HostView *v = view_by_id(GPOINTER_TO_UINT(data));
     /* The view went, or is on another page by now: that load says for itself. */
-    if (!v || webkit_web_view_get_main_resource(v->web) != WEBKIT_WEB_RESOURCE(source)) {
-        g_free(bytes);
+    if (!v || webkit_web_view_get_main_resource(v->web) != WEBKIT_WEB_RESOURCE(source))
         return;
-    }
     const char *charset = bytes && !declares_encoding(bytes, length) ? detect(bytes, length) : NULL;
-    g_free(bytes);
     if (!charset) {
         send_loaded(v);
         return;

@@ -28,18 +28,17 @@ static void send_focus_change(HostView *v, gboolean in)
 {
     if (in && !gtk_window_get_focus(GTK_WINDOW(v->plug)))
         gtk_widget_grab_focus(GTK_WIDGET(v->web));
-    GdkEvent *event = gdk_event_new(GDK_FOCUS_CHANGE);
+    g_autoptr(GdkEvent) event = gdk_event_new(GDK_FOCUS_CHANGE);
     event->focus_change.window = g_object_ref(gtk_widget_get_window(v->plug));
     event->focus_change.send_event = TRUE;
     event->focus_change.in = in;
     gtk_widget_event(v->plug, event);
-    gdk_event_free(event);
 }
 
 /* The frame's XEmbed focus messages set has-toplevel-focus. */
-static void on_toplevel_focus(GtkWidget *plug, GParamSpec *pspec, HostView *v)
+static void on_toplevel_focus(GtkWidget *plug, GParamSpec *property, HostView *v)
 {
-    (void)pspec;
+    (void)property;
     send_focus_change(v, gtk_window_has_toplevel_focus(GTK_WINDOW(plug)));
 }
 

@@ -18,23 +18,22 @@ static void send_progress(HostView *v, int percent)
     host_send(v->id, VEXEL_VERB_PROGRESS, number, NULL);
 }
 
-static void on_uri(WebKitWebView *web, GParamSpec *pspec, HostView *v)
+static void on_uri(WebKitWebView *web, GParamSpec *property, HostView *v)
 {
-    (void)pspec;
+    (void)property;
     host_send(v->id, VEXEL_VERB_URI, host_text(webkit_web_view_get_uri(web)), NULL);
 }
 
-static void on_title(WebKitWebView *web, GParamSpec *pspec, HostView *v)
+static void on_title(WebKitWebView *web, GParamSpec *property, HostView *v)
 {
-    (void)pspec;
-    char *title = document_title(web);
+    (void)property;
+    g_autofree char *title = document_title(web);
     host_send(v->id, VEXEL_VERB_TITLE, title, NULL);
-    g_free(title);
 }
 
-static void on_progress(WebKitWebView *web, GParamSpec *pspec, HostView *v)
+static void on_progress(WebKitWebView *web, GParamSpec *property, HostView *v)
 {
-    (void)pspec;
+    (void)property;
     send_progress(v, (int)lround(webkit_web_view_get_estimated_load_progress(web) * 100.0));
 }
 
@@ -154,16 +153,13 @@ static gboolean on_load_failed(WebKitWebView *web, WebKitLoadEvent event, const 
 {
     (void)event;
     v->load_failed = TRUE;
-    char *pem = g_steal_pointer(&v->tls_pem);
-    char *problems = g_steal_pointer(&v->tls_problems);
+    g_autofree char *pem = g_steal_pointer(&v->tls_pem);
+    g_autofree char *problems = g_steal_pointer(&v->tls_problems);
     /* What shows no page (a stopped load, a download). */
     if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
         g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
-        g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD)) {
-        g_free(pem);
-        g_free(problems);
+        g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD))
         return FALSE;
-    }
     /* The engine's words come from the network process, which runs in the
        C locale; as this process translates them where it can. */
     static const char *const domains[] = {"WebKitGTK-4.1", "libsoup-3.0", "glib-networking", "glib20"};
@@ -173,8 +169,6 @@ static gboolean on_load_failed(WebKitWebView *web, WebKitLoadEvent event, const 
     const gboolean tls = problems != NULL;
     host_send(v->id, VEXEL_VERB_FAILED, tls ? VEXEL_FAILED_TLS : failure_kind(error), host_text(uri), message,
               host_text(problems), host_text(pem), NULL);
-    g_free(pem);
-    g_free(problems);
     /* The empty page loads next; its end too is no visit. */
     v->error_page = TRUE;
     webkit_web_view_load_alternate_html(
@@ -185,15 +179,11 @@ static gboolean on_load_failed(WebKitWebView *web, WebKitLoadEvent event, const 
 
 void view_allow_certificate(HostView *v, const char *const *fields, guint count)
 {
-    char *host = view_text_field(fields, count, 0);
-    char *pem = view_text_field(fields, count, 1);
-    GTlsCertificate *certificate = *host ? g_tls_certificate_new_from_pem(pem, -1, NULL) : NULL;
-    if (certificate) {
+    g_autofree char *host = view_text_field(fields, count, 0);
+    g_autofree char *pem = view_text_field(fields, count, 1);
+    g_autoptr(GTlsCertificate) certificate = *host ? g_tls_certificate_new_from_pem(pem, -1, NULL) : NULL;
+    if (certificate)
         webkit_web_context_allow_tls_certificate_for_host(webkit_web_view_get_context(v->web), certificate, host);
-        g_object_unref(certificate);
-    }
-    g_free(pem);
-    g_free(host);
 }
 
 void load_attach(HostView *v)

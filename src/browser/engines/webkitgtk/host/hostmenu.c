@@ -88,10 +88,8 @@ static void zoom_reset(GSimpleAction *action, GVariant *parameter, gpointer data
 static void save_link(GSimpleAction *action, GVariant *parameter, gpointer data)
 {
     (void)action;
-    WebKitDownload *download =
+    g_autoptr(WebKitDownload) download =
         webkit_web_view_download_uri(((HostView *)data)->web, g_variant_get_string(parameter, NULL));
-    if (download)
-        g_object_unref(download);
 }
 
 /* The frame asks where the page goes, then has it saved (savepageas). */
@@ -214,7 +212,7 @@ static void add_encodings(WebKitContextMenu *menu, HostView *v)
     const char *current = webkit_web_view_get_custom_charset(v->web);
     if (current && !*current)
         current = NULL;
-    WebKitContextMenu *submenu = webkit_context_menu_new();
+    g_autoptr(WebKitContextMenu) submenu = webkit_context_menu_new();
     for (guint i = 0; i < G_N_ELEMENTS(encodings); ++i) {
         const char *charset = encodings[i].charset;
         const gboolean chosen = charset ? current && g_ascii_strcasecmp(current, charset) == 0 : !current;
@@ -224,7 +222,6 @@ static void add_encodings(WebKitContextMenu *menu, HostView *v)
     }
     /* The item holds a reference of its own. */
     webkit_context_menu_append(menu, webkit_context_menu_item_new_with_submenu("エンコード", submenu));
-    g_object_unref(submenu);
 }
 
 static gboolean on_context_menu(WebKitWebView *web, WebKitContextMenu *menu, GdkEvent *event,

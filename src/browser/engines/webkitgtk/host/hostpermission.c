@@ -45,14 +45,14 @@ static gboolean on_permission_request(WebKitWebView *web, WebKitPermissionReques
 
 void answer_permission(HostView *v, const char *const *fields, guint count)
 {
-    WebKitPermissionRequest *request = question_take(view_number_field(fields, count, 0), v->id, QUESTION_PERMISSION);
+    g_autoptr(WebKitPermissionRequest) request =
+        question_take(view_number_field(fields, count, 0), v->id, QUESTION_PERMISSION);
     if (!request)
         return;
     if (count > 1 && strcmp(fields[1], VEXEL_YES) == 0)
         webkit_permission_request_allow(request);
     else
         webkit_permission_request_deny(request);
-    g_object_unref(request);
 }
 
 /* Shown by the frame (on the desktop), so WebKit shows nothing itself. */
@@ -71,12 +71,12 @@ static void on_initialize_notifications(WebKitWebContext *context, gpointer data
 {
     (void)data;
     GList *allowed = NULL, *denied = NULL;
-    char *path = g_build_filename(g_get_user_data_dir(), "Vexel", "site-permissions.txt", NULL);
-    char *text = NULL;
+    g_autofree char *path = g_build_filename(g_get_user_data_dir(), "Vexel", "site-permissions.txt", NULL);
+    g_autofree char *text = NULL;
     if (g_file_get_contents(path, &text, NULL, NULL) && g_utf8_validate(text, -1, NULL)) {
-        char **lines = g_strsplit(text, "\n", -1);
+        g_auto(GStrv) lines = g_strsplit(text, "\n", -1);
         for (char **line = lines; *line; ++line) {
-            char **f = g_strsplit(*line, "\t", -1);
+            g_auto(GStrv) f = g_strsplit(*line, "\t", -1);
             const gboolean allow = g_strv_length(f) == 3 && strcmp(f[2], "allow") == 0;
             const gboolean deny = g_strv_length(f) == 3 && strcmp(f[2], "deny") == 0;
             if ((allow || deny) && strcmp(f[1], "notifications") == 0 && g_uri_is_valid(f[0], G_URI_FLAGS_NONE, NULL)) {
@@ -86,15 +86,11 @@ static void on_initialize_notifications(WebKitWebContext *context, gpointer data
                 else
                     denied = g_list_prepend(denied, origin);
             }
-            g_strfreev(f);
         }
-        g_strfreev(lines);
     }
     webkit_web_context_initialize_notification_permissions(context, allowed, denied);
     g_list_free_full(allowed, (GDestroyNotify)webkit_security_origin_unref);
     g_list_free_full(denied, (GDestroyNotify)webkit_security_origin_unref);
-    g_free(text);
-    g_free(path);
 }
 
 void permissions_init(WebKitWebContext *context)

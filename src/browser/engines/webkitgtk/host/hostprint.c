@@ -27,22 +27,21 @@ static void on_print_finished(WebKitPrintOperation *operation, PrintJob *job)
 
 void print_to_pdf(HostView *v, const char *const *fields, guint count)
 {
-    char *path = view_text_field(fields, count, 0);
-    char *uri = g_path_is_absolute(path) ? g_filename_to_uri(path, NULL, NULL) : NULL;
+    g_autofree char *path = view_text_field(fields, count, 0);
+    g_autofree char *uri = g_path_is_absolute(path) ? g_filename_to_uri(path, NULL, NULL) : NULL;
     if (!uri) {
         host_send(v->id, VEXEL_VERB_PRINTED, path, VEXEL_NO, NULL);
-        g_free(path);
         return;
     }
     /* GTK's own file printer, set as its print dialog would set it; the
        printer goes by its name in the user's language. */
-    GtkPrintSettings *settings = gtk_print_settings_new();
+    g_autoptr(GtkPrintSettings) settings = gtk_print_settings_new();
     gtk_print_settings_set_printer(settings, g_dgettext("gtk30", "Print to File"));
     gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
     gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);
     /* A4 with a printer's margins, as the other engine prints. */
-    GtkPageSetup *setup = gtk_page_setup_new();
-    GtkPaperSize *a4 = gtk_paper_size_new(GTK_PAPER_NAME_A4);
+    g_autoptr(GtkPageSetup) setup = gtk_page_setup_new();
+    g_autoptr(GtkPaperSize) a4 = gtk_paper_size_new(GTK_PAPER_NAME_A4);
     gtk_page_setup_set_paper_size(setup, a4);
     gtk_page_setup_set_top_margin(setup, 10, GTK_UNIT_MM);
     gtk_page_setup_set_bottom_margin(setup, 10, GTK_UNIT_MM);
@@ -51,7 +50,7 @@ void print_to_pdf(HostView *v, const char *const *fields, guint count)
 
     PrintJob *job = g_new0(PrintJob, 1);
     job->id = v->id;
-    job->path = path;
+    job->path = g_steal_pointer(&path);
     WebKitPrintOperation *operation = webkit_print_operation_new(v->web);
     webkit_print_operation_set_print_settings(operation, settings);
     webkit_print_operation_set_page_setup(operation, setup);
@@ -60,10 +59,6 @@ void print_to_pdf(HostView *v, const char *const *fields, guint count)
     /* A page that does not answer is not laid out: the frame's watch says
        so meanwhile, and stopping the page ends the print as failed. */
     webkit_print_operation_print(operation);
-    gtk_paper_size_free(a4);
-    g_object_unref(setup);
-    g_object_unref(settings);
-    g_free(uri);
 }
 
 gboolean print_requested(WebKitWebView *web, WebKitPrintOperation *operation, HostView *v)

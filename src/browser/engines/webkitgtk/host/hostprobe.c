@@ -16,19 +16,17 @@ static void send_responsive(HostView *v)
     host_send(v->id, VEXEL_VERB_RESPONSIVE, hung ? VEXEL_NO : VEXEL_YES, NULL);
 }
 
-static void on_responsive(WebKitWebView *web, GParamSpec *pspec, HostView *v)
+static void on_responsive(WebKitWebView *web, GParamSpec *property, HostView *v)
 {
     (void)web;
-    (void)pspec;
+    (void)property;
     send_responsive(v);
 }
 
 static void on_probe_answered(GObject *source, GAsyncResult *result, gpointer data)
 {
     /* Any answer counts, an error too (the page went meanwhile). */
-    JSCValue *value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, NULL);
-    if (value)
-        g_object_unref(value);
+    g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, NULL);
     HostView *v = view_by_id(GPOINTER_TO_UINT(data));
     if (!v || v->web != WEBKIT_WEB_VIEW(source))
         return;

@@ -35,9 +35,8 @@ guint view_number_field(const char *const *fields, guint count, guint index)
 
 static void request_load(HostView *v, const char *const *fields, guint count)
 {
-    char *uri = view_text_field(fields, count, 0);
+    g_autofree char *uri = view_text_field(fields, count, 0);
     webkit_web_view_load_uri(v->web, *uri ? uri : "about:blank");
-    g_free(uri);
 }
 
 /* --- Find ----------------------------------------------------------------- */
@@ -85,7 +84,7 @@ static void on_failed_to_find(WebKitFindController *find, gpointer id)
 
 static void request_find(HostView *v, const char *const *fields, guint count)
 {
-    char *text = view_text_field(fields, count, 1);
+    g_autofree char *text = view_text_field(fields, count, 1);
     WebKitFindController *find = webkit_web_view_get_find_controller(v->web);
     const gboolean backward = count > 0 && strcmp(fields[0], VEXEL_FIND_BACKWARD) == 0;
     const char *current = webkit_find_controller_get_search_text(find);
@@ -107,7 +106,6 @@ static void request_find(HostView *v, const char *const *fields, guint count)
         v->find_new = TRUE;
         webkit_find_controller_search(find, text, options, G_MAXUINT);
     }
-    g_free(text);
 }
 
 /* --- The history saved with a window ---------------------------------------- */
@@ -116,17 +114,14 @@ static void request_find(HostView *v, const char *const *fields, guint count)
    back/forward list after every navigation. */
 static void send_session(HostView *v)
 {
-    WebKitWebViewSessionState *state = webkit_web_view_get_session_state(v->web);
-    GBytes *bytes = webkit_web_view_session_state_serialize(state);
+    g_autoptr(WebKitWebViewSessionState) state = webkit_web_view_get_session_state(v->web);
+    g_autoptr(GBytes) bytes = webkit_web_view_session_state_serialize(state);
     gsize size = 0;
     const guchar *data = g_bytes_get_data(bytes, &size);
-    char *text = g_base64_encode(data, size);
+    g_autofree char *text = g_base64_encode(data, size);
     /* One too long for a line: none rather than an older one. */
     if (!host_send(v->id, VEXEL_VERB_SESSION, text, NULL))
         host_send(v->id, VEXEL_VERB_SESSION, "", NULL);
-    g_free(text);
-    g_bytes_unref(bytes);
-    webkit_web_view_session_state_unref(state);
 }
 
 static void on_load_changed(WebKitWebView *web, WebKitLoadEvent event, HostView *v)
@@ -140,19 +135,16 @@ static void on_load_changed(WebKitWebView *web, WebKitLoadEvent event, HostView 
 /* A history that does not read restores nothing; the view stays as it is. */
 static void request_restore(HostView *v, const char *const *fields, guint count)
 {
-    char *text = view_text_field(fields, count, 0);
+    g_autofree char *text = view_text_field(fields, count, 0);
     gsize size = 0;
     guchar *data = g_base64_decode(text, &size);
-    g_free(text);
-    GBytes *bytes = g_bytes_new_take(data, size);
-    WebKitWebViewSessionState *state = size ? webkit_web_view_session_state_new(bytes) : NULL;
-    g_bytes_unref(bytes);
+    g_autoptr(GBytes) bytes = g_bytes_new_take(data, size);
+    g_autoptr(WebKitWebViewSessionState) state = size ? webkit_web_view_session_state_new(bytes) : NULL;
     if (!state) {
         g_printerr("vexel-webkit: a saved history that does not read was not restored\n");
         return;
     }
     webkit_web_view_restore_session_state(v->web, state);
-    webkit_web_view_session_state_unref(state);
     /* The list is back; its current page is shown only once it is loaded. */
     WebKitBackForwardListItem *current =
         webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(v->web));
@@ -166,20 +158,18 @@ static void request_restore(HostView *v, const char *const *fields, guint count)
    EUC-JP or ISO-2022-JP page is told apart too (hostencoding.c). */
 static void request_charset(HostView *v, const char *const *fields, guint count)
 {
-    char *charset = view_text_field(fields, count, 0);
+    g_autofree char *charset = view_text_field(fields, count, 0);
     if (*charset)
         webkit_settings_set_default_charset(webkit_web_view_get_settings(v->web), charset);
-    g_free(charset);
 }
 
 /* While the page has a composition, the keys belong to the input method:
    the frame's shortcuts leave them alone. */
 static void on_preedit_changed(WebKitInputMethodContext *im, HostView *v)
 {
-    char *text = NULL;
+    g_autofree char *text = NULL;
     webkit_input_method_context_get_preedit(im, &text, NULL, NULL);
     const gboolean composing = text && *text;
-    g_free(text);
     if (composing == v->composing)
         return;
     v->composing = composing;

@@ -14,11 +14,9 @@ typedef struct {
 void rules_request(const char *const *fields, guint count)
 {
     g_strfreev(rules);
-    char *text = view_text_field(fields, count, 0);
-    char *lower = g_ascii_strdown(g_strstrip(text), -1);
+    g_autofree char *text = view_text_field(fields, count, 0);
+    g_autofree char *lower = g_ascii_strdown(g_strstrip(text), -1);
     rules = *lower ? g_strsplit(lower, " ", -1) : NULL;
-    g_free(lower);
-    g_free(text);
 }
 
 /* The engine word of the rule for uri's host, NULL when none: an exact host
@@ -28,10 +26,10 @@ static const char *rule_for(const char *uri)
 {
     if (!uri || !rules || g_str_has_prefix(uri, "file:"))
         return NULL;
-    GUri *parsed = g_uri_parse(uri, G_URI_FLAGS_NONE, NULL);
+    g_autoptr(GUri) parsed = g_uri_parse(uri, G_URI_FLAGS_NONE, NULL);
     const char *raw = parsed ? g_uri_get_host(parsed) : NULL;
-    char *ascii = raw && *raw ? g_hostname_to_ascii(raw) : NULL;
-    char *host = ascii ? g_ascii_strdown(ascii, -1) : NULL;
+    g_autofree char *ascii = raw && *raw ? g_hostname_to_ascii(raw) : NULL;
+    g_autofree char *host = ascii ? g_ascii_strdown(ascii, -1) : NULL;
     const char *engine = NULL;
     gsize best = 0;
     for (guint i = 0; host && rules[i] && rules[i + 1]; i += 2) {
@@ -48,10 +46,6 @@ static const char *rule_for(const char *uri)
             best = nl;
         }
     }
-    g_free(host);
-    g_free(ascii);
-    if (parsed)
-        g_uri_unref(parsed);
     return engine;
 }
 
@@ -109,11 +103,9 @@ static void choose(GSimpleAction *action, GVariant *parameter, gpointer data)
         return;
     /* Choosing the rule already chosen takes it away. */
     const char *word = action == r->remove ? "" : action == r->ie ? VEXEL_ENGINE_IE : VEXEL_ENGINE_GECKO;
-    GVariant *state = g_action_get_state(G_ACTION(action));
+    g_autoptr(GVariant) state = g_action_get_state(G_ACTION(action));
     if (state && g_variant_get_boolean(state))
         word = "";
-    if (state)
-        g_variant_unref(state);
     host_send(r->id, VEXEL_VERB_SITEENGINE, word, NULL);
 }
 
@@ -153,11 +145,9 @@ void rules_menu(WebKitContextMenu *menu, HostView *v)
     if (!r)
         return;
     const char *uri = webkit_web_view_get_uri(v->web);
-    GUri *parsed = uri ? g_uri_parse(uri, G_URI_FLAGS_NONE, NULL) : NULL;
+    g_autoptr(GUri) parsed = uri ? g_uri_parse(uri, G_URI_FLAGS_NONE, NULL) : NULL;
     const gboolean named = parsed && g_uri_get_host(parsed) && *g_uri_get_host(parsed) &&
                            g_strcmp0(g_uri_get_scheme(parsed), "file") != 0;
-    if (parsed)
-        g_uri_unref(parsed);
     const char *engine = named ? rule_for(uri) : NULL;
     g_simple_action_set_enabled(r->gecko, named);
     g_simple_action_set_enabled(r->ie, named);

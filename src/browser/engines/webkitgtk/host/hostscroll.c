@@ -39,20 +39,16 @@ static void on_scrolled(WebKitUserContentManager *manager, WebKitJavascriptResul
     JSCValue *place = webkit_javascript_result_get_js_value(result);
     if (!v || !jsc_value_is_array(place))
         return;
-    JSCValue *anchor = jsc_value_object_get_property_at_index(place, 0);
-    JSCValue *within = jsc_value_object_get_property_at_index(place, 1);
-    JSCValue *fraction = jsc_value_object_get_property_at_index(place, 2);
-    char *text = jsc_value_is_string(anchor) ? jsc_value_to_string(anchor) : g_strdup("");
+    g_autoptr(JSCValue) anchor = jsc_value_object_get_property_at_index(place, 0);
+    g_autoptr(JSCValue) within = jsc_value_object_get_property_at_index(place, 1);
+    g_autoptr(JSCValue) fraction = jsc_value_object_get_property_at_index(place, 2);
+    g_autofree char *text = jsc_value_is_string(anchor) ? jsc_value_to_string(anchor) : g_strdup("");
     if (strlen(text) > MAX_ANCHOR)
         text[0] = '\0';
     char w[G_ASCII_DTOSTR_BUF_SIZE], f[G_ASCII_DTOSTR_BUF_SIZE];
     g_ascii_dtostr(w, sizeof w, unit_number(within));
     g_ascii_dtostr(f, sizeof f, unit_number(fraction));
     host_send(v->id, VEXEL_VERB_SCROLLED, text, w, f, NULL);
-    g_free(text);
-    g_object_unref(anchor);
-    g_object_unref(within);
-    g_object_unref(fraction);
 }
 
 void scroll_watch(HostView *v, const char *const *fields, guint count)
@@ -69,7 +65,7 @@ void scroll_watch(HostView *v, const char *const *fields, guint count)
         g_object_set_data(G_OBJECT(v->web), SCRIPT_KEY, NULL);
         return;
     }
-    char *source = g_strconcat(VEXEL_SCROLL_SCRIPT, listener, NULL);
+    g_autofree char *source = g_strconcat(VEXEL_SCROLL_SCRIPT, listener, NULL);
     script = webkit_user_script_new_for_world(source, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
                                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, VEXEL_SCROLL_WORLD, NULL,
                                               NULL);
@@ -79,12 +75,11 @@ void scroll_watch(HostView *v, const char *const *fields, guint count)
     webkit_user_content_manager_add_script(manager, script);
     /* The page shown now gets it too; later ones get it as they load. */
     webkit_web_view_evaluate_javascript(v->web, source, -1, VEXEL_SCROLL_WORLD, NULL, NULL, NULL, NULL);
-    g_free(source);
 }
 
 void scroll_to(HostView *v, const char *const *fields, guint count)
 {
-    char *anchor = view_text_field(fields, count, 0);
+    g_autofree char *anchor = view_text_field(fields, count, 0);
     const double within = count > 1 ? g_ascii_strtod(fields[1], NULL) : 0;
     const double fraction = count > 2 ? g_ascii_strtod(fields[2], NULL) : 0;
     GVariantDict args;
@@ -95,5 +90,4 @@ void scroll_to(HostView *v, const char *const *fields, guint count)
     webkit_web_view_call_async_javascript_function(
         v->web, "return window.__vexelLink ? window.__vexelLink.scrollTo(anchor, within, fraction) : null;", -1,
         g_variant_dict_end(&args), VEXEL_SCROLL_WORLD, NULL, NULL, NULL, NULL);
-    g_free(anchor);
 }

@@ -16,19 +16,17 @@ static void job_free(SourceJob *job)
 static void on_source_data(GObject *source, GAsyncResult *result, gpointer data)
 {
     SourceJob *job = data;
-    WebKitWebResource *resource = WEBKIT_WEB_RESOURCE(source);
+    /* The reference taken when the data was asked for. */
+    g_autoptr(WebKitWebResource) resource = WEBKIT_WEB_RESOURCE(source);
     gsize length = 0;
-    GError *error = NULL;
-    guchar *bytes = webkit_web_resource_get_data_finish(resource, result, &length, &error);
+    g_autoptr(GError) error = NULL;
+    g_autofree guchar *bytes = webkit_web_resource_get_data_finish(resource, result, &length, &error);
     /* An empty document has no bytes, and that is no failure. */
     const gboolean ok =
         !error && g_file_set_contents(job->path, bytes ? (const char *)bytes : "", (gssize)length, NULL);
     if (view_by_id(job->view))
         host_send(job->view, VEXEL_VERB_SOURCEREADY, job->path, ok ? VEXEL_YES : VEXEL_NO, job->charset,
                   host_text(webkit_web_resource_get_uri(resource)), NULL);
-    g_clear_error(&error);
-    g_free(bytes);
-    g_object_unref(resource);
     job_free(job);
 }
 
@@ -43,10 +41,8 @@ static void send_failure(SourceJob *job)
 static void on_charset(GObject *source, GAsyncResult *result, gpointer data)
 {
     SourceJob *job = data;
-    JSCValue *value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, NULL);
+    g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, NULL);
     job->charset = value && jsc_value_is_string(value) ? jsc_value_to_string(value) : g_strdup("");
-    if (value)
-        g_object_unref(value);
     HostView *v = view_by_id(job->view);
     WebKitWebResource *resource = v ? webkit_web_view_get_main_resource(v->web) : NULL;
     if (!resource) {
@@ -86,15 +82,12 @@ static void on_page_saved(GObject *source, GAsyncResult *result, gpointer data)
 
 void source_save_page(HostView *v, const char *const *fields, guint count)
 {
-    char *path = view_text_field(fields, count, 0);
-    if (!g_path_is_absolute(path)) {
-        g_free(path);
+    g_autofree char *path = view_text_field(fields, count, 0);
+    if (!g_path_is_absolute(path))
         return;
-    }
+    g_autoptr(GFile) file = g_file_new_for_path(path);
     SaveJob *job = g_new0(SaveJob, 1);
     job->view = v->id;
-    job->path = path;
-    GFile *file = g_file_new_for_path(path);
+    job->path = g_steal_pointer(&path);
     webkit_web_view_save_to_file(v->web, file, WEBKIT_SAVE_MODE_MHTML, NULL, on_page_saved, job);
-    g_object_unref(file);
 }
