@@ -6,7 +6,7 @@
 #include "browser/downloadlist.h"
 #include "browser/sitepermissions.h"
 #include "core/errors.h"
-#include "core/placement.h"
+#include "core/toolwindow.h"
 #include "history/historystore.h"
 
 #include <QAction>
@@ -51,18 +51,10 @@ TClearingForm::TClearingForm(TMainForm *frame)
       btnCancel(new QPushButton(QStringLiteral("キャンセル"), this)),
       frame_(frame)
 {
-    setObjectName(QStringLiteral("frm_ClearData"));
-    setWindowTitle(QStringLiteral("閲覧データを消去"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    cmbPeriod->setObjectName(QStringLiteral("cmbPeriod"));
-    chkHistory->setObjectName(QStringLiteral("chkHistory"));
-    chkCookies->setObjectName(QStringLiteral("chkCookies"));
-    chkCache->setObjectName(QStringLiteral("chkCache"));
-    chkDownloads->setObjectName(QStringLiteral("chkDownloads"));
-    chkPermissions->setObjectName(QStringLiteral("chkPermissions"));
-    lblState->setObjectName(QStringLiteral("lblState"));
-    btnClear->setObjectName(QStringLiteral("btnClear"));
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    toolwindow::prepare(this, "frm_ClearData", QStringLiteral("閲覧データを消去"),
+                        {{cmbPeriod, "cmbPeriod"}, {chkHistory, "chkHistory"}, {chkCookies, "chkCookies"},
+                         {chkCache, "chkCache"}, {chkDownloads, "chkDownloads"}, {chkPermissions, "chkPermissions"},
+                         {lblState, "lblState"}, {btnClear, "btnClear"}, {btnCancel, "btnCancel"}});
     lblState->setTextFormat(Qt::PlainText);
     lblState->setWordWrap(true);
     cmbPeriod->addItems({QStringLiteral("過去 1 時間"), QStringLiteral("過去 24 時間"), QStringLiteral("過去 7 日間"),
@@ -76,10 +68,7 @@ TClearingForm::TClearingForm(TMainForm *frame)
     note->setWordWrap(true);
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("期間"), cmbPeriod);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnClear);
-    buttons->addWidget(btnCancel);
+    auto *buttons = toolwindow::buttonRow({}, {btnClear, btnCancel});
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     for (QCheckBox *c : {chkHistory, chkCookies, chkCache, chkDownloads, chkPermissions})
@@ -91,23 +80,12 @@ TClearingForm::TClearingForm(TMainForm *frame)
 
     connect(btnClear, &QPushButton::clicked, this, guarded([this](bool) { Clear(); }));
     connect(btnCancel, &QPushButton::clicked, this, &QWidget::close);
-    auto *escape = new QAction(this);
-    escape->setShortcut(Qt::Key_Escape);
-    connect(escape, &QAction::triggered, this, &QWidget::close);
-    addAction(escape);
 }
 
 TClearingForm *TClearingForm::showFor(TMainForm *frame)
 {
     static QPointer<TClearingForm> form;
-    if (!form) {
-        form = new TClearingForm(frame);
-        centreOver(form, frame);
-    }
-    form->show();
-    form->raise();
-    form->activateWindow();
-    return form;
+    return toolwindow::showOnly(form, frame, [frame] { return new TClearingForm(frame); });
 }
 
 QDateTime TClearingForm::since() const

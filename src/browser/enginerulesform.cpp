@@ -4,7 +4,7 @@
 #include "browser/enginerules.h"
 #include "core/atomicfile.h"
 #include "core/errors.h"
-#include "core/placement.h"
+#include "core/toolwindow.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -40,20 +40,12 @@ EngineRulesForm::EngineRulesForm(QWidget *parent)
       btnExport(new QPushButton(QStringLiteral("エクスポート..."), this)),
       btnClose(new QPushButton(QStringLiteral("閉じる"), this))
 {
-    setObjectName(QStringLiteral("frm_EngineRules"));
-    setWindowTitle(QStringLiteral("エンジンのルール"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    for (auto [widget, name] : std::initializer_list<std::pair<QWidget *, const char *>>{
-             {lvRules, "lvRules"}, {txtHost, "txtHost"}, {cmbEngine, "cmbEngine"}, {btnAdd, "btnAdd"},
-             {btnIE, "btnIE"}, {btnGecko, "btnGecko"}, {btnRemove, "btnRemove"}, {btnImport, "btnImport"},
-             {btnExport, "btnExport"}, {btnClose, "btnClose"}})
-        widget->setObjectName(QString::fromLatin1(name));
-    lvRules->setHeaderLabels({QStringLiteral("ホスト"), QStringLiteral("サブドメインも"), QStringLiteral("エンジン")});
-    lvRules->setRootIsDecorated(false);
-    lvRules->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lvRules->setSortingEnabled(true);
-    lvRules->sortByColumn(HostColumn, Qt::AscendingOrder);
-    lvRules->header()->setSectionResizeMode(HostColumn, QHeaderView::Stretch);
+    toolwindow::prepare(this, "frm_EngineRules", QStringLiteral("エンジンのルール"),
+                        {{lvRules, "lvRules"}, {txtHost, "txtHost"}, {cmbEngine, "cmbEngine"}, {btnAdd, "btnAdd"},
+                         {btnIE, "btnIE"}, {btnGecko, "btnGecko"}, {btnRemove, "btnRemove"},
+                         {btnImport, "btnImport"}, {btnExport, "btnExport"}, {btnClose, "btnClose"}});
+    toolwindow::prepareList(lvRules, {QStringLiteral("ホスト"), QStringLiteral("サブドメインも"), QStringLiteral("エンジン")},
+                            HostColumn);
     txtHost->setPlaceholderText(QStringLiteral("ホスト (例: intranet.example.jp、.example.jp でサブドメインも)"));
     cmbEngine->addItem(QStringLiteral("Internet Explorer"), engines::IE_CLSID);
     cmbEngine->addItem(QStringLiteral("Gecko"), engines::MOZILLA_CLSID);
@@ -62,14 +54,7 @@ EngineRulesForm::EngineRulesForm(QWidget *parent)
     adding->addWidget(txtHost, 1);
     adding->addWidget(cmbEngine);
     adding->addWidget(btnAdd);
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(btnIE);
-    buttons->addWidget(btnGecko);
-    buttons->addWidget(btnRemove);
-    buttons->addStretch();
-    buttons->addWidget(btnImport);
-    buttons->addWidget(btnExport);
-    buttons->addWidget(btnClose);
+    auto *buttons = toolwindow::buttonRow({btnIE, btnGecko, btnRemove}, {btnImport, btnExport, btnClose});
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lvRules);
     layout->addLayout(adding);
@@ -113,15 +98,9 @@ EngineRulesForm::EngineRulesForm(QWidget *parent)
 EngineRulesForm *EngineRulesForm::showFor(QWidget *from)
 {
     static QPointer<EngineRulesForm> form;
-    if (!form) {
-        form = new EngineRulesForm(from ? from->window() : nullptr);
-        if (from)
-            centreOver(form, from->window());
-    }
+    QWidget *owner = from ? from->window() : nullptr;
+    toolwindow::showOnly(form, owner, [owner] { return new EngineRulesForm(owner); });
     form->reload();
-    form->show();
-    form->raise();
-    form->activateWindow();
     return form;
 }
 

@@ -3,7 +3,7 @@
 #include "blocking/filterengine.h"
 #include "contentblocking.h"
 #include "core/errors.h"
-#include "core/placement.h"
+#include "core/toolwindow.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -27,27 +27,14 @@ FilterListsForm::FilterListsForm(QWidget *parent)
       btnUpdate(new QPushButton(QStringLiteral("今すぐ更新"), this)),
       btnClose(new QPushButton(QStringLiteral("閉じる"), this))
 {
-    setObjectName(QStringLiteral("frm_FilterLists"));
-    setWindowTitle(QStringLiteral("フィルター リスト"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    lstPackaged->setObjectName(QStringLiteral("lstPackaged"));
-    lstOwn->setObjectName(QStringLiteral("lstOwn"));
-    lblRules->setObjectName(QStringLiteral("lblRules"));
-    btnAddFile->setObjectName(QStringLiteral("btnAddFile"));
-    btnAddAddress->setObjectName(QStringLiteral("btnAddAddress"));
-    btnRemove->setObjectName(QStringLiteral("btnRemove"));
-    btnUpdate->setObjectName(QStringLiteral("btnUpdate"));
-    btnClose->setObjectName(QStringLiteral("btnClose"));
+    toolwindow::prepare(this, "frm_FilterLists", QStringLiteral("フィルター リスト"),
+                        {{lstPackaged, "lstPackaged"}, {lstOwn, "lstOwn"}, {lblRules, "lblRules"},
+                         {btnAddFile, "btnAddFile"}, {btnAddAddress, "btnAddAddress"}, {btnRemove, "btnRemove"},
+                         {btnUpdate, "btnUpdate"}, {btnClose, "btnClose"}});
     lblRules->setTextFormat(Qt::PlainText);
     lstOwn->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(btnAddFile);
-    buttons->addWidget(btnAddAddress);
-    buttons->addWidget(btnRemove);
-    buttons->addWidget(btnUpdate);
-    buttons->addStretch();
-    buttons->addWidget(btnClose);
+    auto *buttons = toolwindow::buttonRow({btnAddFile, btnAddAddress, btnRemove, btnUpdate}, {btnClose});
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("このシステムのリスト:"), this));
     layout->addWidget(lstPackaged, 1);
@@ -83,15 +70,9 @@ FilterListsForm::FilterListsForm(QWidget *parent)
 FilterListsForm *FilterListsForm::showFor(QWidget *from)
 {
     static QPointer<FilterListsForm> form;
-    if (!form) {
-        form = new FilterListsForm(from ? from->window() : nullptr);
-        if (from)
-            centreOver(form, from->window());
-    }
+    QWidget *owner = from ? from->window() : nullptr;
+    toolwindow::showOnly(form, owner, [owner] { return new FilterListsForm(owner); });
     form->reload();
-    form->show();
-    form->raise();
-    form->activateWindow();
     return form;
 }
 

@@ -1,7 +1,7 @@
 #include "sitedataform.h"
 
 #include "core/errors.h"
-#include "core/placement.h"
+#include "core/toolwindow.h"
 #include "pagedialogs.h"
 
 #include <QAction>
@@ -55,28 +55,15 @@ SiteDataForm::SiteDataForm(QWidget *parent)
       btnRemoveAll(new QPushButton(QStringLiteral("すべて削除"), this)),
       btnClose(new QPushButton(QStringLiteral("閉じる"), this))
 {
-    setObjectName(QStringLiteral("frm_SiteData"));
-    setWindowTitle(QStringLiteral("サイトのデータ"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    lvSites->setObjectName(QStringLiteral("lvSites"));
-    lblState->setObjectName(QStringLiteral("lblState"));
-    btnRemove->setObjectName(QStringLiteral("btnRemove"));
-    btnRemoveAll->setObjectName(QStringLiteral("btnRemoveAll"));
-    btnClose->setObjectName(QStringLiteral("btnClose"));
+    toolwindow::prepare(this, "frm_SiteData", QStringLiteral("サイトのデータ"),
+                        {{lvSites, "lvSites"}, {lblState, "lblState"}, {btnRemove, "btnRemove"},
+                         {btnRemoveAll, "btnRemoveAll"}, {btnClose, "btnClose"}});
     lblState->setTextFormat(Qt::PlainText);
-    lvSites->setHeaderLabels({QStringLiteral("サイト"), QStringLiteral("エンジン"), QStringLiteral("Cookie"),
-                              QStringLiteral("ストレージ")});
-    lvSites->setRootIsDecorated(false);
-    lvSites->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lvSites->setSortingEnabled(true);
-    lvSites->sortByColumn(Host, Qt::AscendingOrder);
-    lvSites->header()->setSectionResizeMode(Host, QHeaderView::Stretch);
+    toolwindow::prepareList(lvSites, {QStringLiteral("サイト"), QStringLiteral("エンジン"), QStringLiteral("Cookie"),
+                                      QStringLiteral("ストレージ")},
+                            Host);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(btnRemove);
-    buttons->addWidget(btnRemoveAll);
-    buttons->addStretch();
-    buttons->addWidget(btnClose);
+    auto *buttons = toolwindow::buttonRow({btnRemove, btnRemoveAll}, {btnClose});
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lvSites);
     layout->addWidget(lblState);
@@ -87,24 +74,14 @@ SiteDataForm::SiteDataForm(QWidget *parent)
     connect(btnRemoveAll, &QPushButton::clicked, this, guarded([this](bool) { remove(true); }));
     connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
     connect(lvSites, &QTreeWidget::itemSelectionChanged, this, [this] { updateButtons(); });
-    auto *escape = new QAction(this);
-    escape->setShortcut(Qt::Key_Escape);
-    connect(escape, &QAction::triggered, this, &QWidget::close);
-    addAction(escape);
 }
 
 SiteDataForm *SiteDataForm::showFor(QWidget *from)
 {
     static QPointer<SiteDataForm> form;
-    if (!form) {
-        form = new SiteDataForm(from ? from->window() : nullptr);
-        if (from)
-            centreOver(form, from->window());
-    }
+    QWidget *owner = from ? from->window() : nullptr;
+    toolwindow::showOnly(form, owner, [owner] { return new SiteDataForm(owner); });
     form->reload();
-    form->QWidget::show();
-    form->raise();
-    form->activateWindow();
     return form;
 }
 

@@ -1,7 +1,7 @@
 #include "sitesettings.h"
 
 #include "core/errors.h"
-#include "core/placement.h"
+#include "core/toolwindow.h"
 #include "sitedataform.h"
 #include "sitepermissions.h"
 
@@ -35,33 +35,16 @@ SiteSettingsForm::SiteSettingsForm(QWidget *parent)
       btnRemove(new QPushButton(QStringLiteral("削除"), this)),
       btnClose(new QPushButton(QStringLiteral("閉じる"), this))
 {
-    setObjectName(QStringLiteral("frm_SiteSettings"));
-    setWindowTitle(QStringLiteral("サイトの設定"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    lvPermissions->setObjectName(QStringLiteral("lvPermissions"));
-    lblSite->setObjectName(QStringLiteral("lblSite"));
-    btnAllow->setObjectName(QStringLiteral("btnAllow"));
-    btnDeny->setObjectName(QStringLiteral("btnDeny"));
-    btnRemove->setObjectName(QStringLiteral("btnRemove"));
-    btnClose->setObjectName(QStringLiteral("btnClose"));
-    lblSite->setTextFormat(Qt::PlainText);  // a site's name is the page's word
-    lvPermissions->setHeaderLabels({QStringLiteral("サイト"), QStringLiteral("種類"), QStringLiteral("設定")});
-    lvPermissions->setRootIsDecorated(false);
-    lvPermissions->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lvPermissions->setSortingEnabled(true);
-    lvPermissions->sortByColumn(0, Qt::AscendingOrder);
-    lvPermissions->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(btnAllow);
-    buttons->addWidget(btnDeny);
-    buttons->addWidget(btnRemove);
     auto *siteData = new QPushButton(QStringLiteral("サイトのデータ..."), this);
-    siteData->setObjectName(QStringLiteral("btnSiteData"));
-    buttons->addWidget(siteData);
+    toolwindow::prepare(this, "frm_SiteSettings", QStringLiteral("サイトの設定"),
+                        {{lvPermissions, "lvPermissions"}, {lblSite, "lblSite"}, {btnAllow, "btnAllow"},
+                         {btnDeny, "btnDeny"}, {btnRemove, "btnRemove"}, {btnClose, "btnClose"},
+                         {siteData, "btnSiteData"}});
+    lblSite->setTextFormat(Qt::PlainText);  // a site's name is the page's word
+    toolwindow::prepareList(lvPermissions, {QStringLiteral("サイト"), QStringLiteral("種類"), QStringLiteral("設定")});
     connect(siteData, &QPushButton::clicked, this, guarded([this](bool) { SiteDataForm::showFor(this); }));
-    buttons->addStretch();
-    buttons->addWidget(btnClose);
+
+    auto *buttons = toolwindow::buttonRow({btnAllow, btnDeny, btnRemove, siteData}, {btnClose});
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lblSite);
     layout->addWidget(lvPermissions);
@@ -79,16 +62,10 @@ SiteSettingsForm::SiteSettingsForm(QWidget *parent)
 SiteSettingsForm *SiteSettingsForm::showFor(QWidget *from, const QString &site)
 {
     static QPointer<SiteSettingsForm> form;
-    if (!form) {
-        form = new SiteSettingsForm(from ? from->window() : nullptr);
-        if (from)
-            centreOver(form, from->window());
-    }
+    QWidget *owner = from ? from->window() : nullptr;
+    toolwindow::showOnly(form, owner, [owner] { return new SiteSettingsForm(owner); });
     form->reload();
     form->selectSite(site);
-    form->show();
-    form->raise();
-    form->activateWindow();
     return form;
 }
 
