@@ -115,31 +115,39 @@ struct Header {
     std::uint64_t checksum;
 };
 
+// Every part of the data the cache holds, in the cache's order: one list
+// for writing and reading, so the two cannot drift apart. Data is const
+// when writing.
+template <class D, class F>
+void eachPart(D &x, F part)
+{
+    part(x.pool);
+    part(x.domainPool);
+    part(x.net);
+    part(x.hostRules);
+    part(x.hostDirectory);
+    part(x.hide);
+    part(x.unhide);
+    for (auto *i : {&x.important, &x.blocks, &x.exceptions, &x.pageExceptions})
+        part(i->table);
+    for (auto *i : {&x.hideByDomain, &x.unhideByDomain}) {
+        part(i->index.table);
+        part(i->ids);
+    }
+    part(x.hideExcludeOnly);
+    part(x.genericHide);
+    part(x.suffixRules);
+    part(x.suffixWildcards);
+    part(x.suffixExceptions);
+}
+
 } // namespace
 
 std::string FilterEngine::serialize() const
 {
-    const Data &x = *d;
     Writer w;
-    w.put(x.pool);
-    w.put(x.domainPool);
-    w.put(x.net);
-    w.put(x.hostRules);
-    w.put(x.hostDirectory);
-    w.put(x.hide);
-    w.put(x.unhide);
-    for (const Index *i : {&x.important, &x.blocks, &x.exceptions, &x.pageExceptions})
-        w.put(i->table);
-    for (const IdIndex *i : {&x.hideByDomain, &x.unhideByDomain}) {
-        w.put(i->index.table);
-        w.put(i->ids);
-    }
-    w.put(x.hideExcludeOnly);
-    w.put(x.genericHide);
-    w.put(x.suffixRules);
-    w.put(x.suffixWildcards);
-    w.put(x.suffixExceptions);
-    std::vector<std::uint64_t> counts{x.keptRules};
+    eachPart(*d, [&w](const auto &part) { w.put(part); });
+    std::vector<std::uint64_t> counts{d->keptRules};
     w.put(counts);
 
     Header h{};
@@ -181,24 +189,7 @@ std::optional<FilterEngine> FilterEngine::deserialize(std::string_view bytes)
     Data &x = *engine.d;
     Reader r{body};
     try {
-        r.get(x.pool);
-        r.get(x.domainPool);
-        r.get(x.net);
-        r.get(x.hostRules);
-        r.get(x.hostDirectory);
-        r.get(x.hide);
-        r.get(x.unhide);
-        for (Index *i : {&x.important, &x.blocks, &x.exceptions, &x.pageExceptions})
-            r.get(i->table);
-        for (IdIndex *i : {&x.hideByDomain, &x.unhideByDomain}) {
-            r.get(i->index.table);
-            r.get(i->ids);
-        }
-        r.get(x.hideExcludeOnly);
-        r.get(x.genericHide);
-        r.get(x.suffixRules);
-        r.get(x.suffixWildcards);
-        r.get(x.suffixExceptions);
+        eachPart(x, [&r](auto &part) { r.get(part); });
         std::vector<std::uint64_t> counts;
         r.get(counts);
         if (!r.ok || r.pos != body.size() || counts.size() != 1)
