@@ -31,10 +31,13 @@ QString failureText(const QString &why)
 QString storageLabel(const QByteArray &word)
 {
     static const QHash<QByteArray, QString> labels = {
-        {"localstorage", QStringLiteral("localStorage")},    {"sessionstorage", QStringLiteral("sessionStorage")},
-        {"indexeddb", QStringLiteral("IndexedDB")},          {"serviceworker", QStringLiteral("Service Worker")},
-        {"cachestorage", QStringLiteral("Cache Storage")},   {"appcache", QStringLiteral("AppCache")},
-        {"websql", QStringLiteral("Web SQL")},
+        {VEXEL_DATA_LOCAL_STORAGE, QStringLiteral("localStorage")},
+        {VEXEL_DATA_SESSION_STORAGE, QStringLiteral("sessionStorage")},
+        {VEXEL_DATA_INDEXEDDB, QStringLiteral("IndexedDB")},
+        {VEXEL_DATA_SERVICE_WORKER, QStringLiteral("Service Worker")},
+        {VEXEL_DATA_CACHE_STORAGE, QStringLiteral("Cache Storage")},
+        {VEXEL_DATA_APPCACHE, QStringLiteral("AppCache")},
+        {VEXEL_DATA_WEBSQL, QStringLiteral("Web SQL")},
     };
     return labels.value(word);
 }
