@@ -17,7 +17,7 @@ class QLabel;
 class QStackedLayout;
 class QWindow;
 
-class WebKitControl : public EngineControl {
+class WebKitControl : public EngineControl, public WebKitView {
     Q_OBJECT
 public:
     // Starts the host when needed and asks it for a view, which arrives
@@ -56,10 +56,11 @@ public:
     // From the host: the view asked for, or why there is none (hostWent:
     // the host ended, and a new one may do); an event of this control's
     // view; the end of the host itself.
-    void viewArrived(quint32 plug);
-    void viewFailed(const QString &message, bool hostWent);
-    void hostEvent(const QByteArray &verb, const QList<QByteArray> &fields);
-    void hostGone();
+    void viewArrived(quint32 plug) override;
+    void viewFailed(const QString &message, bool hostWent) override;
+    void hostEvent(const QByteArray &verb, const QList<QByteArray> &fields) override;
+    void hostGone() override;
+    bool isPrivateView() const override { return IsPrivate(); }
 
     // Whether the view is still on its way.
     bool isCreating() const { return state_ == State::Creating; }

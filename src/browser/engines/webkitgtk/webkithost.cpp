@@ -6,7 +6,6 @@
 #include "protocol.h"
 #include "webkitblocking.h"
 #include "webkitrules.h"
-#include "webkitcontrol.h"
 #include "webkitdownloads.h"
 #include "webkitscale.h"
 #include "xembed.h"
@@ -162,20 +161,20 @@ void WebKitHost::startEarly(bool warmPage)
         host->send(0, VEXEL_VERB_PREWARM);
 }
 
-int WebKitHost::requestView(WebKitControl *control)
+int WebKitHost::requestView(WebKitView *owner)
 {
     const int view = nextView_++;
-    pending_.insert(view, control);
+    pending_.insert(view, owner);
     // The pipe keeps the request while the host is still starting.
     // A private window's view keeps its data in memory only.
-    send(view, VEXEL_VERB_CREATE, {yesNo(control->IsPrivate())});
+    send(view, VEXEL_VERB_CREATE, {yesNo(owner->isPrivateView())});
     awaitAnswer();
     return view;
 }
 
 void WebKitHost::releaseView(int view)
 {
-    controls_.remove(view);
+    views_.remove(view);
     // An answer still on its way finds no one and is dropped.
     pending_.remove(view);
     send(view, VEXEL_VERB_RELEASE);
@@ -185,7 +184,7 @@ void WebKitHost::releaseView(int view)
 bool WebKitHost::send(int view, const char *verb, const QList<QByteArray> &fields)
 {
     if (gone_)
-        return true;
+        return false;
     const QByteArray line = webkitprotocol::encode(quint32(view), verb, fields);
     if (line.isEmpty()) {
         qCWarning(lcProtocol, "\"%s\" for view %d not sent: too long or not text", verb, view);
@@ -282,8 +281,8 @@ void WebKitHost::dispatch(const WebKitMessage &message)
         onViewAnswer(message);
         return;
     }
-    if (WebKitControl *control = controls_.value(int(message.view)))
-        control->hostEvent(message.verb, message.fields);
+    if (WebKitView *owner = views_.value(int(message.view)))
+        owner->hostEvent(message.verb, message.fields);
 }
 
 void WebKitHost::onReady(const QList<QByteArray> &fields)
@@ -309,22 +308,18 @@ void WebKitHost::onViewAnswer(const WebKitMessage &message)
     const int view = int(message.view);
     if (!pending_.contains(view))
         return;
-    const QPointer<WebKitControl> control = pending_.take(view);
+    WebKitView *owner = pending_.take(view);
     replyTimer_.stop();
     awaitAnswer();
     bool ok = false;
     const quint32 plug = message.verb == VEXEL_VERB_PLUG ? message.fields.value(0).toUInt(&ok) : 0;
-    if (!control) {
-        send(view, VEXEL_VERB_RELEASE);
-        return;
-    }
     if (!ok || plug == 0) {
         send(view, VEXEL_VERB_RELEASE);
-        control->viewFailed(engines::activationFailedMessage(), false);
+        owner->viewFailed(engines::activationFailedMessage(), false);
         return;
     }
-    controls_.insert(view, control);
-    control->viewArrived(plug);
+    views_.insert(view, owner);
+    owner->viewArrived(plug);
 }
 
 void WebKitHost::onGone()
@@ -343,16 +338,12 @@ void WebKitHost::onGone()
     // A host that never got ready is not there for this frame; one that
     // was may have just crashed, and its windows may try the next host.
     const QString message = ready_ ? engines::activationFailedMessage() : engines::classNotRegisteredMessage();
-    const QList<QPointer<WebKitControl>> waiting = pending_.values();
-    const QList<QPointer<WebKitControl>> live = controls_.values();
-    pending_.clear();
-    controls_.clear();
-    for (const QPointer<WebKitControl> &control : live)
-        if (control)
-            control->hostGone();
-    for (const QPointer<WebKitControl> &control : waiting)
-        if (control)
-            control->viewFailed(message, ready_);
+    // One at a time, taken off first: an owner told may make others go,
+    // which release their views (and so leave these lists) as they do.
+    while (!views_.isEmpty())
+        views_.take(views_.constBegin().key())->hostGone();
+    while (!pending_.isEmpty())
+        pending_.take(pending_.constBegin().key())->viewFailed(message, ready_);
 }
 
 void WebKitHost::setExecutableForTesting(const QString &path)

@@ -17,8 +17,6 @@
 #include "protocol.h"
 #include "protocolcodec.h"
 
-class WebKitControl;
-
 // One line of the protocol, decoded.
 struct WebKitMessage {
     quint32 view = 0;
@@ -45,6 +43,24 @@ inline QByteArray yesNo(bool yes)
     return yes ? QByteArrayLiteral(VEXEL_YES) : QByteArrayLiteral(VEXEL_NO);
 }
 
+// What the host needs of a view's owner (WebKitControl; a test's fake). An
+// owner releases its view (WebKitHost::releaseView) before it goes, so the
+// host never calls one that has gone.
+class WebKitView {
+public:
+    virtual ~WebKitView() = default;
+    // The view asked for has arrived: its plug window.
+    virtual void viewArrived(quint32 plug) = 0;
+    // There is none, and why; hostWent: the host ended, and a new one may do.
+    virtual void viewFailed(const QString &message, bool hostWent) = 0;
+    // An event of this view.
+    virtual void hostEvent(const QByteArray &verb, const QList<QByteArray> &fields) = 0;
+    // The host has ended under the view.
+    virtual void hostGone() = 0;
+    // Its data in memory only.
+    virtual bool isPrivateView() const = 0;
+};
+
 class WebKitHost : public QObject {
     Q_OBJECT
 public:
@@ -61,11 +77,11 @@ public:
     // can run here: the window says so itself when it opens.
     static void startEarly(bool warmPage);
 
-    // Asks for a view for control and returns its number at once. The
-    // answer comes later: control->viewArrived(plug), or
-    // control->viewFailed(message, hostWent) when the host refused, did not
-    // answer in time (it is then let go) or ended first.
-    int requestView(WebKitControl *control);
+    // Asks for a view for owner and returns its number at once. The answer
+    // comes later: owner->viewArrived(plug), or owner->viewFailed(message,
+    // hostWent) when the host refused, did not answer in time (it is then
+    // let go) or ended first.
+    int requestView(WebKitView *owner);
     // The view goes (also one still awaited); the host destroys it.
     void releaseView(int view);
 
@@ -74,8 +90,8 @@ public:
     int scale() const { return scale_; }
     // It has said "ready" with the right protocol version.
     bool isReady() const { return ready_; }
-    // Fields as text; the codec escapes them. False when the line could not
-    // be written (too long).
+    // Fields as text; the codec escapes them. False when nothing was sent:
+    // the host has gone, or the line could not be written (too long).
     bool send(int view, const char *verb, const QList<QByteArray> &fields = {});
 
     // Test hooks: the host program to start instead of the one beside the
@@ -110,6 +126,6 @@ private:
     bool gone_ = false;
     int nextView_ = 1;
     QTimer replyTimer_;
-    QHash<int, QPointer<WebKitControl>> controls_;  // views that have arrived
-    QHash<int, QPointer<WebKitControl>> pending_;   // views asked for
+    QHash<int, WebKitView *> views_;    // views that have arrived
+    QHash<int, WebKitView *> pending_;  // views asked for
 };
