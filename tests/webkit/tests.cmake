@@ -17,5 +17,7 @@ endif()
 # How the web process extension reads a request's kind: no X server, no engine.
 vexel_add_test(test_blocker_requesttype ${CMAKE_CURRENT_LIST_DIR}/test_blocker_requesttype.cpp
   ${PROJECT_SOURCE_DIR}/src/browser/engines/webkitgtk/blocker/requesttype.cpp)
+# The host's pipe against a fake view, a script as the host: no WebKit.
+vexel_add_test(test_webkit_host ${CMAKE_CURRENT_LIST_DIR}/test_webkit_host.cpp X11)
 # The protocol's codec alone: no X server, no host.
 vexel_add_test(test_protocolcodec ${CMAKE_CURRENT_LIST_DIR}/test_protocolcodec.cpp)
