@@ -61,21 +61,25 @@ QString displayHost(const QString &host)
     return host.contains(QLatin1Char(':')) ? host : QUrl::fromAce(host.toLatin1());
 }
 
+namespace {
+// Each engine's word in the rules file.
+const std::pair<const QString &, QLatin1String> engineWords[] = {{engines::IE_CLSID, QLatin1String("ie")},
+                                                                  {engines::MOZILLA_CLSID, QLatin1String("gecko")}};
+}  // namespace
+
 QString engineWord(const QString &classId)
 {
-    if (classId == engines::IE_CLSID)
-        return QStringLiteral("ie");
-    if (classId == engines::MOZILLA_CLSID)
-        return QStringLiteral("gecko");
+    for (const auto &[engine, word] : engineWords)
+        if (classId == engine)
+            return word;
     return {};
 }
 
 QString engineOfWord(const QString &word)
 {
-    if (word.compare(QLatin1String("ie"), Qt::CaseInsensitive) == 0)
-        return engines::IE_CLSID;
-    if (word.compare(QLatin1String("gecko"), Qt::CaseInsensitive) == 0)
-        return engines::MOZILLA_CLSID;
+    for (const auto &[engine, name] : engineWords)
+        if (word.compare(name, Qt::CaseInsensitive) == 0)
+            return engine;
     return {};
 }
 

@@ -328,16 +328,19 @@ void WebKitControl::Download(const QUrl &address)
         send(VEXEL_VERB_FETCH, {address.toEncoded()});
 }
 
+// The name this engine's saved history is tagged with.
+constexpr char historyTag[] = "gecko";
+
 // The host sends the history after every navigation: the window asks for it
 // as it closes, with no time to wait for an answer.
 QByteArray WebKitControl::SaveHistory() const
 {
-    return session_.isEmpty() ? QByteArray() : savedhistory::wrap("gecko", session_);
+    return session_.isEmpty() ? QByteArray() : savedhistory::wrap(historyTag, session_);
 }
 
 bool WebKitControl::RestoreHistory(const QByteArray &state)
 {
-    const std::optional<QByteArray> session = savedhistory::unwrap("gecko", state);
+    const std::optional<QByteArray> session = savedhistory::unwrap(historyTag, state);
     if (!session || state_ == State::Failed)
         return false;
     revive();
