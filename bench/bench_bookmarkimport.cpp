@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bookmark HTML at scale: 10,000 bookmarks in 1,000 folders three levels
 // deep, written as browsers export them. Times reading the file alone, the
 // editor's import into its tree, and the export of that tree.

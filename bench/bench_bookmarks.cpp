@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bookmarks at scale: 10,000 bookmarks in 1,000 folders three levels deep.
 // Times building the bookmark menu, loading the editor, saving, and adding
 // one bookmark near the top of the tree.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening browser windows on the Internet Explorer slot's engine: time from
 // OpenBrowserWindow on a local page to its load finishing, for the first and
 // the fifth window, and what the process tree gains per added window.

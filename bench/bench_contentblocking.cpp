@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Content blocking: our filter matcher over a corpus of requests against the
 // filter lists, and the same corpus and lists through @ghostery/adblocker in
 // Node.js (bench/contentblocking/ghostery/run.mjs) in the same run.

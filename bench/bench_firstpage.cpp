@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // First page: the time from process start until a local page's load has
 // finished (its load event reached the page's server), for "vexel URL" in
 // each engine slot and for a bare window of the same engine; median of

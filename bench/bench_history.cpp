@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // History at scale: 100,000 visited pages and 10,000 bookmarks. Times a
 // keystroke in the address field until its suggestions are up, recording a
 // visit, and opening the history window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Side by side: Vexel in both engine slots, the bare engine windows
 // (firstpage_webengine, firstpage_webkit), Falkon (Qt WebEngine) and GNOME Web
 // (WebKitGTK), each started afresh in every round, the order rotating by one

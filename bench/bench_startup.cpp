@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up: from process start to the main window shown and the event loop
 // idle, and the peak memory of such a start, with no browser window open.
 // The program runs itself as a child for each sample, so every start is cold

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening browser windows on the Gecko slot's engine (WebKitGTK in the
 // vexel-webkit host): time from OpenBrowserWindow on a local page to its
 // load finishing, for the first window (the host's start included) and for

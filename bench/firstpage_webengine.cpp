@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Baseline for bench_firstpage: one Qt WebEngine view in an MDI window,
 // nothing else, loading the address given.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Baseline for bench_firstpage: one WebKitGTK view from the engine host,
 // embedded in a Qt window as Vexel embeds it, loading the address given.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The loopback server every contestant loads its pages from. Each page is
 // asked for as /page/<token> and holds one image, /image/<token>.png; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sees top-level windows being mapped on the X display: with no window
 // manager under Xvfb a frame is shown when its window is mapped on the root,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The language and build type every Vexel project builds with (the program,
 # and the fuzz targets' project of their own).
 set(CMAKE_CXX_STANDARD 20)

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws Vexel's application icon at the hicolor theme's sizes.
 
 A blue globe with a white "V" over it, anti-aliased by supersampling.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws Vexel's 16x16 toolbar and bookmark-editor icons.
 
 Standard library only, so re-drawing needs nothing beyond python3.

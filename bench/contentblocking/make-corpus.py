@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the content-blocking corpus: one request a line, type<TAB>url<TAB>page url.
 
 Pages of a few hundred first-party sites (Japanese and world sites) load

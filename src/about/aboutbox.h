@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The version dialog of the Help menu: created once, shown modally, hidden again.
 

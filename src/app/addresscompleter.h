@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Suggestions under the address field while the user types: matching
 // bookmarks first, then visited pages by how often and how lately. ↓/↑

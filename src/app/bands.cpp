@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two tool-bar bands' order, rows and widths, kept in [Bar] of the
 // settings file from one run to the next.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The bookmark menu's entries: built once from the bookmark file at start-up,
 // never rebuilt; what the editor saves shows from the next start on.

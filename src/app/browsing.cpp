@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame's side of the browser windows: the commands that open them and
 // drive the active one, the one place that draws a window's state, and the
 // bookmark menu's choices.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the frame remembers of browsing: each page a window finishes
 // loading goes into the history, Ctrl+H shows it, and the address field

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "閲覧データを消去" (Ctrl+Shift+Delete): history, cookies and site data,
 // the cache, the downloads list and the site permissions of a period,

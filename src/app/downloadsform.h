@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The downloads window: the program's downloads list, this run's and
 // earlier runs', with what can be done to each.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Find in page and zoom for the active browser window: a small bar above the
 // status strip and the frame's shortcuts (Ctrl+F, Ctrl+Plus, Ctrl+Minus,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The engine of the first browser window of this start, as far as it can
 // be told before the frame is built, so that engine can start meanwhile.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's windows that live from start-up to the end, as the rest of
 // the program reaches them. Null while not created (tests create and destroy

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The keys every browser has, on the frame: they add nothing to the menus
 // and act on the active window (or the address field, or the window list).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Full screen: F11 gives the frame the whole screen and back; a page's own
 // request (a video's button) gives its window the screen alone, without the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One running copy per user and display receives the addresses that later
 // copies are started with, over a local socket in the user's runtime

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One page in both engines side by side: the page opens in a window of the
 // other engine too, the two tile next to each other, and while linked a

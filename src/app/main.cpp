@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Vexel: a multiple-document web browser frame over two web engines.
 
 #include "app/commandline.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frame: menus, commands, the two tool-bar bands (navigation and
 // address bar), the MDI client holding the browser windows, and the bottom

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame's commands (ActionList1) and its menu bar: captions, shortcuts,
 // hints, the items that name commands, and the rules that enable them.
 

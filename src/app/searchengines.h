@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The search engines words typed in the address field go to: four known
 // ones and one of the user's own, chosen from the field's context menu

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The crash-recovery list of open windows as it lies on disk (JSON), and its
 // reading: the file may be damaged or written by anyone, so the reader

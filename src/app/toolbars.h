@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frame's two kinds of bar: a band of the top tool-bar area, and the
 // status bar of the bottom strip.

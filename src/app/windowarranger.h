@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Window menu's commands on the frame's MDI client: cascade, tile,
 // minimize all, arrange icons, and the numbered list of open windows.

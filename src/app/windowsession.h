@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frame's open browser windows, kept on disk while the program runs, so
 // that the start after a crash, a kill or a power loss can offer them again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The cache's header rewritten to fit its body (size and checksum): the fuzz
 // target uses it to reach the checks that lie behind the checksum, as a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cache: the compiled arrays written as they are, read back with
 // every offset checked before the matcher may use it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Public suffixes and the registrable domain, for third-party requests;
 // a host's parent domains, for the rules' domain lists.
 

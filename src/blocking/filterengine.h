@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The content-blocking matcher: Adblock Plus filter lists (network rules and
 // element hiding) compiled into flat arrays with a token index, and a cache

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Element hiding: the selectors indexed by domain, and the style sheet a
 // page gets.
 

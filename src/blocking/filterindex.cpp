@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The network rules compiled: $badfilter applied, host blocks set apart,
 // every other rule indexed under its rarest token.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Matching a request against the index.
 
 #include "blocking/filterstore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading Adblock Plus lists: network rules, element hiding, and the
 // syntaxes we recognise only to drop.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The matcher's data and the helpers its parts share: the rule reader, the
 // index, element hiding, the domain lists and the cache each have a file of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The bookmark editor: loads the bookmark file into its tree at start-up and
 // writes the whole tree back on OK. Created once and only shown and hidden

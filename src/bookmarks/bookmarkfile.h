@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The bookmark file: one place per run, the reading rules (by position,
 // whatever the element names), and the writer of its exact layout.

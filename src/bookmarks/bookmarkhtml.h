@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bookmark HTML files, the format every browser imports and exports:
 // nested <DL> lists of <DT><H3>folder</H3> and <DT><A HREF>bookmark</A>.

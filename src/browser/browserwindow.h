@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the two kinds of browser window share: an MDI child holding one
 // engine control. A window keeps what the frame's shared controls show for

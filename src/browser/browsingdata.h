@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What sites keep in the engines (cookies, site storage, the cache), listed
 // and cleared in both engines at once. Only the normal profile of each

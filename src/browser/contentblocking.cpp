@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/contentblocking.h"
 
 #include "blocking/filterengine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The content filters both engines block with: the filter lists (Debian's
 // EasyList, EasyPrivacy and URLhaus lists, and the user's own files and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "downloadlist.h"
 
 #include "browser/pagedialogs.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's downloads, of both engines, this run's and earlier runs'.
 // The engines report into the one list; the downloads window shows it. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a browser window needs of a web engine: five operations, the current
 // address and five events. Every engine, real or scripted, is a widget that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sites that always open in one engine: a rule per host (with or without
 // its subdomains) naming the engine's class ID, kept in a small text file of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "エンジンのルール": the sites that always open in one engine, to look
 // over, change, add to, take away, and carry to and from a text file.

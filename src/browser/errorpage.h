@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a window shows instead of the engine's own page when a load fails:
 // what went wrong in the user's words, the address asked for, the engine's

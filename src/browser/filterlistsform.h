@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "フィルター リスト": the lists content blocking reads — the packaged ones
 // this system has, and the user's own files and addresses, which the user

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A page's request for a new window, as the engine hands it to the frame.
 // The frame answers it: accept() when it opened a window of its own for the

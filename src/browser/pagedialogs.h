@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dialogs a page brings up, shared by both engines so they look and
 // read the same: the page's own messages (alert, confirm, prompt, "leave

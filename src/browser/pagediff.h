@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One picture of a page shown by both engines: the two pages next to each
 // other and a third panel marking where their pixels differ.

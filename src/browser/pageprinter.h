@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Printing a page, the same for both engines: the engine writes the page as
 // it lays it out for print into a PDF file, and our print preview shows that

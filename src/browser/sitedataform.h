@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "サイトのデータ": what each site keeps in either engine (cookies, site
 // storage), with removal per site or of all. Opened from "サイトの設定".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a site may do that needs the user's word (where the user is, the
 // camera, notifications on the desktop ...): one question of ours for both

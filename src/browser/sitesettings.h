@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "サイトの設定": every decision remembered for a site, which the user may
 // change or forget. One window for the program, opened from a page's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A page's source as text: a window of its own, read-only, monospace, with
 // line numbers, for an engine that has no source view of its own. Nothing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The byte form of every file Vexel writes: CP932, the Windows reading of
 // "Shift_JIS" (0x5C is "\", 0x8160 is U+FF5E). Qt's own Shift_JIS codec

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One way of reporting: handlers throw, and the one wrapper around every
 // handler shows the message in the application's error box and goes on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the frame's own windows open: centred over the window they belong
 // to, as the desktop's own dialogs do, kept on that window's screen.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text from a page, a server, a file or a list is shown as it stands. Qt's
 // labels, message boxes and tooltips guess rich text by default, and rich

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether this machine draws with a real GPU. Decided once, before the
 // application object, from what the system shows without making a GL

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the frame's tool windows (site settings, site data, filter lists,
 // engine rules, clearing data) share: said once so they look and behave

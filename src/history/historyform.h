@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The history window (Ctrl+H): every visited page, most recent first, with
 // a search field; a page opens as a bookmark would.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The pages the user has visited, one row per address, in an SQLite
 // database. WAL mode: a second running copy writes beside this one, and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every value of config.ini the program reads or writes: its section, key,
 // type and default, named once. Each call opens the file afresh, so what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The modal folder tree behind TSHBrowseForFolderEx: a QTreeView over a
 // QFileSystemModel in a small QDialog, since Qt's own file dialog offers no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The options dialog: the Gecko switch and folder, and the two new-window
 // switches. It reads config.ini when it is made and writes the four values

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings file's read and write functions. They behave as the Windows
 // private-profile functions do, which files written on that platform rely

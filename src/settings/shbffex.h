@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TSHBrowseForFolderEx: lets its owner ask the user for a folder in a modal
 // folder tree. The properties choose the tree's root, the folder selected

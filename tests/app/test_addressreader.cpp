@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What typed text becomes: an address, or the search of its words in the
 // engine the user chose from the address field's menu, in the frame and
 // from the command line.

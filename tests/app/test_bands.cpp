@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two tool-bar bands: order, rows and widths restored from [Bar] and
 // saved at close.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keys every browser has, on the scripted engine: what each does to the
 // active window, the fields that keep Esc for themselves, the windows kept
 // for reopening, the find bar's counts, and where the frame's own windows

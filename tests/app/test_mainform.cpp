@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame from start-up to close: menus and commands, the settings it
 // reads and writes, the bottom strip, the about box, the error box.
 

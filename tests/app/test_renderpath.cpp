@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which drawing path a machine gets: a GPU's, or software all through.
 
 #include "core/renderpath.h"

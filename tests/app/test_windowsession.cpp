@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The open windows kept on disk: what the list holds while the frame runs,
 // how often it is written, that a normal close removes it, and what the next
 // start does with a list left behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The filter matcher: rule syntax against the decisions it must give, the
 // CSS of element hiding, and the cache read back alike or refused when
 // damaged.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The filter matcher is plain C++ without the frame: its test links the
 # matcher and Qt Test alone.
 add_executable(test_filterengine ${CMAKE_CURRENT_LIST_DIR}/test_filterengine.cpp)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bookmark trees for the tests: built from plain values, written in the
 // file's layout, and read back by the reading rules into one line such as

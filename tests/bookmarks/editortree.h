@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The bookmark editor's tree for the tests: its nodes in depth-first order,
 // and the one-line form of bookmarktree.h with each bookmark's URLList entry.

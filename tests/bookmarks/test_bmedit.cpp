@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bookmark editor: its window, loading, where adds and folders go,
 // deleting, renaming, saving and cancelling, and a long random run checked
 // against a model of the tree.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bookmark file: its exact layout, the reading rules by position, CP932
 // both ways, and damaged files.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bookmark HTML files: reading the shapes browsers and people write, in
 // their encodings; writing and reading back; and import and export through
 // the bookmark editor's tree menu, with OK, Cancel and a refused write.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bookmark menu: its items from the bookmark file, what choosing one
 // opens and where, opening the editor, and start-up with a bad file.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 vexel_add_test(test_bookmarkfile ${CMAKE_CURRENT_LIST_DIR}/test_bookmarkfile.cpp ${CMAKE_CURRENT_LIST_DIR}/bookmarktree.h)
 vexel_add_test(test_bmedit ${CMAKE_CURRENT_LIST_DIR}/test_bmedit.cpp ${CMAKE_CURRENT_LIST_DIR}/bookmarktree.h
   ${CMAKE_CURRENT_LIST_DIR}/editortree.h)

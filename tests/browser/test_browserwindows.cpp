@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Browser windows on the scripted engine: what each event does to the
 // window and to the frame, for the active window and for one behind it.
 

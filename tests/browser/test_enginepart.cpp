@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Internet Explorer slot's engine is mapped only into a program that
 // opens one of its windows: "vexel URL" run as a child from a copy of the
 // program in a folder of the case's own, its page served here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Engine rules per site: how a rules file reads (one "host engine" a line,
 // bad lines skipped and counted) and which rule an address meets.
 

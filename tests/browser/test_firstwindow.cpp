@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame and its dialogs as the X server sees them: the first web view
 // added to the shown frame must not make the frame hide and reappear (it
 // flickers, and a window manager may move it), and every window's caption

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A page whose script never ends, on the Internet Explorer slot's engine:
 // its window says so and can end the page, Reload brings it back, and the
 // other windows go on meanwhile.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening browser windows: engine choice, the directory switch, creation
 // failures, File > New and Open, the address bar and the navigation buttons.
 

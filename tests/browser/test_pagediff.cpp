@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The third panel of a picture of both engines: where two pages' pixels
 // differ, and nowhere else.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cookies and site storage survive a restart, also when the program ends the
 // moment a page has set them: child processes share one user data folder;
 // each reads what the one before it wrote, writes anew and exits at once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What only the Internet Explorer slot's engine has: its renderer process
 // and the frame's own context menu on its pages. What both engines share is
 // in the engine contract test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line: its grammar, how addresses are read, and the program's
 // answers to --help, --version and an unknown option (printed before any
 // window or display is needed).

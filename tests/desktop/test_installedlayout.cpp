@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program keeps config.ini and bookmark.xml in its two layouts:
 // portable (beside the program, and the start directory) and installed (the
 // user's settings folder, ~/.config/Vexel).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One Vexel per user and display: a later copy hands its addresses to the
 // running one and ends; a socket left by a crashed copy does not block
 // start-up; no other user reaches the socket.

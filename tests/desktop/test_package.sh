@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package of the build given, unpacked into a temporary root: the
 # installed layout complete, the link in place, the desktop entry and
 # metainfo valid, Depends computed from the binaries, and the program runs.

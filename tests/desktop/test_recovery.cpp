@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program on X: a Vexel killed with two pages open leaves its list
 // of windows, and the next start reopens them when asked; one closed the way
 // a window manager closes it leaves no list.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 vexel_add_test(test_commandline ${CMAKE_CURRENT_LIST_DIR}/test_commandline.cpp)
 target_compile_definitions(test_commandline PRIVATE VEXEL_PROGRAM="$<TARGET_FILE:vexel>"
   VEXEL_VERSION="${PROJECT_VERSION}")

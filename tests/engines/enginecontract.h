@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What both engines do alike, seen through the frame: every case runs once
 // per class ID the two menu slots create ("ie", and "gecko" where the engine

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Content blocking in both engines from one list: what the rules block
 // never reaches the server, exceptions and first parties pass, hidden
 // elements are hidden, the page's count is kept, an exempt site is left

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a window shows of documents that are not HTML pages: a PDF and an
 // image report their own address and a title (their file name when they
 // have none), never the page before them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The downloads list and its window, with both engines: what a download
 // leaves in the list, read again as at the next start; a download that
 // stops (the server fails, the user cancels) and is tried again; a damaged

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine contract: what a page reports, the windows it asks for or
 // closes, and downloads.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine contract: authentication and certificates, the page's dialogs
 // and leaving it, find in page and zoom, and the frame's keys from inside a
 // page.

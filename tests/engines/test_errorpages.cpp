@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Failed loads in both engines show our page in Japanese, with the address
 // asked for kept in the window; Reload tries again; a refused certificate
 // is shown and may be accepted for the run.

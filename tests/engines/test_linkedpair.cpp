@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A page in both engines side by side: the pair follows a scroll and a
 // navigation from either side, both captions show the link while it lasts,
 // and one window closing sets the other free.

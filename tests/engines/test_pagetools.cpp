@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What both engines offer around a page, seen through the frame: find
 // counts, Japanese text encodings, a window's back/forward history saved and
 // put back, keys left to an input method's composition, and full screen. Every case runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A page asking where the user is, or to show notifications, gets the
 // user's answer through our question in both engines; a remembered decision
 // answers without one; a damaged decisions file costs only its damage.

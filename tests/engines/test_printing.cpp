@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Printing in both engines: the page as the engine lays it out for print,
 // written to PDF; a page's own print request reaching the frame; and our
 // print preview saving the engine's PDF. One row per engine ("ie", and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Private windows in both engines: a page that keeps a cookie, local
 // storage and IndexedDB leaves no file changed under the user's folders or
 // the program's; what it opens is private too; a normal window afterwards

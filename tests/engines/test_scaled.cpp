@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // At the frame's scale factor 2 (QT_SCALE_FACTOR=2, as the test is run):
 // a page in either engine is laid out at the frame's size, with the user's
 // zoom on top, and the bookmark editor fits the screen.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What sites keep, in both engines: the site data list shows each site's
 // cookies and storage; removing one site leaves the other; clearing all of
 // it removes it for real, as the sites' own pages read back. A period

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Engine rules per site on the real engines: a rule naming the other engine
 // takes a typed address, a bookmark and a page's link there, in a new
 // window, while the window it came from keeps its page.

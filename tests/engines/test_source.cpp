@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A page's source and the engine's inspector, in both engines, reached the
 // way the frame reaches them (ViewSource, ShowInspector) and from the page's
 // context menu; and what the Gecko page's menu saves.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What both engines do alike, one row per class ID, on the X server the test
 # run provides; the Gecko rows only where the engine host is built.
 function(vexel_engine_test name)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bookmark HTML reader on any bytes: reading never fails, and the tree
 // it reads, written as a bookmark HTML file and read again, is the same
 // tree, read to the end; no folder is nested deeper than the reader's limit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bookmark file reader on any bytes: reading never fails, and the tree
 // it reads, written in the file's layout and read again, is the same tree.
 

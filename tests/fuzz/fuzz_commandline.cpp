@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line on any bytes, split into arguments at each null byte as
 // the system splits them: reading never fails; a start keeps every
 // argument after the options (--private, --), byte for byte; an address

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CP932 codec on any input: any bytes decode, and what encodes decodes
 // back to the same text. The input is read three ways: as CP932 bytes, as
 // UTF-8 and as raw UTF-16 (which may hold unpaired surrogates).

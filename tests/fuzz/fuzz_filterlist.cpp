@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Filter lists and the matcher's cache from arbitrary bytes. The first byte
 // picks what the rest is: a filter list (parsed, matched, hidden, written to
 // the cache and read back alike), a public suffix list, a cache as found on

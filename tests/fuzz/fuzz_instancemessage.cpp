@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single-instance message reader on any bytes, as a later copy (or any
 // program of the user) may send them: it never fails; a message it reads
 // is made again by the writer, and none of its shorter starts reads as a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file's functions on any file: reads never fail, a write
 // either takes or is refused with its error and leaves the file as it was,
 // a read after a write returns exactly what was written, and a write changes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine host's pipe on any bytes: the reader splits them into lines at
 // "\n" only, never holding more than the cap; every line either decodes or
 // is refused with an error, never a crash; and a decoded line encodes back

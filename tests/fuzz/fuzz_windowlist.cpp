@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The crash-recovery window list reader on any bytes: it never fails; what
 // it reads holds only usable places and a real active window, comes back
 // the same when written and read again, and reopens inside any area.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history: visits recorded from the windows' loads, the database kept
 // whole (two writers, a damaged file set aside, a locked or full one kept),
 // its files private. The history window and the address field's suggestions

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history window and the address field's suggestions.
 
 #include "historytests.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The floors hold: a source of a lower floor that includes a higher floor's
 # header does not build. The probe is built only by this test.
 add_library(upward_include_probe OBJECT EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/upward_include.cpp)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Drives the modal folder dialog from inside Execute (with WhenOpen): its
 // buttons and its selection.

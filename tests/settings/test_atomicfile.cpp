@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one writer of Vexel's files under faults: a full disk, a file reached
 // through a symbolic link, and a process killed in the middle of a save. In
 // each case the old file stays whole or the new one is there whole.

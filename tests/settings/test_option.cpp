@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The options dialog: the page tree, what it reads from and writes to
 // config.ini, the Gecko switch acting on the main window at once, the
 // folder picker, keys that press nothing, and refused writes.

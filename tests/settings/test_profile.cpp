@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file's read and write functions against files as the
 // platform writes them, and against refused writes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder picker: defaults, root and start folder with their fallbacks,
 // the handler's status text and OK control, placement, and the results.
 

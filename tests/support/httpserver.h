@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small HTTP/1.1 server on loopback for tests that need a server's
 // answers: slow or endless responses, authentication, downloads.

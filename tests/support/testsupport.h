@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every test program shares: its own program directory and current
 // directory, recorded error messages instead of modal boxes, the forms

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An HTTPS server on loopback with a freshly made self-signed certificate:
 // what a browser must refuse rather than accept silently.

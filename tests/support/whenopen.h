@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Acts on the dialogs (or pop-up menus) a test has to answer from inside the
 // event loop that shows them: each step runs once on the next such widget

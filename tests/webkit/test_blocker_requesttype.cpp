@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What kind of resource the Gecko slot's filters take a request for: WebKit
 // names none, so it is read from the request (see requesttype.h). No X
 // server, no engine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a hostile server or page may not do, in both engines alike: choose
 // where a download is saved, or open windows the user did not ask for.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Japanese typed through an input method, as a user types it: IBus with
 // Anthy, started for this run alone, and real X keys (romaji, Space to
 // convert, Return to commit) into the frame's text fields. Skips where no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The codec of the pipe between the frame and vexel-webkit: every verb and
 // field value of the protocol crosses both ways, every field
 // survives the trip whatever it holds, a line that no encoder writes is

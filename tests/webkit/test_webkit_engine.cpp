@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Gecko slot's real engine beside the other one: a page opened in the
 // other engine, commands acting on the active window only, and where the
 // engine keeps its data. What both engines share is in the engine contract

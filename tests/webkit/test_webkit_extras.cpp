@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What only the Gecko slot's engine (in its host process) has to get right:
 // downloads into a missing folder or outliving their page, proxy
 // authentication, closing pages that crashed, load or

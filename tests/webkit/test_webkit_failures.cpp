@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What goes wrong around the Gecko slot's engine host, and what the user
 // sees: no host, a host that ends at once, a host or a web process that
 // dies under open windows, and windows that close.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine host's pipe seen by one view, with a shell script as the host:
 // what the view is told when the host answers, refuses, speaks another
 // protocol, never answers or ends. No WebKit, no window.

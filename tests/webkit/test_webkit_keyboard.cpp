@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keyboard and focus with a Gecko page embedded in the frame, driven by real
 // X input: keys go where the user clicked last, wherever the pointer rests.
 

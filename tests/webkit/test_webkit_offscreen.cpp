@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Gecko slot without an X display (the offscreen platform here, as on a
 // Wayland session without X): its views cannot be embedded, and the user
 // is told so instead of the program failing.

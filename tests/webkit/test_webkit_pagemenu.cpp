@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Gecko slot's GTK context menu, its engine data kept across a restart
 // of the host, and windows that wait for their view or hang.
 

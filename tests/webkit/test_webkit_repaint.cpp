@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Gecko page shows again where one of the frame's pop-ups (a tool tip, the
 // address suggestions) lay over it once that pop-up closes, in both ways
 // the engine host can draw.

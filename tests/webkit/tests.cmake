@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Gecko slot's real engine (WebKitGTK in the vexel-webkit host), on the
 # X server the test run provides; and what it does without one.
 if(TARGET vexel-webkit)

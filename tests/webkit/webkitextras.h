@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the Gecko slot's extra tests share: the test class and the helpers of
 // both its files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the tests on X share (the WebKitGTK engine's and the engine contract
 // test): local pages, windows of either engine opened through the frame, and

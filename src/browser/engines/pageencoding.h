@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What pages that declare no text encoding are read as, and the encodings a
 // page's context menu offers to read one again in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/enginecontrol.h"
 #include "browser/engines/webenginepart.h"
 #include "browser/engines/webkitgtk/webkitcontrol.h"

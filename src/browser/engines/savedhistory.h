@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A window's back/forward history as an engine saved it, for putting back
 // later (a window reopened after closing). The bytes are tagged with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* The script both engines run in a page of a linked pair, in a world of its
    own that the page's scripts cannot reach. It keeps window.__vexelLink:

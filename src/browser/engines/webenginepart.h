@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Internet Explorer slot's engine is a part of its own
 // (vexel-webengine.so beside the program), loaded when the frame first needs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The engine's own developer tools on one page, in a window of ours: the
 // tools are a page of their own, shown in a view here and tied to the page

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The content filters in the "Internet Explorer" slot: a page's requests the
 // filters block never leave, the page's hidden elements stay hidden, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page's context menu: the engine's standard items, then the frame's
 // (print, find, zoom, encoding, the other engine, the site's settings).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Internet Explorer slot's control: its view and page, and the engine's
 // signals told to the frame as its events. The control's other jobs are in
 // the webengine*.cpp files beside this one, one job each.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The engine of the "Internet Explorer" slot: Qt WebEngine, in process.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What sites keep in Qt WebEngine's shared profile: its cookies, its site
 // storage (localStorage, IndexedDB, Cache Storage, service workers) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Qt WebEngine's downloads in the program's downloads list. The engine may
 // resume an interrupted download by itself, asking again with a new request

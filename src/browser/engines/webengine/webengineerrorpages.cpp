@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loads that fail: our error page covers the engine's, which speaks English
 // and offers nothing.
 

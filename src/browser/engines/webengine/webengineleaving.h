@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The engine's "leave this page?" question in the user's words. Qt asks it
 // through the page's javaScriptConfirm with nothing to tell it from a page's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the page goes: the frame's navigation commands, the address it
 // shows, and the page's history kept across a restart.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page of the Internet Explorer slot: the texts of its menu's standard
 // items, its dialogs, and no windows of its own.
 

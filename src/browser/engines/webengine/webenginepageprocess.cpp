@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page's render process: whether it still answers, its crash, its end on
 // the user's word, and the PDF print that waits for its answer.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame's tools on the page: its source, the developer tools, find and
 // zoom.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the Internet Explorer slot's part provides the frame as it loads.
 
 #include "browser/engines/webenginepart.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Leave for what a page of the "Internet Explorer" slot asks, and its
 // notifications, through the decisions both engines share.

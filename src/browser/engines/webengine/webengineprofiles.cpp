@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The profiles the pages load with: one shared and kept on the disk, one for
 // the private windows kept in memory only.
 

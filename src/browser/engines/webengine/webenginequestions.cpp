@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the page's loads ask of the user: credentials for a site or a proxy,
 // and whether a refused certificate may be accepted after all.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Engine rules per site in the Internet Explorer slot: the page's own
 // navigations to a site that always opens in Gecko go there, and the page

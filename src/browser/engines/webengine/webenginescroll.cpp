@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An Internet Explorer window linked with one of the other engine: the
 // engine says when the page scrolled, the linking script (in a world the
 // page's scripts cannot reach) says where to.

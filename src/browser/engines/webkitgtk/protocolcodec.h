@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* The one codec of the pipe between the frame and its WebKitGTK host, built
    into both (plain C, no GLib, no Qt). What the lines mean is in protocol.h.

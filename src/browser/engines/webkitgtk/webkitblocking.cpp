@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The content filters in the "Gekko" slot, the frame's side.
 
 #include "webkitblocking.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The content filters in the "Gekko" slot, the frame's side: the engine host
 // hears of the compiled filters and the exempt sites (its web processes

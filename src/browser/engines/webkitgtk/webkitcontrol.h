@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The engine of the "Gekko" slot: a WebKitGTK view run by the engine host
 // process, its X window embedded here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What sites keep in the Gecko slot's engine (its normal context, never a
 // private one), asked of the engine host; the host is started for it when

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Gecko slot's downloads in the program's downloads list. The host
 // numbers each download; the list follows it by that number from the moment

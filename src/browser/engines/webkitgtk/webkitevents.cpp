@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The events of a Gecko page the host reports: where it is, how its load
 // goes, what it asks of the window.
 

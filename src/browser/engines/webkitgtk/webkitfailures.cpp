@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window shows when a Gecko page fails: a load that failed, a
 // refused certificate, a page that hangs or whose process has gone.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keyboard and focus of a Gecko page: its plug lives in another
 // process, so keys, clicks and focus changes cross over X (XEmbed messages
 // and forwarded key events) rather than through Qt.

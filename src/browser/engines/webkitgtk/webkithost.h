@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The engine host process (vexel-webkit) seen from the frame: started on the
 // first Gecko window, shared by all of them, replaced by a new one after it

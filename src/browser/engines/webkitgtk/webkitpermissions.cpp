@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a Gecko page asks leave for, answered from the remembered decisions
 // or by the user; its notifications; the window of remembered decisions.
 

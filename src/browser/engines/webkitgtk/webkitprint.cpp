@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Printing a Gecko page: the host lays the page out for print into a PDF
 // file; the page's own print requests come to the frame, which prints.
 

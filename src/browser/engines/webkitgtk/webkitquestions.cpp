@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a Gecko page asks the user (its dialogs, credentials, where to save a
 // download) and what it reports of downloads. The host waits for each
 // answer; the answer goes to the host and view that asked.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Engine rules per site in the "Gekko" slot, the frame's side.
 
 #include "webkitrules.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Engine rules per site in the "Gekko" slot, the frame's side: the engine
 // host keeps a copy of the rules (for its page menu and to hold back a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How a Gecko page follows the frame's scale factor: the host draws at the
 // whole part of it (GDK's own window scale, fixed for the host's life), and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Gecko window linked with one of the other engine: its page's scrolls go
 // out as ScrollPositionChange, a partner's place comes in through the host,
 // and its pixels are read from the embedded window itself.

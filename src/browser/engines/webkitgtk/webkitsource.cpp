@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Gecko page's source, saved page and inspector. WebKitGTK has no source
 // view: the host writes the page's bytes as they came to a file of ours,
 // and the frame shows them in its own viewer, decoded as the page was read.

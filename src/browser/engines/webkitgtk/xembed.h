@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frame's side of embedding a GtkPlug: the XEmbed messages that move
 // keyboard focus, the keys handed to the plug, and letting go of its window.

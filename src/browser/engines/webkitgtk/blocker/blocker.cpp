@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Vexel's WebKit web process extension: every request of a page is decided
 // by the content filters before it leaves the web process, and a page's
 // element-hiding rules are applied as its document is made. The filters

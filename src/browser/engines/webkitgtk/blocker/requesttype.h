@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What kind of resource a request of WebKit's fetches. WebKit's web process
 // does not say; the request does, in order of trust:

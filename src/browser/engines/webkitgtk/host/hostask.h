@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* What a page asks the user, through the frame: its own dialogs (alert,
    confirm, prompt, "leave this page?"), credentials for a site or proxy, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* Content blocking, the engine host's part. The filters run in every web
    process (the extension in ../blocker/, loaded into both contexts); the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* An input method's composition that WebKit ended itself, held until the
    input method's commit of the same text comes. */
 

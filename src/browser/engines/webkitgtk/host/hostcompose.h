@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* Holding an input method's composition that WebKit ended itself, so its
    text is not put in twice. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* The web contexts the views share: the normal one, its data kept on disk,
    and the private one, its data in memory only. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* What sites keep in the normal context (never a private one): listed,
    cleared, removed per site, on the frame's word to view 0. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "hostdevtools.h"
 
 #define WINDOW_KEY "vexel-inspector-window"

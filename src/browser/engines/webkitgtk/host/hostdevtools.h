@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* WebKit's inspector on a view's page, always in a window of its own: the
    view sits in the frame's window as an embedded plug, where an inspector

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* Downloads: a response the view cannot show, or one the server sends as an
    attachment. The frame asks the user where it goes (nothing is saved

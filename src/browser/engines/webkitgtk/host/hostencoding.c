@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* WebKit reads a page that declares no encoding in its default (Shift_JIS on
    a Japanese system) and detects no other Japanese encoding: an EUC-JP or
    ISO-2022-JP page would show as mojibake. The bytes tell them apart, as

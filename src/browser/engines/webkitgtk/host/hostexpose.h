@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* Repainting a view where the X server has lost its pixels (a window of
    the frame lay over it and went). */

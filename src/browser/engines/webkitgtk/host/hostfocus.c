@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* Keyboard focus over X: XEmbed's focus messages, a click in the page
    told to the frame, keys sent back to the frame, Tab leaving the page. */
 

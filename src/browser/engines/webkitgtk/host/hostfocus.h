@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* Keyboard focus over X between the frame and a view's plug. */
 

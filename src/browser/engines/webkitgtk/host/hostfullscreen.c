@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "hostfullscreen.h"
 
 /* WebKit would make the plug's toplevel full screen, which an embedded plug

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* A page's full screen (a video's button, element.requestFullscreen): the
    frame makes the window fill the screen, the view follows its size. */

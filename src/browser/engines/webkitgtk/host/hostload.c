@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* A view's loads as the frame hears of them: address, title, progress,
    history, the end of each load, and why one failed. */
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* What the frame hears of a view's loads: "uri", "title", "progress",
    "history", "loaded", "certificate" and "failed". */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* vexel-webkit: the process that runs the WebKitGTK views of Vexel's Gecko
    windows. It reads requests from the frame on stdin and writes events to
    stdout, one line each (see ../protocol.h, ../protocolcodec.h), and ends

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* The page's context menu in the frame's language, the same items an
    Internet Explorer window offers: WebKit's own (English without a Japanese

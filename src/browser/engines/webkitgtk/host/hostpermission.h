@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* What a page asks leave for (where the user is, notifications, camera,
    microphone, the screen, the clipboard, the pointer): each request is a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* Printing: the page laid out for print into a PDF file for the frame,
    and the page's own requests to print, which the frame answers. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* Pages that do not answer, and pages whose web process ended. */
 
 #include "hostprobe.h"

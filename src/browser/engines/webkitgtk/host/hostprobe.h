@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* Whether a view's page answers ("responsive") and the end of its web
    process ("crashed"). */

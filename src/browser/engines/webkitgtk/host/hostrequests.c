@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* What the frame asks of a view: load, navigate, find, zoom, close, the
    answers to the page's questions, its saved history back, release; and
    what the frame keeps of the view: find results, the history to save, an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* Engine rules per site, the engine host's part: a copy of the rules the
    frame sends, the page's own link and form navigations to a site whose

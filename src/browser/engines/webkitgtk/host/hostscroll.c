@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* Scroll linking: a script in a world of its own reports each scroll of the
    page through a message handler; the frame's "scrollto" calls the same
    script to go to a partner's place. The page's own scripts see neither. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* A view of a linked pair: where its page is scrolled goes to the frame,
    and the frame puts it at the place its partner reported. */

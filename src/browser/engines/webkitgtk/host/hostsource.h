@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* The page's own bytes and the page as one file, for the frame: its source
    (which the frame shows) and "save page" (MHTML). */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* How the host starts: how its views draw (the frame decides for the
    whole program) and a web process made ready before the first view

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The views' life: made at the frame's request, each in a plug the frame
    embeds, found by number or by web view, released; and what they tell the
    frame of the pointer and of windows opening and closing. */

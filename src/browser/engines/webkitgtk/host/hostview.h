@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 /* The views of the host: each a WebKitWebView in an unembedded GtkPlug
    whose X window the frame embeds. */
