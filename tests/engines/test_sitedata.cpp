@@ -120,15 +120,28 @@ void TestSiteData::listedRemovedCleared()
     for (const QString &host : hosts)
         QCOMPARE(titleOf(engine, onHost(server.url("/set"), host), QStringLiteral("set")), QStringLiteral("set"));
 
+    // A page's localStorage reaches the engine's store without an answer to
+    // the page (IndexedDB's write is answered): on a busy machine a list
+    // made at once may not have it yet, and the list is made again.
     SiteDataForm *form = SiteDataForm::showFor(MainForm);
-    QTRY_VERIFY_WITH_TIMEOUT(!form->isBusy(), kWait);
+    const auto keepsBoth = [&] {
+        if (form->isBusy())
+            return false;
+        for (const QString &host : hosts) {
+            const QTreeWidgetItem *item = row(form, host);
+            if (!item || !item->text(3).contains(QStringLiteral("localStorage")) ||
+                !item->text(3).contains(QStringLiteral("IndexedDB"))) {
+                form->reload();
+                return false;
+            }
+        }
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(keepsBoth(), kWait);
     for (const QString &host : hosts) {
         QTreeWidgetItem *item = row(form, host);
-        QVERIFY2(item, qPrintable(host));
         QVERIFY(item->text(1).contains(isGecko(engine) ? QStringLiteral("Gecko") : QStringLiteral("Internet Explorer")));
         QVERIFY(item->text(2).toInt() >= 1);
-        QVERIFY2(item->text(3).contains(QStringLiteral("localStorage")) && item->text(3).contains(QStringLiteral("IndexedDB")),
-                 qPrintable(item->text(3)));
     }
 
     // One site goes; the other keeps everything.
