@@ -44,8 +44,8 @@ private slots:
     void ownWindowsOpenCentredAndCloseWithEscape();
 
 private:
-    TBrowserWindow *open(bool ie, const QString &address = QStringLiteral("http://example.com/"));
-    ScriptedEngine *engineOf(TBrowserWindow *w) { return static_cast<ScriptedEngine *>(w->control()); }
+    TBrowserWindow *open(bool ie, const QString &address = QStringLiteral("http://example.com/")) { return fixture_.open(ie, address); }
+    static ScriptedEngine *engineOf(TBrowserWindow *w) { return ScriptedCase::engineOf(w); }
     void activate();
 
     ScriptedCase fixture_;
@@ -58,18 +58,7 @@ void TestFrameKeys::init()
 
 void TestFrameKeys::cleanup()
 {
-    const QStringList errors = fixture_.end();
-    QVERIFY2(errors.isEmpty() || QTest::currentTestFailed(), qPrintable(errors.join('|')));
-}
-
-TBrowserWindow *TestFrameKeys::open(bool ie, const QString &address)
-{
-    if (ie)
-        MainForm->IE_itemClick();
-    else
-        MainForm->Moz_ItemClick();
-    MainForm->OpenBrowserWindow(QString(), address);
-    return MainForm->ActiveMDIChild();
+    fixture_.endWithoutErrors();
 }
 
 void TestFrameKeys::activate()

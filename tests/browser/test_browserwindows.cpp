@@ -37,8 +37,8 @@ private slots:
     void controlFillsClientArea();
 
 private:
-    TBrowserWindow *open(bool ie, const QString &address = QString());
-    ScriptedEngine *engineOf(TBrowserWindow *w) { return static_cast<ScriptedEngine *>(w->control()); }
+    TBrowserWindow *open(bool ie, const QString &address = QString()) { return fixture_.open(ie, address); }
+    static ScriptedEngine *engineOf(TBrowserWindow *w) { return ScriptedCase::engineOf(w); }
 
     ScriptedCase fixture_;
 };
@@ -50,18 +50,7 @@ void TestBrowserWindows::init()
 
 void TestBrowserWindows::cleanup()
 {
-    const QStringList errors = fixture_.end();
-    QVERIFY2(errors.isEmpty() || QTest::currentTestFailed(), qPrintable(errors.join('|')));
-}
-
-TBrowserWindow *TestBrowserWindows::open(bool ie, const QString &address)
-{
-    if (ie)
-        MainForm->IE_itemClick();
-    else
-        MainForm->Moz_ItemClick();
-    MainForm->OpenBrowserWindow(QString(), address);
-    return MainForm->ActiveMDIChild();
+    fixture_.endWithoutErrors();
 }
 
 void TestBrowserWindows::ieProgressRule()

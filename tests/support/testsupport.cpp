@@ -3,6 +3,8 @@
 
 #include "core/errors.h"
 #include "app/forms.h"
+#include "app/mainform.h"
+#include "browser/browserwindow.h"
 #include "browser/contentblocking.h"
 #include "core/programdir.h"
 
@@ -187,6 +189,27 @@ int vexelTestMain(int argc, char *argv[], QObject *testObject, const std::functi
     QApplication::setApplicationName(QStringLiteral("Vexel"));
     QApplication::setQuitOnLastWindowClosed(false);
     return QTest::qExec(testObject, argc, argv);
+}
+
+void ScriptedCase::endWithoutErrors()
+{
+    const QStringList errors = end();
+    QVERIFY2(errors.isEmpty() || QTest::currentTestFailed(), qPrintable(errors.join('|')));
+}
+
+TBrowserWindow *ScriptedCase::open(bool ie, const QString &address)
+{
+    if (ie)
+        MainForm->IE_itemClick();
+    else
+        MainForm->Moz_ItemClick();
+    MainForm->OpenBrowserWindow(QString(), address);
+    return MainForm->ActiveMDIChild();
+}
+
+ScriptedEngine *ScriptedCase::engineOf(TBrowserWindow *window)
+{
+    return static_cast<ScriptedEngine *>(window->control());
 }
 
 void ScriptedCase::begin()

@@ -127,10 +127,18 @@ public:
 // A case on the scripted engines: a program directory of its own with the
 // Gecko engine enabled, an error record, scripted engines under both class
 // IDs and the forms. end() takes them down and gives the errors recorded.
+class TBrowserWindow;
+
 class ScriptedCase {
 public:
     void begin();
     QStringList end();
+    // end() for a test's cleanup: fails it on errors nobody expected (unless
+    // it failed already).
+    void endWithoutErrors();
+    // A window of the chosen slot opened as File > New does, with address.
+    TBrowserWindow *open(bool ie, const QString &address = QString());
+    static ScriptedEngine *engineOf(TBrowserWindow *window);
     TestDirs &dirs() { return *dirs_; }
     ErrorRecorder &errors() { return *errors_; }
 
