@@ -44,7 +44,10 @@ private slots:
     void ownWindowsOpenCentredAndCloseWithEscape();
 
 private:
-    TBrowserWindow *open(bool ie, const QString &address = QStringLiteral("http://example.com/")) { return fixture_.open(ie, address); }
+    TBrowserWindow *open(bool ie, const QString &address = QStringLiteral("http://example.com/"))
+    {
+        return fixture_.open(ie, address);
+    }
     static ScriptedEngine *engineOf(TBrowserWindow *w) { return ScriptedCase::engineOf(w); }
     void activate();
 

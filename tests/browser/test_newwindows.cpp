@@ -40,9 +40,9 @@ private slots:
     void tilingAndMinimizing();
 
 private:
-    ScriptedEngine *engineOf(QMdiSubWindow *w)
+    static ScriptedEngine *engineOf(QMdiSubWindow *w)
     {
-        return static_cast<ScriptedEngine *>(qobject_cast<TBrowserWindow *>(w)->control());
+        return ScriptedCase::engineOf(qobject_cast<TBrowserWindow *>(w));
     }
 
     ScriptedCase fixture_;

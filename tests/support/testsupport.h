@@ -124,11 +124,11 @@ public:
     ~Forms();
 };
 
+class TBrowserWindow;
+
 // A case on the scripted engines: a program directory of its own with the
 // Gecko engine enabled, an error record, scripted engines under both class
 // IDs and the forms. end() takes them down and gives the errors recorded.
-class TBrowserWindow;
-
 class ScriptedCase {
 public:
     void begin();
