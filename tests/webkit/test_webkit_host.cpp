@@ -193,8 +193,11 @@ QString TestWebKitHost::script(const QByteArray &body)
     const QString path = scripts_.filePath(QString::fromLatin1(QTest::currentTestFunction()) + '_' +
                                            QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_'));
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
+    // Never an empty path: that would start the real host in its place.
+    if (!file.open(QIODevice::WriteOnly)) {
+        QTest::qFail("cannot write the host script", __FILE__, __LINE__);
+        return path;
+    }
     file.write("#!/bin/sh\n" + body + "\n");
     file.close();
     file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
