@@ -17,6 +17,12 @@ void start_read_arguments(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         if (strcmp(argv[i], "--no-compositing") == 0)
             no_compositing = TRUE;
+    /* Software GL cannot take a web process's DMA-BUF buffers, so WebKit
+       ends on shared memory anyway; said at once, it skips probing the
+       render devices before each web process starts (and their memory).
+       A user's own choice stays. */
+    if (no_compositing)
+        g_setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", FALSE);
 }
 
 static void configure(WebKitWebView *web)

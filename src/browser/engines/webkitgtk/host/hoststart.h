@@ -7,7 +7,8 @@
 #include <webkit2/webkit2.h>
 
 /* Reads the host's own arguments: "--no-compositing" when the machine
-   draws without a GPU. Before GTK reads its own. */
+   draws without a GPU. Before GTK reads its own and before WebKit reads
+   the environment. */
 void start_read_arguments(int argc, char **argv);
 
 /* "0 prewarm": starts a web process for the normal context now, while the
