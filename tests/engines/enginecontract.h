@@ -33,8 +33,6 @@
 #include <QWebEngineView>
 #include <sys/stat.h>
 
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
 inline bool click(TBrowserWindow *w, const QPoint &at)
 {
     return clickAt(onScreen(w->control(), at));
@@ -54,13 +52,9 @@ inline HttpResponse attachment(const QByteArray &type, const QByteArray &name, c
 
 Q_DECLARE_METATYPE(HttpResponse)
 
-class TestEngineContract : public QObject {
+class TestEngineContract : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
     void titleBecomesCaptionAndAddress_data();
     void titleBecomesCaptionAndAddress();
     void visitsRecorded_data() { engineRows(); }
@@ -99,7 +93,4 @@ private slots:
     void findAndZoom();
     void browserKeysFromInsideThePage_data() { engineRows(); }
     void browserKeysFromInsideThePage();
-
-private:
-    EngineCase fixture_;
 };

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
 const QByteArray kList = "! the test's own list\n"
                          "/ads/*$script\n"
                          "@@/ads/allowed.js\n"
@@ -42,12 +40,10 @@ const QByteArray kGif = QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEA
 
 }  // namespace
 
-class TestContentBlocking : public QObject {
+class TestContentBlocking : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { fixture_.prepareRun(); }
     void init();
-    void cleanup() { fixture_.end(); }
 
     void pageIsFiltered_data();
     void pageIsFiltered();
@@ -57,13 +53,12 @@ private slots:
 private:
     void serve();
 
-    EngineCase fixture_;
     std::unique_ptr<HttpServer> server_;
 };
 
 void TestContentBlocking::init()
 {
-    fixture_.begin();
+    EngineTest::init();
     const QString list = fixture_.dirs().programDir() + QStringLiteral("test-list.txt");
     QFile file(list);
     QVERIFY(file.open(QIODevice::WriteOnly));

@@ -9,24 +9,11 @@
 #include <QPainter>
 #include <QPdfWriter>
 
-namespace {
-
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
-}  // namespace
-
-class TestDocumentViews : public QObject {
+class TestDocumentViews : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { fixture_.prepareRun(); }
-    void init() { fixture_.begin(); }
-    void cleanup() { fixture_.end(); }
-
     void documentReportsItself_data();
     void documentReportsItself();
-
-private:
-    EngineCase fixture_;
 };
 
 void TestDocumentViews::documentReportsItself_data()

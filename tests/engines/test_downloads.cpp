@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
 const DownloadList::Entry *entryAt(const DownloadList &list, const QString &path)
 {
     const QList<DownloadList::Entry> all = list.entries();
@@ -37,21 +35,15 @@ QStringList statesAt(const DownloadList &list, const QString &source)
 
 }  // namespace
 
-class TestDownloads : public QObject {
+class TestDownloads : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { fixture_.prepareRun(); }
-    void init() { fixture_.begin(); }
-    void cleanup() { fixture_.end(); }
     void listedAcrossARestart_data() { engineRows(); }
     void listedAcrossARestart();
     void stoppedAndTriedAgain_data();
     void stoppedAndTriedAgain();
     void damagedListFile_data();
     void damagedListFile();
-
-private:
-    EngineCase fixture_;
 };
 
 void TestDownloads::listedAcrossARestart()

@@ -4,21 +4,6 @@
 
 #include "enginecontract.h"
 
-void TestEngineContract::initTestCase()
-{
-    fixture_.prepareRun();
-}
-
-void TestEngineContract::init()
-{
-    fixture_.begin();
-}
-
-void TestEngineContract::cleanup()
-{
-    fixture_.end();
-}
-
 // --- What a page reports -----------------------------------------------------------
 
 void TestEngineContract::titleBecomesCaptionAndAddress_data()

@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
 // A name no resolver knows: ".invalid" is reserved for that.
 const QString unresolvable = QStringLiteral("http://nowhere.invalid/");
 
@@ -71,20 +69,13 @@ QString labelText(ErrorPage *page, const char *name)
 
 }  // namespace
 
-class TestErrorPages : public QObject {
+class TestErrorPages : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { fixture_.prepareRun(); }
-    void init() { fixture_.begin(); }
-    void cleanup() { fixture_.end(); }
-
     void failedLoadShowsOurPage_data();
     void failedLoadShowsOurPage();
     void refusedCertificateMayBeAccepted_data() { engineRows(); }
     void refusedCertificateMayBeAccepted();
-
-private:
-    EngineCase fixture_;
 };
 
 void TestErrorPages::failedLoadShowsOurPage_data()

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
 // Blocks of one height without ids (the anchor is a path of child indexes);
 // the title tells how far the page is scrolled.
 QByteArray longPage()
@@ -28,17 +26,11 @@ QByteArray longPage()
 
 }  // namespace
 
-class TestLinkedPair : public QObject {
+class TestLinkedPair : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { fixture_.prepareRun(); }
-    void init() { fixture_.begin(); }
-    void cleanup() { fixture_.end(); }
     void followsBothWays_data() { engineRows(); }
     void followsBothWays();
-
-private:
-    EngineCase fixture_;
 };
 
 void TestLinkedPair::followsBothWays()

@@ -22,8 +22,6 @@
 
 namespace {
 
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
 const QString japaneseTitle = QStringLiteral("日本語のページ");
 
 // A page in Japanese, its title among its words, in charset's bytes.
@@ -45,8 +43,6 @@ HttpResponse undeclared(const QByteArray &body)
 {
     return HttpResponse{200, "OK", {{"Content-Type", "text/html"}}, body, false};
 }
-
-
 
 // Chooses エンコード > label from the page's context menu, opened with a
 // real right click. In a Gecko page the keyboard walks GTK's menu: on a page
@@ -89,12 +85,10 @@ bool chooseEncoding(TBrowserWindow *w, const QString &label)
 
 }  // namespace
 
-class TestPageTools : public QObject {
+class TestPageTools : public EngineTest {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init();
-    void cleanup();
 
     void findCounts_data() { engineRows(); }
     void findCounts();
@@ -108,26 +102,13 @@ private slots:
     void compositionKeepsItsKeys();
     void pageFullScreen_data() { engineRows(); }
     void pageFullScreen();
-
-private:
-    EngineCase fixture_;
 };
 
 void TestPageTools::initTestCase()
 {
     // The test's environment makes this a Japanese system (see tests.cmake).
     QCOMPARE(QLocale::system().language(), QLocale::Japanese);
-    fixture_.prepareRun();
-}
-
-void TestPageTools::init()
-{
-    fixture_.begin();
-}
-
-void TestPageTools::cleanup()
-{
-    fixture_.end();
+    EngineTest::initTestCase();
 }
 
 // --- Find --------------------------------------------------------------------------

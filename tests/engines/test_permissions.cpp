@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
 using sitepermissions::Kind;
 
 // Asks for kind as it loads; its title becomes "granted" or "denied". Where
@@ -115,16 +113,14 @@ void startOwnBus()
 
 }  // namespace
 
-class TestPermissions : public QObject {
+class TestPermissions : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { fixture_.prepareRun(); }
     void init()
     {
         QFile::remove(sitepermissions::storePath());
-        fixture_.begin();
+        EngineTest::init();
     }
-    void cleanup() { fixture_.end(); }
 
     void answerReachesThePage_data();
     void answerReachesThePage();
@@ -137,8 +133,6 @@ private slots:
     void damagedFileKeepsTheRest();
     void siteSettingsChangeAndForget();
 
-private:
-    EngineCase fixture_;
 };
 
 void TestPermissions::answerReachesThePage_data()

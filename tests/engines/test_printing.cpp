@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
 const QByteArray receipt = "<h1>Receipt 1234</h1><p>領収書 合計 540 円</p>";
 
 // The text of every page of a PDF file; empty when it is none.
@@ -41,13 +39,9 @@ QString pdfText(const QString &path)
 
 }  // namespace
 
-class TestPrinting : public QObject {
+class TestPrinting : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { fixture_.prepareRun(); }
-    void init() { fixture_.begin(); }
-    void cleanup() { fixture_.end(); }
-
     void pageToPdf_data();
     void pageToPdf();
     void pageAsksToPrint_data();
@@ -56,9 +50,6 @@ private slots:
     void previewSavesPdf();
     void hungPageIsNotHidden_data() { engineRows(); }
     void hungPageIsNotHidden();
-
-private:
-    EngineCase fixture_;
 };
 
 void TestPrinting::pageToPdf_data()

@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
 // Keeps a cookie, a local storage entry and an IndexedDB record, then says
 // so in its title; the whole page is a button that opens a window.
 const QByteArray kStorePage = R"html(<!DOCTYPE html><html><head><meta charset="utf-8"><title>storing</title></head>
@@ -96,12 +94,10 @@ bool closeAll()
 
 }  // namespace
 
-class TestPrivate : public QObject {
+class TestPrivate : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { fixture_.prepareRun(); }
     void init();
-    void cleanup() { fixture_.end(); }
     void leavesNothingBehind_data() { engineRows(); }
     void leavesNothingBehind();
     void normalWindowSeesNothing_data() { engineRows(); }
@@ -112,13 +108,12 @@ private:
     // the page that stores; the window once the page has stored.
     TBrowserWindow *openPrivateAndStore(const QString &engine);
 
-    EngineCase fixture_;
     std::unique_ptr<HttpServer> server_;
 };
 
 void TestPrivate::init()
 {
-    fixture_.begin();
+    EngineTest::init();
     server_ = std::make_unique<HttpServer>();
     server_->route("/store.html", [](const HttpRequest &) {
         return HttpResponse{200, "OK",

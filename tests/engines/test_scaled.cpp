@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
 // Says in its title how wide the page is laid out, whenever that changes.
 const QByteArray kWidthPage = R"html(<!DOCTYPE html><html><head><meta charset="utf-8"><title>-</title></head>
 <body><script>
@@ -29,23 +27,19 @@ int laidOutWidth(TBrowserWindow *w)
 
 }  // namespace
 
-class TestScaled : public QObject {
+class TestScaled : public EngineTest {
     Q_OBJECT
 private slots:
     void initTestCase()
     {
-        fixture_.prepareRun();
+        EngineTest::initTestCase();
         QCOMPARE(qApp->devicePixelRatio(), 2.0);
     }
-    void init() { fixture_.begin(); }
-    void cleanup() { fixture_.end(); }
 
     void pageFollowsScale_data();
     void pageFollowsScale();
     void bookmarkEditorFitsScreen();
 
-private:
-    EngineCase fixture_;
 };
 
 void TestScaled::pageFollowsScale_data()

@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
 // Sets a lasting cookie, localStorage and an IndexedDB database, then says
 // "set".
 const QByteArray kSetPage =
@@ -78,25 +76,21 @@ QTreeWidgetItem *row(SiteDataForm *form, const QString &host)
 
 }  // namespace
 
-class TestSiteData : public QObject {
+class TestSiteData : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { fixture_.prepareRun(); }
-    void init() { fixture_.begin(); }
     void cleanup()
     {
         for (QWidget *w : QApplication::topLevelWidgets())
             if (qobject_cast<SiteDataForm *>(w) || qobject_cast<TClearingForm *>(w))
                 w->close();
-        fixture_.end();
+        EngineTest::cleanup();
     }
 
     void listedRemovedCleared_data() { engineRows(); }
     void listedRemovedCleared();
     void periodKeepsWhatIsOlder();
 
-private:
-    EngineCase fixture_;
 };
 
 void TestSiteData::listedRemovedCleared()

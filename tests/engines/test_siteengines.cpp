@@ -12,24 +12,11 @@
 #include <QAction>
 #include <QLineEdit>
 
-namespace {
-
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
-}  // namespace
-
-class TestSiteEngines : public QObject {
+class TestSiteEngines : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { fixture_.prepareRun(); }
-    void init() { fixture_.begin(); }
-    void cleanup() { fixture_.end(); }
-
     void ruleTakesTheSiteToItsEngine_data();
     void ruleTakesTheSiteToItsEngine();
-
-private:
-    EngineCase fixture_;
 };
 
 void TestSiteEngines::ruleTakesTheSiteToItsEngine_data()

@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
 // Markup that must come back as it was written: Shift_JIS bytes where the
 // Windows reading matters (～ is 0x8160, ① exists only there), and markup
 // that would vanish if it were read as HTML.
@@ -119,13 +117,9 @@ QString pageText(TBrowserWindow *w)
 
 Q_DECLARE_METATYPE(Via)
 
-class TestSource : public QObject {
+class TestSource : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
     void sourceShowsTheMarkup_data() { addRows({"ViewSource", "menu"}); }
     void sourceShowsTheMarkup();
     void inspectorOpens_data() { addRows({"ShowInspector", "menu"}); }
@@ -135,24 +129,7 @@ private slots:
 
 private:
     TBrowserWindow *openSourcePage(const QString &engine);
-
-    EngineCase fixture_;
 };
-
-void TestSource::initTestCase()
-{
-    fixture_.prepareRun();
-}
-
-void TestSource::init()
-{
-    fixture_.begin();
-}
-
-void TestSource::cleanup()
-{
-    fixture_.end();
-}
 
 TBrowserWindow *TestSource::openSourcePage(const QString &engine)
 {

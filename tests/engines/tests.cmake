@@ -2,7 +2,8 @@
 # What both engines do alike, one row per class ID, on the X server the test
 # run provides; the Gecko rows only where the engine host is built.
 function(vexel_engine_test name)
-  vexel_add_test(${name} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${name}.cpp X11)
+  vexel_add_test(${name} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${name}.cpp
+    ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../webkit/webkittests.h X11)
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../webkit)
   target_link_libraries(${name} PRIVATE PkgConfig::XCB)
   if(TARGET vexel-webkit)

@@ -9,13 +9,9 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 
-class TestHostilePages : public QObject {
+class TestHostilePages : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
     void serverFileNamesBecomePlainNames_data();
     void serverFileNamesBecomePlainNames();
     void savedPageNames_data();
@@ -28,26 +24,7 @@ private slots:
 private:
     TBrowserWindow *open(bool gecko, const QString &url);
     static int windowCount() { return MainForm->MDIClient->subWindowList().size(); }
-
-    EngineCase fixture_;
 };
-
-static constexpr int kWait = 30000;
-
-void TestHostilePages::initTestCase()
-{
-    fixture_.prepareRun();
-}
-
-void TestHostilePages::init()
-{
-    fixture_.begin();
-}
-
-void TestHostilePages::cleanup()
-{
-    fixture_.end();
-}
 
 TBrowserWindow *TestHostilePages::open(bool gecko, const QString &url)
 {

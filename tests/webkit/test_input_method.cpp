@@ -11,7 +11,7 @@
 
 #include <QLineEdit>
 
-class TestInputMethod : public QObject {
+class TestInputMethod : public EngineTest {
     Q_OBJECT
 public:
     explicit TestInputMethod(InputMethod &inputMethod) : inputMethod_(inputMethod) {}
@@ -19,8 +19,6 @@ public:
 
 private slots:
     void initTestCase();
-    void init();
-    void cleanup();
     void frameFields_data();
     void frameFields();
     void pageFields_data();
@@ -39,7 +37,6 @@ private:
     TBrowserWindow *openField(bool gecko, const QString &name, const QByteArray &field);
     // Clicks into the field and waits until it takes the input method.
     bool clickField(TBrowserWindow *w);
-    EngineCase fixture_;
     // Composes "nihonn" and checks that the input method is told of a
     // caret inside field (on the screen), after the composed text.
     void composeAt(const QRect &field);
@@ -53,17 +50,7 @@ void TestInputMethod::initTestCase()
         QSKIP(qPrintable(QStringLiteral("no input method here: ") + unavailable));
     if (const QString why = inputMethod_.startPanel(); !why.isEmpty())
         QSKIP(qPrintable(QStringLiteral("no input method here: ") + why));
-    fixture_.prepareRun();
-}
-
-void TestInputMethod::init()
-{
-    fixture_.begin();
-}
-
-void TestInputMethod::cleanup()
-{
-    fixture_.end();
+    EngineTest::initTestCase();
 }
 
 // What a QLineEdit shows while the input method composes.

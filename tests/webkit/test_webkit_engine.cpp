@@ -9,19 +9,13 @@
 #include <QLineEdit>
 #include <QToolButton>
 
-class TestWebKitEngine : public QObject {
+class TestWebKitEngine : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { fixture_.prepareRun(); }
-    void init() { fixture_.begin(); }
-    void cleanup() { fixture_.end(); }
     void pageOpensInTheOtherEngine_data();
     void pageOpensInTheOtherEngine();
     void commandsActOnTheActiveWindowOnly();
     void engineDataStaysInTheDataFolders();
-
-private:
-    EngineCase fixture_;
 };
 
 void TestWebKitEngine::pageOpensInTheOtherEngine_data()

@@ -9,20 +9,10 @@
 
 #include "webkitextras.h"
 
-void TestWebKitExtras::initTestCase()
-{
-    fixture_.prepareRun();
-}
-
-void TestWebKitExtras::init()
-{
-    fixture_.begin();
-}
-
 void TestWebKitExtras::cleanup()
 {
     WebKitHost::setExecutableForTesting(QString());
-    fixture_.end();
+    EngineTest::cleanup();
 }
 
 // --- Downloads ----------------------------------------------------------------

@@ -7,12 +7,9 @@
 
 #include <QLineEdit>
 
-class TestWebKitKeyboard : public QObject {
+class TestWebKitKeyboard : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
     void typingGoesIntoTheClickedInput();
     void typingGoesIntoTheAddressBarWhilePointerRestsOnPage();
     void frameShortcutsWorkWhilePageHasFocus();
@@ -29,24 +26,7 @@ private:
     // Clicks into the input of a window's page.
     bool clickInput(TBrowserWindow *w);
     bool clickEmptyInput(TBrowserWindow *w);
-
-    EngineCase fixture_;
 };
-
-void TestWebKitKeyboard::initTestCase()
-{
-    fixture_.prepareRun();
-}
-
-void TestWebKitKeyboard::init()
-{
-    fixture_.begin();
-}
-
-void TestWebKitKeyboard::cleanup()
-{
-    fixture_.end();
-}
 
 QString TestWebKitKeyboard::inputPage(const QString &name)
 {

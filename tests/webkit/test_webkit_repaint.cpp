@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int kWait = 30000;  // generous for a busy machine; never what a case measures
-
 // Stripes: a grey box left over them can never pass for the page.
 const QByteArray kStripes = "<div style=\"position:fixed;inset:0;background:repeating-linear-gradient("
                             "45deg,#d00000 0 12px,#0030c0 12px 24px,#f0f000 24px 36px)\"></div>";
@@ -48,17 +46,11 @@ bool stopHost()
 
 }  // namespace
 
-class TestWebKitRepaint : public QObject {
+class TestWebKitRepaint : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { fixture_.prepareRun(); }
-    void init() { fixture_.begin(); }
-    void cleanup() { fixture_.end(); }
     void pageShowsAgainAfterPopup_data();
     void pageShowsAgainAfterPopup();
-
-private:
-    EngineCase fixture_;
 };
 
 void TestWebKitRepaint::pageShowsAgainAfterPopup_data()

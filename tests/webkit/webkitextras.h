@@ -26,8 +26,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-constexpr int kWait = 15000;
-
 inline HttpResponse attachment(const QByteArray &type, const QByteArray &name, const QByteArray &body)
 {
     return HttpResponse{200, "OK",
@@ -54,11 +52,9 @@ inline bool chooseFromContextMenu(QWidget *page, const QPoint &at, int index)
            QTest::qWaitFor([] { return popupMenus().isEmpty(); }, kWait);
 }
 
-class TestWebKitExtras : public QObject {
+class TestWebKitExtras : public EngineTest {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
     void cleanup();
 
     void downloadIntoAMissingFolderSaysSo();
@@ -76,6 +72,4 @@ private slots:
     void pageDialogWhileAGeckoWindowIsMade();
     void hungPageIsStoppedAndReloaded();
 
-private:
-    EngineCase fixture_;
 };

@@ -307,6 +307,22 @@ private:
     pagedialogs::SavePathChooser chooser_;
 };
 
+// Generous for a busy machine; never what a case measures.
+constexpr int kWait = 30000;
+
+// A test class on the real engines: every case inside an EngineCase. A class
+// that does more around its cases declares the slot again and calls this one.
+class EngineTest : public QObject {
+    Q_OBJECT
+protected slots:
+    void initTestCase() { fixture_.prepareRun(); }
+    void init() { fixture_.begin(); }
+    void cleanup() { fixture_.end(); }
+
+protected:
+    EngineCase fixture_;
+};
+
 // A frame of a case's own: its program directory with the Gecko engine
 // enabled, an error record, the forms, and pages.
 struct GeckoFrame {
