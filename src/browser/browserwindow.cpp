@@ -113,6 +113,7 @@ TBrowserWindow::TBrowserWindow(const QString &classId, const QString &name, cons
             emit retitled(visitedAddress_, title);
     }));
     connect(control_, &EngineControl::LoadFinished, this, guarded([this](bool ok) {
+        ContentBlocking::instance().pageLoaded();
         visitedAddress_ = ok ? control_->LocationURL() : QString();
         if (!visitedAddress_.isEmpty())
             emit visited(visitedAddress_, pageTitle_);

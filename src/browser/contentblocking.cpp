@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 #include <sys/resource.h>
@@ -27,6 +28,8 @@ namespace {
 
 const char *const kPackagedRoot = "/usr/share/chromium/extensions/ublock-origin/assets/thirdparties/";
 const char *const kPublicSuffixes = "/usr/share/publicsuffix/public_suffix_list.dat";
+// How long a compile waits for the first page at most.
+constexpr int kCompileWait = 3000;
 
 bool &listsOverridden()
 {
@@ -90,12 +93,13 @@ QByteArray readWhole(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// What the cache was made from: each file read, its size and time. A cache
-// whose stamp differs is made again.
+// What the cache was made from: each file read (the lists and the public
+// suffixes), its size and time. A cache whose stamp differs is made again.
 QByteArray stampOf(const QStringList &files)
 {
     QByteArray stamp = "vexel-filters 1\n";
-    for (const QString &path : files) {
+    const QStringList paths = QStringList(files) << QString::fromLatin1(kPublicSuffixes);
+    for (const QString &path : paths) {
         const QFileInfo info(path);
         stamp += path.toUtf8() + '\t' + QByteArray::number(info.size()) + '\t' +
                  QByteArray::number(info.lastModified().toMSecsSinceEpoch()) + '\n';
@@ -108,19 +112,38 @@ struct Loaded {
     QString cachePath;
 };
 
-// Runs off the UI thread: the cache when it is current, else the lists
-// compiled and the cache written for the next run and the web processes.
-Loaded loadFilters(const QStringList &lists, const QString &folder)
+QStringList existingFiles(const QStringList &lists)
 {
     QStringList files;
     for (const QString &list : lists)
         if (QFileInfo(list).isFile())
             files << list;
+    return files;
+}
+
+QString stampPathIn(const QString &folder)
+{
+    return folder + QStringLiteral("filters.stamp");
+}
+
+// Whether loading the lists means compiling them: there are lists and no
+// cache made of them as they are now.
+bool mustCompile(const QStringList &lists, const QString &folder)
+{
+    const QStringList files = existingFiles(lists);
+    return !files.isEmpty() && readWhole(stampPathIn(folder)) != stampOf(files);
+}
+
+// Runs off the UI thread: the cache when it is current, else the lists
+// compiled and the cache written for the next run and the web processes.
+Loaded loadFilters(const QStringList &lists, const QString &folder)
+{
+    const QStringList files = existingFiles(lists);
     if (files.isEmpty())
         return {};
     const QString cache = folder + QStringLiteral("filters.bin");
-    const QString stampPath = folder + QStringLiteral("filters.stamp");
-    const QByteArray stamp = stampOf(QStringList(files) << QString::fromLatin1(kPublicSuffixes));
+    const QString stampPath = stampPathIn(folder);
+    const QByteArray stamp = stampOf(files);
     if (readWhole(stampPath) == stamp) {
         const QByteArray bytes = readWhole(cache);
         if (auto engine = blocking::FilterEngine::deserialize(std::string_view(bytes.constData(), bytes.size())))
@@ -244,16 +267,39 @@ void ContentBlocking::load()
     if (started_)
         return;
     started_ = true;
-    start();
+    // Compiling the lists (on a first start, or after they changed) takes a
+    // core for a while, on a small machine the one the first page needs:
+    // it waits for that page, a few seconds at most. A current cache loads
+    // at once.
+    if (mustCompile(listFiles(), cacheFolder())) {
+        compileWaiting_ = true;
+        QTimer::singleShot(kCompileWait, this, &ContentBlocking::pageLoaded);
+    } else {
+        start();
+    }
     updateAddresses(false);
+}
+
+void ContentBlocking::pageLoaded()
+{
+    if (!compileWaiting_)
+        return;
+    compileWaiting_ = false;
+    start();
+}
+
+QStringList ContentBlocking::listFiles() const
+{
+    QStringList lists = packagedLists();
+    for (const QString &list : userLists())
+        lists << (isAddress(list) ? downloadedCopy(list) : QDir::cleanPath(QDir::home().absoluteFilePath(list)));
+    return lists;
 }
 
 void ContentBlocking::start()
 {
     loading_ = true;
-    QStringList lists = packagedLists();
-    for (const QString &list : userLists())
-        lists << (isAddress(list) ? downloadedCopy(list) : QDir::cleanPath(QDir::home().absoluteFilePath(list)));
+    const QStringList lists = listFiles();
     const QString folder = cacheFolder();
     QPointer<ContentBlocking> self(this);
     QThread *thread = QThread::create([self, lists, folder] {
@@ -277,6 +323,7 @@ void ContentBlocking::reload()
 {
     // The filters in use stay until their successor is there.
     started_ = true;
+    compileWaiting_ = false;
     readExemptions();
     if (loading_)
         loadAgain_ = true;

@@ -4,7 +4,8 @@
 // EasyList, EasyPrivacy and URLhaus lists, and the user's own files and
 // addresses) compiled once into a cache file the frame and every WebKit web
 // process load, and the sites the user exempted. Loading happens in the
-// background, after the first window: until it is done nothing is blocked.
+// background, after the first window (compiling, after its first page):
+// until it is done nothing is blocked.
 
 #include <QObject>
 #include <QStringList>
@@ -27,6 +28,9 @@ public:
     void load();
     // Loads again: the lists or the user's list choice changed.
     void reload();
+    // A window's page has loaded: a compile that waited for it starts.
+    void pageLoaded();
+    bool waitingForPage() const { return compileWaiting_; }
 
     // nullptr until loaded, or when no list could be read.
     const blocking::FilterEngine *engine() const { return engine_.get(); }
@@ -61,6 +65,7 @@ private:
     ContentBlocking();
     void loaded(std::shared_ptr<blocking::FilterEngine> engine, const QString &cachePath);
     void start();
+    QStringList listFiles() const;
     void readExemptions();
 
     std::shared_ptr<blocking::FilterEngine> engine_;
@@ -71,4 +76,5 @@ private:
     bool started_ = false;
     bool loading_ = false;
     bool loadAgain_ = false;
+    bool compileWaiting_ = false;
 };

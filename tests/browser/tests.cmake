@@ -4,6 +4,7 @@ vexel_add_test(test_newwindows ${CMAKE_CURRENT_LIST_DIR}/test_newwindows.cpp)
 vexel_add_test(test_webengine ${CMAKE_CURRENT_LIST_DIR}/test_webengine.cpp)
 vexel_add_test(test_hungpages ${CMAKE_CURRENT_LIST_DIR}/test_hungpages.cpp)
 vexel_add_test(test_pagediff ${CMAKE_CURRENT_LIST_DIR}/test_pagediff.cpp)
+vexel_add_test(test_filterloading ${CMAKE_CURRENT_LIST_DIR}/test_filterloading.cpp)
 # Engine rules per site: the rules file and which rule an address meets.
 vexel_add_test(test_enginerules ${CMAKE_CURRENT_LIST_DIR}/test_enginerules.cpp)
 # Its own entry (no Qt Test): it runs itself as child processes, one per
