@@ -14,12 +14,8 @@ private slots:
     {
         ScriptedCase fixture;
         fixture.begin();
-        const QString list = fixture.dirs().currentDir() + QStringLiteral("/list.txt");
-        QFile file(list);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("||ads.example^\n");
-        file.close();
-        ContentBlocking::setPackagedListsForTesting({list});
+        ContentBlocking::setPackagedListsForTesting(
+            {fixture.dirs().writePage(QStringLiteral("list.txt"), "||ads.example^\n")});
         ContentBlocking &blocking = ContentBlocking::instance();
 
         TBrowserWindow *window = fixture.open(true);
