@@ -23,10 +23,11 @@ public:
     static ContentBlocking &instance();
     ~ContentBlocking() override;
 
-    // Starts loading the filters (from the cache when it is current, else
-    // from the lists); later calls do nothing until reload().
+    // Starts loading the filters: the cache at once when it is current,
+    // else the lists compiled once a page has loaded (pageLoaded()) or a
+    // few seconds have passed. Later calls do nothing until reload().
     void load();
-    // Loads again: the lists or the user's list choice changed.
+    // Loads again, at once: the lists or the user's list choice changed.
     void reload();
     // A window's page has loaded: a compile that waited for it starts.
     void pageLoaded();
